@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need from Debian's packages.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,12 @@
+#include "geometry/line_merge.h"
+
+namespace brevanto {
+
+// Placeholder until line joining lands: copies its input.
+int32_t LineMerge(const PathElement* input, PathElement* output, const int32_t* count) {
+  if (*count <= 0) return -1;
+  for (int32_t i = 0; i < *count; ++i) output[i] = input[i];
+  return *count - 1;
+}
+
+}  // namespace brevanto

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/path_element.h"
+
+namespace brevanto {
+
+// One application of line joining over `*count` elements closed by an
+// all-zero element; see JoiningPass for the protocol.
+int32_t LineMerge(const PathElement* input, PathElement* output, const int32_t* count);
+
+}  // namespace brevanto

@@ -1,0 +1,58 @@
+#include "geometry/path_element.h"
+
+#include <cmath>
+
+namespace brevanto {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// asin and acos are only defined on [-1, 1]; a point a rounding error off the
+// circle must still give an angle.
+double clampUnit(double q) { return q < -1.0 ? -1.0 : (q > 1.0 ? 1.0 : q); }
+
+double asinDegrees(double q) { return std::asin(clampUnit(q)) * 180.0 / kPi; }
+double acosDegrees(double q) { return std::acos(clampUnit(q)) * 180.0 / kPi; }
+
+}  // namespace
+
+// Angles run from +x towards -y: a point below the centre lies between 0 and
+// 180 degrees, one above it between 180 and 360. acos gives the angle for the
+// lower half directly and its mirror for the upper half; right of and above
+// the centre asin is used instead, which is the same angle for a point on the
+// circle but rounds differently, and the output depends on that choice.
+void computeAngles(PathElement& e) {
+  const double r = e.radius;
+  if (!(r > 0.0)) return;
+
+  const double alphaStart = asinDegrees((e.startY - e.centreY) / r);
+  const double alphaEnd = asinDegrees((e.endY - e.centreY) / r);
+  const double gammaStart = acosDegrees((e.startX - e.centreX) / r);
+  const double gammaEnd = acosDegrees((e.endX - e.centreX) / r);
+
+  // A single coordinate tie with the centre sets both angles to 0.
+  if (e.startX == e.centreX || e.endX == e.centreX || e.startY == e.centreY ||
+      e.endY == e.centreY) {
+    e.startAngle = 0.0;
+    e.endAngle = 0.0;
+    return;
+  }
+
+  const bool startRight = e.startX > e.centreX;
+  const bool endRight = e.endX > e.centreX;
+
+  if (e.startY < e.centreY) {
+    e.startAngle = gammaStart;
+  } else if (e.startY > e.centreY) {
+    e.startAngle = (startRight && endRight) ? 360.0 - alphaStart : 360.0 - gammaStart;
+  }
+
+  const bool startRightBelow = startRight && e.startY < e.centreY;
+  if (e.endY < e.centreY) {
+    e.endAngle = gammaEnd;
+  } else if (e.endY > e.centreY) {
+    e.endAngle = (endRight && !startRightBelow) ? 360.0 - alphaEnd : 360.0 - gammaEnd;
+  }
+}
+
+}  // namespace brevanto

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+namespace brevanto {
+
+// One straight line or circular arc of the tool path: the record that every
+// stage after the intake reads and writes. radius == 0 marks a line,
+// radius > 0 an arc; a NaN radius marks a degenerate element that is neither
+// (it is never joined and is cut as a straight move). The all-zero record is
+// a valid value and closes the input of the joining passes.
+struct PathElement {
+  double startX = 0.0;
+  double startY = 0.0;
+  double endX = 0.0;
+  double endY = 0.0;
+  double centreX = 0.0;
+  double centreY = 0.0;
+  double radius = 0.0;
+  double length = 0.0;      // along the path
+  double startAngle = 0.0;  // degrees about the centre, from +x towards -y
+  double endAngle = 0.0;
+  int32_t clockwise = 0;  // 1 = G02 sense, 0 = G03 sense
+  float radiusPerLength = 0.0F;
+  int32_t shapeKey = 0;
+  int32_t colourIndex = 0;
+};
+
+// Sets startAngle and endAngle from the start and end point, centre and
+// radius. Leaves both angles untouched when the radius is not above 0.
+void computeAngles(PathElement& element);
+
+}  // namespace brevanto
