@@ -1,0 +1,126 @@
+// libFuzzer target for the exported entry sp(): the input bytes are the
+// caller's Segment array (any bit patterns), its count and the eight settings
+// texts. Every sanitizer report, and every result sp() may not give, is a crash.
+//
+// Input layout:
+//   byte 0      flags: bit 0 settings texts follow (else a sane set is used),
+//               bit 1 pass a null segment pointer, bit 2 a null count pointer
+//   bytes 1-4   the count: negative values are passed as they are, others
+//               are capped at the last record the input holds
+//   [bit 0]     eight settings texts, each one length byte and that many bytes
+//   the rest    Segment records of 80 bytes; a partial record is ignored
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "brevanto/brevanto.h"
+#include "platform/output_location.h"
+#include "platform/settings_store.h"
+
+namespace {
+
+constexpr std::array<const char*, 8> kSettingNames = {"txtFeedZ", "txtMaxZ",    "txtDepth",
+                                                      "txtSaveZ", "txtFeedCut", "txtWZNummer",
+                                                      "txtWZDia", "Prezision"};
+constexpr std::array<const char*, 8> kSaneSettings = {"100", "1.5", "2", "5",
+                                                      "800", "1",   "3", "0.1"};
+
+std::array<std::string, 8> settings;
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  size_t left() const { return size_ - pos_; }
+  uint8_t byte() { return left() > 0 ? data_[pos_++] : 0; }
+  int32_t int32() {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(byte()) << (8 * i);
+    int32_t s;
+    std::memcpy(&s, &v, sizeof s);
+    return s;
+  }
+  std::string text(size_t n) {
+    n = n < left() ? n : left();
+    std::string t(reinterpret_cast<const char*>(data_ + pos_), n);
+    pos_ += n;
+    return t;
+  }
+  const uint8_t* rest() const { return data_ + pos_; }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+// The pass count is total depth / pass depth, allowed up to 100000 per shape;
+// legitimate, but a program of millions of lines per input would slow the
+// search to a crawl. Such inputs fall back to one pass.
+void limitPassCount() {
+  const double pass = std::fabs(std::strtod(settings[1].c_str(), nullptr));
+  const double depth = std::fabs(std::strtod(settings[2].c_str(), nullptr));
+  if (!(depth <= pass * 64.0)) {
+    settings[1] = "1";
+    settings[2] = "1";
+  }
+}
+
+std::string outputFile;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+  char pattern[] = "/tmp/brevanto-sp-fuzz-XXXXXX";
+  const int fd = mkstemp(pattern);
+  if (fd < 0) std::abort();
+  close(fd);
+  outputFile = pattern;
+  std::atexit([] { std::remove(outputFile.c_str()); });
+  brevanto::setOutputPath(outputFile);
+  brevanto::setSettingsSource([](std::string_view name) -> std::string {
+    for (size_t i = 0; i < kSettingNames.size(); ++i) {
+      if (name == kSettingNames[i]) return settings[i];
+    }
+    std::abort();  // the library asked for a setting nobody stores
+  });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Reader in(data, size);
+  const uint8_t flags = in.byte();
+  const int32_t rawCount = in.int32();
+  for (size_t i = 0; i < settings.size(); ++i) {
+    settings[i] = (flags & 1) != 0 ? in.text(in.byte()) : kSaneSettings[i];
+  }
+  limitPassCount();
+
+  // Exactly as many records as the input holds, on the heap, so that reading
+  // one record too many is an overflow the sanitizer sees.
+  const size_t n = in.left() / sizeof(Segment);
+  std::unique_ptr<Segment[]> segments(new Segment[n]);
+  if (n > 0) std::memcpy(segments.get(), in.rest(), n * sizeof(Segment));
+  const int32_t lastIndex =
+      rawCount < 0 ? rawCount
+                   : (static_cast<size_t>(rawCount) < n ? rawCount : static_cast<int32_t>(n) - 1);
+  auto count = std::make_unique<int32_t>(lastIndex);
+
+  const int32_t result =
+      sp((flags & 2) != 0 ? nullptr : segments.get(), (flags & 4) != 0 ? nullptr : count.get());
+
+  // Results below -1 are the documented failure codes, each with a message;
+  // a success leaves no message.
+  const char* message = spLastError();
+  if (result < BREVANTO_OUT_OF_MEMORY) std::abort();
+  if (result < -1 && message[0] == '\0') std::abort();
+  if (result >= -1 && message[0] != '\0') std::abort();
+  return 0;
+}
