@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+namespace brevanto {
+
+// The process-wide output state: the program file being written and the
+// numbering of its blocks. Every run of the program writer reloads it.
+struct GcodeWriter {
+  std::ofstream outputStream;  // opened and closed by the program writer
+  int32_t lineNumber = 0;      // the number after "N" of the next numbered block
+  int32_t lineStep = 0;        // added to lineNumber after each numbered block
+  std::string toolChangeLine;  // composed by loadSettings, e.g. "T1M6 ( DIA. 3.0000mm )"
+};
+
+extern GcodeWriter gcodeWriter;
+
+// The content of one block: the value texts of its words without their
+// letters, in the order they are written. An empty text leaves the word out.
+struct BlockWords {
+  std::string gWord{};    // "G00", "G01", "G02" or "G03", written as is
+  std::string x{};        // "X" + text
+  std::string y{};        // "Y" + text
+  std::string z{};        // "Z" + text
+  std::string r{};        // "R" + text
+  std::string f{};        // "F" + text
+  std::string comment{};  // "( " + text + " ) "
+  std::string rawText{};  // a raw line; only kept in a block without a G word (see writeBlock)
+};
+
+// Fixed-point text with exactly 4 decimals, rounded to nearest: 12.5 ->
+// "12.5000", -0.00001 -> "-0.0000". Never an exponent, a plus sign or
+// grouping, and the same digits whatever locale the process runs in.
+std::string formatFixed4(double value);
+
+// The 32-bit value widened to 64 bits, with `decimals` decimals (a negative
+// count means 6, as in the standard streams): 3.175F, 4 -> "3.1750".
+std::string formatFixed(float value, int32_t decimals);
+
+// Plain decimal: 10 -> "10", -4 -> "-4".
+std::string formatInt(int32_t value);
+
+// Writes `text` and a line end (CR LF in the file on every platform) to the
+// output stream and flushes it. Writes nothing when the stream is not open.
+void writeLine(const std::string& text);
+
+// Writes one numbered block: "N<lineNumber> " and the words present, each
+// followed by one space, in the fixed order G X Y Z R F comment; then
+// advances lineNumber by lineStep. A block without any word writes nothing
+// and uses no number.
+void writeBlock(BlockWords words);
+
+}  // namespace brevanto
