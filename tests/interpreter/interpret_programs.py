@@ -1,0 +1,256 @@
+#!/usr/bin/env python3
+"""Runs G-code programs through LinuxCNC's stand-alone interpreter (rs274) and
+measures how far the path it reports strays from the drawing's true curves.
+
+For every case (a program and the Segment records it was made from):
+  - the interpreter must accept the whole program (exit status 0, PROGRAM_END);
+  - every point of the reported cutting path (STRAIGHT_FEED, ARC_FEED with its
+    centre and turning sense) must lie within the tolerance of the drawing's
+    curves, and every point of the drawing within the tolerance of the path.
+
+LinuxCNC does not know the header word G50; it is removed before interpreting
+(and the report says so). Exit status: 0 all passed, 1 a failure, 77 skipped
+because rs274 is not installed.
+"""
+import argparse
+import math
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+SEGMENT = struct.Struct("<8dif2i")  # the 80-byte record of the library's interface
+SPACING = 0.05  # mm between samples on every curve, line and arc
+
+
+# ---------------------------------------------------------------- geometry ---
+
+def sample_line(a, b):
+    n = max(1, math.ceil(math.dist(a, b) / SPACING))
+    return [(a[0] + (b[0] - a[0]) * i / n, a[1] + (b[1] - a[1]) * i / n) for i in range(n + 1)]
+
+
+def sample_cubic(p0, p1, p2, p3):
+    rough = math.dist(p0, p1) + math.dist(p1, p2) + math.dist(p2, p3)
+    n = max(8, math.ceil(rough / SPACING))
+    pts = []
+    for i in range(n + 1):
+        t = i / n
+        u = 1 - t
+        a, b, c, d = u * u * u, 3 * u * u * t, 3 * u * t * t, t * t * t
+        pts.append((a * p0[0] + b * p1[0] + c * p2[0] + d * p3[0],
+                    a * p0[1] + b * p1[1] + c * p2[1] + d * p3[1]))
+    return pts
+
+
+def sample_arc(start, end, centre, rotation):
+    """rotation as ARC_FEED reports it: sign = sense (+ counter-clockwise),
+    magnitude = number of turns begun (1 for less than one full turn)."""
+    a0 = math.atan2(start[1] - centre[1], start[0] - centre[0])
+    a1 = math.atan2(end[1] - centre[1], end[0] - centre[0])
+    r0 = math.dist(start, centre)
+    r1 = math.dist(end, centre)
+    ccw = rotation > 0
+    sweep = (a1 - a0) if ccw else (a0 - a1)
+    sweep %= 2 * math.pi
+    if sweep < 1e-12:
+        sweep = 2 * math.pi  # same start and end: a whole circle
+    sweep += 2 * math.pi * (abs(rotation) - 1)
+    n = max(4, math.ceil(max(r0, r1) * sweep / SPACING))
+    pts = []
+    for i in range(n + 1):
+        f = i / n
+        ang = a0 + (sweep * f if ccw else -sweep * f)
+        r = r0 + (r1 - r0) * f  # the interpreter's spiral when the radii differ
+        pts.append((centre[0] + r * math.cos(ang), centre[1] + r * math.sin(ang)))
+    return pts, math.degrees(sweep)
+
+
+class NearestIndex:
+    """Nearest distance from a point to a set of short polyline pieces, with a
+    uniform grid; pieces are no longer than SPACING, indexed by their middle."""
+
+    def __init__(self, polylines, cell=1.0):
+        self.cell = cell
+        self.grid = {}
+        for pts in polylines:
+            for a, b in zip(pts, pts[1:]):
+                key = self._key(((a[0] + b[0]) / 2, (a[1] + b[1]) / 2))
+                self.grid.setdefault(key, []).append((a, b))
+            if len(pts) == 1:
+                self.grid.setdefault(self._key(pts[0]), []).append((pts[0], pts[0]))
+        keys = list(self.grid)
+        self.span = (max(abs(k[0]) for k in keys) + max(abs(k[1]) for k in keys) + 2
+                     if keys else 0)
+
+    def _key(self, p):
+        return (math.floor(p[0] / self.cell), math.floor(p[1] / self.cell))
+
+    @staticmethod
+    def _to_piece(p, a, b):
+        dx, dy = b[0] - a[0], b[1] - a[1]
+        ll = dx * dx + dy * dy
+        t = 0.0 if ll == 0 else max(0.0, min(1.0, ((p[0] - a[0]) * dx + (p[1] - a[1]) * dy) / ll))
+        return math.hypot(p[0] - a[0] - t * dx, p[1] - a[1] - t * dy)
+
+    def distance(self, p):
+        kx, ky = self._key(p)
+        best = math.inf
+        half = SPACING / 2
+        k = 0
+        while True:
+            for ix in range(kx - k, kx + k + 1):
+                for iy in (range(ky - k, ky + k + 1) if abs(ix - kx) == k else (ky - k, ky + k)):
+                    for a, b in self.grid.get((ix, iy), ()):
+                        best = min(best, self._to_piece(p, a, b))
+            # Cells beyond ring k hold piece middles at least k cells away.
+            if best <= k * self.cell - half or k > self.span + abs(kx) + abs(ky):
+                return best
+            k += 1
+
+
+def max_distance(points_of, index):
+    worst, where = 0.0, None
+    for pts in points_of:
+        for p in pts:
+            d = index.distance(p)
+            if d > worst:
+                worst, where = d, p
+    return worst, where
+
+
+# ------------------------------------------------------------------ inputs ---
+
+def read_drawing(seg_path):
+    data = open(seg_path, "rb").read()
+    if len(data) % SEGMENT.size:
+        raise ValueError(f"{seg_path}: not a whole number of 80-byte Segment records")
+    curves = []
+    for rec in SEGMENT.iter_unpack(data):
+        x0, y0, x1, y1, x2, y2, x3, y3, kind = rec[:9]
+        if kind == 1:
+            curves.append(sample_cubic((x0, y0), (x1, y1), (x2, y2), (x3, y3)))
+        else:
+            curves.append(sample_line((x0, y0), (x3, y3)))
+    return curves
+
+
+HEADER_G50 = re.compile(rb"^(G0 G49 G40  G17 G80) G50( G90)\r?$", re.M)
+
+
+def prepare_program(tap_path, work):
+    text = open(tap_path, "rb").read()
+    text, removed = HEADER_G50.subn(rb"\1\2", text, count=1)
+    tools = sorted({int(t) for t in re.findall(rb"^T(-?\d+)M6", text, re.M)})
+    ngc = os.path.join(work, "program.ngc")
+    with open(ngc, "wb") as f:
+        f.write(text)
+    table = os.path.join(work, "tools.tbl")
+    with open(table, "w") as f:
+        for t in tools:
+            f.write(f"T{t} P{t} D3.0 Z0 ;\n")
+    return ngc, table, removed == 1, tools
+
+
+NUMBERS = re.compile(r"-?\d+(?:\.\d+)?(?:[eE][-+]?\d+)?")
+
+
+def interpret(tap_path):
+    """Returns (cutting path as polylines, arcs over 180 degrees, notes) or
+    raises RuntimeError with the interpreter's complaint."""
+    with tempfile.TemporaryDirectory(prefix="brevanto-rs274-") as work:
+        ngc, table, removed, tools = prepare_program(tap_path, work)
+        out = os.path.join(work, "canon.txt")
+        env = dict(os.environ, HOME=work)
+        run = subprocess.run(["rs274", "-t", table, "-g", ngc, out], stdin=subprocess.DEVNULL,
+                             capture_output=True, text=True, env=env, timeout=300)
+        canon = open(out).read() if os.path.exists(out) else ""
+        complaint = (run.stdout + run.stderr).replace("executing", "").strip()
+        if run.returncode != 0 or "PROGRAM_END" not in canon or complaint:
+            raise RuntimeError(f"rs274 exit {run.returncode}: {complaint or 'no PROGRAM_END'}")
+    notes = ["header word G50 removed (LinuxCNC does not know it)" if removed
+             else "no header G50 found to remove"]
+    notes.append("tools " + ",".join(map(str, tools)))
+    pos = (0.0, 0.0)
+    path, big_arcs = [], 0
+    for line in canon.splitlines():
+        m = re.search(r"(STRAIGHT_TRAVERSE|STRAIGHT_FEED|ARC_FEED)\((.*)\)", line)
+        if not m:
+            continue
+        v = [float(x) for x in NUMBERS.findall(m.group(2))]
+        end = (v[0], v[1])
+        if m.group(1) == "STRAIGHT_FEED":
+            path.append(sample_line(pos, end))
+        elif m.group(1) == "ARC_FEED":
+            pts, sweep = sample_arc(pos, end, (v[2], v[3]), int(v[4]))
+            path.append(pts)
+            big_arcs += sweep > 180.0 + 1e-6
+        pos = end
+    return path, big_arcs, notes
+
+
+# -------------------------------------------------------------------- main ---
+
+def check(name, seg_path, tap_path, tolerance):
+    drawing = read_drawing(seg_path)
+    path, big_arcs, notes = interpret(tap_path)
+    strays, stray_at = max_distance(path, NearestIndex(drawing))
+    misses, miss_at = max_distance(drawing, NearestIndex(path))
+    ok = strays <= tolerance and misses <= tolerance
+    fmt = lambda p: "-" if p is None else f"({p[0]:.3f}, {p[1]:.3f})"
+    print(f"{'ok  ' if ok else 'FAIL'} {name}: path->drawing {strays:.4f} mm at {fmt(stray_at)}, "
+          f"drawing->path {misses:.4f} mm at {fmt(miss_at)}, arcs over 180 deg: {big_arcs}; "
+          + "; ".join(notes))
+    return ok, big_arcs
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--tolerance", type=float, default=0.3, help="mm (default 0.3)")
+    ap.add_argument("--case", nargs=3, action="append", default=[],
+                    metavar=("NAME", "SEGMENTS", "PROGRAM"),
+                    help="Segment records (.seg) and the program made from them (.tap)")
+    ap.add_argument("--golden-dir", help="every NAME.tap with its NAME.seg")
+    ap.add_argument("--require-big-arc", action="store_true",
+                    help="fail unless some program has an arc sweeping over 180 degrees")
+    args = ap.parse_args()
+
+    cases = [tuple(c) for c in args.case]
+    if args.golden_dir:
+        for f in sorted(os.listdir(args.golden_dir)):
+            if f.endswith(".tap"):
+                stem = os.path.join(args.golden_dir, f[:-4])
+                if os.path.exists(stem + ".seg"):
+                    cases.append(("golden/" + f[:-4], stem + ".seg", stem + ".tap"))
+    if shutil.which("rs274") is None:
+        print("*" * 72 + "\nSKIPPED: rs274 (Debian package linuxcnc-uspace) is not installed;\n"
+              f"{len(cases)} programs were NOT checked by a real G-code interpreter.\n" + "*" * 72)
+        return SKIP
+    if not cases:
+        print("no programs to check")
+        return 1
+
+    print(f"tolerance {args.tolerance} mm; {len(cases)} programs")
+    failed, big = 0, 0
+    for name, seg, tap in cases:
+        try:
+            ok, arcs = check(name, seg, tap, args.tolerance)
+        except (RuntimeError, ValueError, OSError, subprocess.TimeoutExpired) as e:
+            print(f"FAIL {name}: {e}")
+            ok, arcs = False, 0
+        failed += not ok
+        big += arcs
+    if args.require_big_arc and big == 0:
+        print("FAIL: no program has an arc sweeping over 180 degrees")
+        failed += 1
+    print(f"{failed} check(s) failed" if failed else f"all {len(cases)} programs passed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
