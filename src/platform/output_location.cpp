@@ -10,7 +10,9 @@ std::string& hostOutputPath() {
 }
 }  // namespace
 
-void setOutputPath(std::string path) { hostOutputPath() = std::move(path); }
+void setOutputPath(std::string path) {
+  hostOutputPath() = std::move(path);
+}
 
 std::string outputPath() {
   const std::string& host = hostOutputPath();

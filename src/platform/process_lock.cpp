@@ -8,14 +8,22 @@ namespace brevanto {
 namespace {
 SRWLOCK jobLock = SRWLOCK_INIT;
 }
-ProcessLock::ProcessLock() { AcquireSRWLockExclusive(&jobLock); }
-ProcessLock::~ProcessLock() { ReleaseSRWLockExclusive(&jobLock); }
+ProcessLock::ProcessLock() {
+  AcquireSRWLockExclusive(&jobLock);
+}
+ProcessLock::~ProcessLock() {
+  ReleaseSRWLockExclusive(&jobLock);
+}
 #else
 namespace {
 std::mutex jobLock;
 }
-ProcessLock::ProcessLock() { jobLock.lock(); }
-ProcessLock::~ProcessLock() { jobLock.unlock(); }
+ProcessLock::ProcessLock() {
+  jobLock.lock();
+}
+ProcessLock::~ProcessLock() {
+  jobLock.unlock();
+}
 #endif
 
 }  // namespace brevanto

@@ -10,7 +10,9 @@ SettingsSource& installedSource() {
 }
 }  // namespace
 
-void setSettingsSource(SettingsSource source) { installedSource() = std::move(source); }
+void setSettingsSource(SettingsSource source) {
+  installedSource() = std::move(source);
+}
 
 std::string readSettingText(std::string_view name) {
   const SettingsSource& source = installedSource();

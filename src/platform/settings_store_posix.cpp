@@ -1,8 +1,11 @@
+#include "platform/settings_file.h"
 #include "platform/settings_store.h"
 
 namespace brevanto {
 
-// Placeholder until the settings file reader lands.
-std::string readPlatformSetting(std::string_view /*name*/) { return {}; }
+// Without a registry the settings live in a file of name=value lines.
+std::string readPlatformSetting(std::string_view name) {
+  return readSettingsFileValue(defaultSettingsFilePath(), name);
+}
 
 }  // namespace brevanto

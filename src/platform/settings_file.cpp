@@ -1,0 +1,72 @@
+#include "platform/settings_file.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace brevanto {
+namespace {
+
+// The registry reads a value into 255 bytes, its NUL included.
+constexpr size_t kLongestValue = 254;
+
+std::string_view trimBlanks(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+// The file's bytes; "" when it is missing or unreadable (a folder, no
+// permission). The C streams report a read error instead of throwing it.
+std::string readWholeFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return {};
+  std::string content;
+  char chunk[4096];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  return failed ? std::string() : content;
+}
+
+const char* nonEmptyEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+}  // namespace
+
+std::string readSettingsFileValue(const std::string& path, std::string_view name) {
+  const std::string content = readWholeFile(path);
+
+  std::string_view found;
+  const std::string_view all(content);
+  for (size_t start = 0; start < all.size();) {
+    size_t end = all.find('\n', start);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view line = all.substr(start, end - start);
+    start = end + 1;
+
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.front() == '#' || line.front() == ';' || line.front() == '[') {
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    if (trimBlanks(line.substr(0, equals)) == name) found = line.substr(equals + 1);
+  }
+  if (found.size() > kLongestValue) return {};
+  return std::string(found);
+}
+
+std::string defaultSettingsFilePath() {
+  if (const char* file = nonEmptyEnv("BREVANTO_SETTINGS")) return file;
+  if (const char* config = nonEmptyEnv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+    return std::string(config) + "/brevanto/CNC.ini";
+  }
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : "") + "/.config/brevanto/CNC.ini";
+}
+
+}  // namespace brevanto

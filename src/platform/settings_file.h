@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brevanto {
+
+// A settings file of `name=value` lines, the store of the machining settings
+// where there is no registry:
+//   - the value is the text after the first '=' up to the line end, with one
+//     trailing CR removed and nothing else trimmed (so " 150" keeps its blank);
+//     blanks and tabs around the name do not count;
+//   - blank lines, lines starting with '#' or ';', section lines such as
+//     "[CNC]" and lines without '=' are ignored;
+//   - the last of repeated names wins;
+//   - a missing file or name, or a value of 255 bytes or more (too long for
+//     the registry's 255-byte buffer, NUL included), reads as "".
+// The file is read anew on every call, as the registry key is opened anew for
+// every value.
+std::string readSettingsFileValue(const std::string& path, std::string_view name);
+
+// Where the settings file is looked for: $BREVANTO_SETTINGS when set, else
+// $XDG_CONFIG_HOME/brevanto/CNC.ini (an absolute XDG_CONFIG_HOME only), else
+// ~/.config/brevanto/CNC.ini.
+std::string defaultSettingsFilePath();
+
+}  // namespace brevanto

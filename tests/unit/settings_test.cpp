@@ -1,0 +1,213 @@
+#include "output/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+#include "output/gcode_writer.h"
+#include "support/settings_source.h"
+
+namespace brevanto {
+namespace {
+
+using test::ScopedSettings;
+using test::workedExampleSettings;
+
+TEST(LoadSettings, WorkedExample) {
+  ScopedSettings settings(workedExampleSettings());
+  gcodeWriter.lineNumber = 990;
+  gcodeWriter.lineStep = 3;
+  loadSettings();
+  const CncSettings& s = cncSettings;
+  EXPECT_EQ(s.plungeFeed, 100.0F);
+  EXPECT_EQ(s.passDepth, -1.5F);
+  EXPECT_EQ(s.finalDepth, -2.0F);
+  EXPECT_EQ(s.safeZ, 5.0F);
+  EXPECT_EQ(s.cutFeed, 800.0F);
+  EXPECT_EQ(s.toolNumber, 1);
+  EXPECT_EQ(s.toolDiameter, 3.0F);
+  EXPECT_EQ(gcodeWriter.toolChangeLine, "T1M6 ( DIA. 3.0000mm )");
+  EXPECT_EQ(gcodeWriter.lineNumber, 10);
+  EXPECT_EQ(gcodeWriter.lineStep, 10);
+  const std::vector<std::string> order = {"txtFeedZ",   "txtMaxZ",     "txtDepth", "txtSaveZ",
+                                          "txtFeedCut", "txtWZNummer", "txtWZDia"};
+  EXPECT_EQ(settings.asked(), order);
+}
+
+// One value changed from the worked example, and the field it lands in.
+struct FieldCase {
+  const char* name;
+  const char* text;
+  float CncSettings::*field;
+  float expected;
+};
+
+TEST(LoadSettings, SignRulesAndNumberReading) {
+  const FieldCase cases[] = {
+      {"txtMaxZ", "2", &CncSettings::passDepth, -2.0F},
+      {"txtMaxZ", "-2", &CncSettings::passDepth, -2.0F},
+      {"txtDepth", "-5", &CncSettings::finalDepth, -5.0F},
+      {"txtDepth", "5", &CncSettings::finalDepth, -5.0F},
+      {"txtSaveZ", "-3", &CncSettings::safeZ, -3.0F},  // the only signed value
+      {"txtFeedZ", "-150", &CncSettings::plungeFeed, 150.0F},
+      {"txtFeedZ", " 150abc", &CncSettings::plungeFeed, 150.0F},  // blank skipped, rest ignored
+      {"txtFeedCut", "2,5", &CncSettings::cutFeed, 2.0F},         // a comma ends the number
+      {"txtFeedCut", "+7.25e1", &CncSettings::cutFeed, 72.5F},
+      {"txtWZDia", "-3.175", &CncSettings::toolDiameter, 3.175F},
+  };
+  for (const auto& c : cases) {
+    ScopedSettings settings(workedExampleSettings());
+    settings[c.name] = c.text;
+    loadSettings();
+    EXPECT_EQ(cncSettings.*c.field, c.expected) << c.name << "=" << c.text;
+  }
+}
+
+TEST(LoadSettings, ToolChangeLine) {
+  const struct {
+    const char* tool;
+    const char* diameter;
+    const char* line;
+  } cases[] = {
+      {"3", "6", "T3M6 ( DIA. 6.0000mm )"},
+      {"12", "3.175", "T12M6 ( DIA. 3.1750mm )"},
+      {"1", "0.1", "T1M6 ( DIA. 0.1000mm )"},
+      {"2.9", "3", "T2M6 ( DIA. 3.0000mm )"},  // truncated toward zero
+      {"-4", "3", "T4M6 ( DIA. 3.0000mm )"},   // absolute value
+      // Beyond a 32-bit int: the defined x86 answer, never undefined behaviour.
+      {"1e20", "3", "T-2147483648M6 ( DIA. 3.0000mm )"},
+  };
+  for (const auto& c : cases) {
+    ScopedSettings settings(workedExampleSettings());
+    settings["txtWZNummer"] = c.tool;
+    settings["txtWZDia"] = c.diameter;
+    loadSettings();
+    EXPECT_EQ(gcodeWriter.toolChangeLine, c.line);
+  }
+}
+
+TEST(LoadSettings, RefusedValues) {
+  const std::string invalid = "invalid stof argument";
+  const std::string range = "stof argument out of range";
+  const struct {
+    const char* text;
+    bool outOfRange;
+  } cases[] = {
+      {"abc", false},
+      {"", false},
+      {",5", false},
+      {"nan", false},
+      {"1e999", true},
+      {"-1e999", true},
+      {"1e39", true},  // finite as a double, infinite as a
+                       // float
+      {"inf", true},
+      {"-infinity", true},
+  };
+  for (const char* name : {"txtFeedZ", "txtDepth", "txtSaveZ", "txtWZNummer", "txtWZDia"}) {
+    for (const auto& c : cases) {
+      ScopedSettings settings(workedExampleSettings());
+      settings[name] = c.text;
+      try {
+        loadSettings();
+        ADD_FAILURE() << name << "=" << c.text << " was accepted";
+      } catch (const std::out_of_range& e) {
+        EXPECT_TRUE(c.outOfRange) << name << "=" << c.text;
+        EXPECT_EQ(e.what(), range);
+      } catch (const std::invalid_argument& e) {
+        EXPECT_FALSE(c.outOfRange) << name << "=" << c.text;
+        EXPECT_EQ(e.what(), invalid);
+      }
+    }
+  }
+}
+
+TEST(LoadSettings, FailureStopsAtTheFailingValue) {
+  {
+    ScopedSettings settings(workedExampleSettings());
+    loadSettings();
+  }
+  gcodeWriter.lineNumber = 770;
+  ScopedSettings settings(workedExampleSettings());
+  settings["txtFeedZ"] = "55";
+  settings["txtSaveZ"] = "x";
+  settings["txtFeedCut"] = "999";
+  settings["txtWZNummer"] = "9";
+  EXPECT_THROW(loadSettings(), std::invalid_argument);
+  EXPECT_EQ(cncSettings.plungeFeed, 55.0F);  // before the failing value: new
+  EXPECT_EQ(cncSettings.safeZ, 5.0F);        // the failing value and after: as before
+  EXPECT_EQ(cncSettings.cutFeed, 800.0F);
+  EXPECT_EQ(gcodeWriter.toolChangeLine, "T1M6 ( DIA. 3.0000mm )");
+  EXPECT_EQ(gcodeWriter.lineNumber, 770);
+  EXPECT_EQ(settings.asked().back(), "txtSaveZ");
+}
+
+TEST(LoadSettings, PassCountLimit) {
+  const struct {
+    const char* passDepth;
+    const char* totalDepth;
+    bool accepted;
+  } cases[] = {
+      {"0.5", "50000", true},                       // exactly the most passes
+      {"0.5", "50000.5", false},                    // one more
+      {"0.00001", "5", false},   {"0", "5", true},  // cut as one pass at the total depth
+      {"0", "0", true},          {"3", "0", true},
+  };
+  for (const auto& c : cases) {
+    ScopedSettings settings(workedExampleSettings());
+    settings["txtMaxZ"] = c.passDepth;
+    settings["txtDepth"] = c.totalDepth;
+    if (c.accepted) {
+      EXPECT_NO_THROW(loadSettings()) << c.passDepth << " / " << c.totalDepth;
+      continue;
+    }
+    try {
+      loadSettings();
+      ADD_FAILURE() << c.passDepth << " / " << c.totalDepth << " was accepted";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_NE(std::string(e.what()).find("txtMaxZ"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(ReadPrecision, LeadingNumberOrZero) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {
+      {"0.5", 0.5}, {" 2.5e-1x", 0.25},
+      {"abc", 0.0}, {"0,5", 0.0},  // the comma ends the number after its 0
+      {"", 0.0},    {"-3", -3.0},
+  };
+  for (const auto& c : cases) {
+    ScopedSettings settings(test::SettingsMap{{"Prezision", c.text}});
+    EXPECT_EQ(readPrecision(), c.value) << c.text;
+  }
+  ScopedSettings settings(test::SettingsMap{{"Prezision", "1e999"}});
+  EXPECT_EQ(readPrecision(), std::numeric_limits<double>::infinity());  // never fails
+}
+
+// Numbers are read in the "C" locale even when the host runs in one with a
+// decimal comma.
+TEST(LoadSettings, IgnoresTheProcessLocale) {
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+    GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
+  }
+  ScopedSettings settings(workedExampleSettings());
+  settings["txtMaxZ"] = "2.5";
+  settings["txtDepth"] = "2,5";
+  settings["Prezision"] = "0.25";
+  loadSettings();
+  const double precision = readPrecision();
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(cncSettings.passDepth, -2.5F);
+  EXPECT_EQ(cncSettings.finalDepth, -2.0F);
+  EXPECT_EQ(precision, 0.25);
+}
+
+}  // namespace
+}  // namespace brevanto
