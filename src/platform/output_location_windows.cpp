@@ -1,0 +1,11 @@
+#include "platform/output_location.h"
+
+namespace brevanto {
+
+// The fixed place the machine controller's operators know; the folder is the
+// user's to create.
+std::string defaultOutputPath() {
+  return "C:\\Brevanto\\Brevanto.tap";
+}
+
+}  // namespace brevanto
