@@ -77,11 +77,16 @@ void writeBlock(BlockWords words) {
     line += " ) ";
   }
   if (line.empty()) return;
-  line.insert(0, "N" + formatInt(gcodeWriter.lineNumber) + ' ');
+  // Prepending by appending: GCC 12 at -O3 reports a false overlap in
+  // std::string::insert at the front (-Wrestrict).
+  std::string numbered = "N";
+  numbered += formatInt(gcodeWriter.lineNumber);
+  numbered += ' ';
+  numbered += line;
   // Wraps instead of overflowing on a program of more than 200 million blocks.
   gcodeWriter.lineNumber = static_cast<int32_t>(static_cast<uint32_t>(gcodeWriter.lineNumber) +
                                                 static_cast<uint32_t>(gcodeWriter.lineStep));
-  writeLine(line);
+  writeLine(numbered);
 }
 
 }  // namespace brevanto
