@@ -13,4 +13,5 @@ for preset in release asan; do
   echo "=== ${preset}: test"
   ctest --preset "$preset"
 done
+tests/fuzz/smoke.sh 60
 echo "=== all tests passed"
