@@ -1,12 +1,125 @@
 #include "geometry/arc_merge.h"
 
-namespace brevanto {
+#include <cmath>
 
-// Placeholder until arc joining lands: copies its input.
+#include "geometry/arc_fit.h"
+#include "geometry/direction.h"
+#include "geometry/pair_walk.h"
+#include "geometry/round_to_decimals.h"
+#include "output/settings.h"
+
+namespace brevanto {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// A precision setting that reads as 0 (empty, not a number, or 0) means this.
+constexpr float kDefaultPrecision = 0.03F;
+
+// The limits of one application. They are single-precision numbers, computed
+// in single precision, and only widened where a double is compared with them;
+// the joining decisions (and so the programs) depend on those roundings.
+struct ArcLimits {
+  float p10 = 0.0F;        // junction angle, centre distance, radius band
+  float p3 = 0.0F;         // length of a short arc
+  float bandLower = 0.0F;  // 1 - p10
+  float bandUpper = 0.0F;  // 1 + p10
+};
+
+ArcLimits arcLimits(double precisionSetting) {
+  float p = static_cast<float>(precisionSetting / 100.0);
+  if (p == 0.0F) p = kDefaultPrecision;
+  ArcLimits limits;
+  limits.p10 = p * 10.0F;
+  limits.p3 = p * 3.0F;
+  limits.bandLower = 1.0F - limits.p10;
+  limits.bandUpper = 1.0F + limits.p10;
+  return limits;
+}
+
+// Two arcs of one shape turning the same way. A NaN radius fails both radius
+// tests, so degenerate elements are never joined.
+bool isCandidate(const PathElement& a, const PathElement& b) {
+  return a.clockwise == b.clockwise && b.radius > 0.0 && a.radius > 0.0 && a.shapeKey == b.shapeKey;
+}
+
+bool insideBand(double ratio, const ArcLimits& limits) {
+  return static_cast<double>(limits.bandLower) < ratio &&
+         ratio < static_cast<double>(limits.bandUpper);
+}
+
+// The pair continues smoothly: the lines from each centre to the junction
+// point the same way, and the two arcs are alike in one of five senses.
+bool continuesSmoothly(const PathElement& a, const PathElement& b, const ArcLimits& limits) {
+  const double dcx = b.centreX - a.centreX;
+  const double dcy = b.centreY - a.centreY;
+  const double centreDistance = std::sqrt(dcx * dcx + dcy * dcy);
+
+  const double alphaA = directionDegrees(a.centreY - a.endY, a.centreX - a.endX);
+  const double alphaB = directionDegrees(b.centreY - b.startY, b.centreX - b.startX);
+  double delta = std::fabs(alphaA - alphaB);
+  // Both directions lie in (-90, 90]: lines just either side of the vertical
+  // differ by nearly 180 degrees although they are almost the same line.
+  if (delta > 179.9) delta = 0.0;
+
+  const double p10 = limits.p10;
+  const double p3 = limits.p3;
+  if (!(delta < p10)) return false;
+
+  const bool radiiAlike = insideBand(a.radius / b.radius, limits) ||  //
+                          insideBand(b.radius / a.radius, limits);
+  const bool centresClose = centreDistance < p10;
+  const bool oneShort = a.length < p3 || b.length < p3;
+  const bool oneNearlyStraight = a.radiusPerLength > 100.0F || b.radiusPerLength > 100.0F;
+  const bool lengthsFarApart = a.length > 10.0 * b.length || b.length > 10.0 * a.length;
+  return radiiAlike || centresClose || oneShort || oneNearlyStraight || lengthsFarApart;
+}
+
+// B runs back from A's end to A's start, to a resolution of 0.1.
+bool closesCircle(const PathElement& a, const PathElement& b) {
+  const auto r = [](double x) { return RoundToDecimals(x, 1); };
+  return r(a.endX) == r(b.startX) && r(a.endY) == r(b.startY) && r(b.endX) == r(a.startX) &&
+         r(b.endY) == r(a.startY);
+}
+
+// A whole circle, started and ended at its leftmost point. The writer knows
+// it by the equal end points and both angles at exactly 180.
+void writeFullCircle(const PathElement& a, const PathElement& b, PathElement& out) {
+  out = PathElement{};
+  out.radius = a.radius;
+  out.centreX = (a.centreX + b.centreX) * 0.5;
+  out.centreY = (a.centreY + b.centreY) * 0.5;
+  out.startX = out.centreX - out.radius;
+  out.startY = out.centreY;
+  out.endX = out.startX;
+  out.endY = out.startY;
+  out.startAngle = 180.0;
+  out.endAngle = 180.0;
+  out.clockwise = a.clockwise;
+  out.length = out.radius * 2.0 * kPi;
+  out.radiusPerLength = static_cast<float>(out.radius / out.length);
+}
+
+}  // namespace
+
 int32_t ArcMerge(const PathElement* input, PathElement* output, const int32_t* count) {
   if (*count <= 0) return -1;
-  for (int32_t i = 0; i < *count; ++i) output[i] = input[i];
-  return *count - 1;
+  const ArcLimits limits = arcLimits(readPrecision());
+  // The closing zero element is no arc, so it never forms a candidate pair.
+  return walkPairs(
+      input, output, *count,
+      [&limits](const PathElement& a, const PathElement& b, bool /*bIsLast*/, PathElement& joined) {
+        if (!isCandidate(a, b)) return PairOutcome::CopyFirst;
+        if (!continuesSmoothly(a, b, limits)) return PairOutcome::CopyBoth;
+        if (closesCircle(a, b)) {
+          writeFullCircle(a, b, joined);
+        } else {
+          ArcFit({a.startX, a.startY}, {a.endX, a.endY}, {b.endX, b.endY}, joined);
+        }
+        joined.shapeKey = a.shapeKey;
+        joined.colourIndex = a.colourIndex;
+        return PairOutcome::Joined;
+      });
 }
 
 }  // namespace brevanto

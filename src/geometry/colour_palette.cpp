@@ -24,10 +24,9 @@ constexpr ShadeLevels kLevels[5][2] = {
 // channel rises from M through Q1..Q3 while another falls from T.
 constexpr std::array<PaletteEntry, 256> makePalette() {
   std::array<PaletteEntry, 256> p{};
-  constexpr PaletteEntry kFixedLow[10] = {{0, 0, 0},       {255, 0, 0},   {255, 255, 0},
-                                          {0, 255, 0},     {0, 255, 255}, {0, 0, 255},
-                                          {255, 0, 255},   {255, 255, 255}, {65, 65, 65},
-                                          {128, 128, 128}};
+  constexpr PaletteEntry kFixedLow[10] = {
+      {0, 0, 0},   {255, 0, 0},   {255, 255, 0},   {0, 255, 0},  {0, 255, 255},
+      {0, 0, 255}, {255, 0, 255}, {255, 255, 255}, {65, 65, 65}, {128, 128, 128}};
   constexpr PaletteEntry kGreys[6] = {{51, 51, 51},    {80, 80, 80},    {105, 105, 105},
                                       {130, 130, 130}, {190, 190, 190}, {255, 255, 255}};
   for (int i = 0; i < 10; ++i) p[i] = kFixedLow[i];
@@ -45,12 +44,24 @@ constexpr std::array<PaletteEntry, 256> makePalette() {
         const int32_t falling = step == 0 ? t : l.q[4 - step];
         PaletteEntry e{};
         switch (sector) {
-          case 0: e = {t, rising, m}; break;
-          case 1: e = {falling, t, m}; break;
-          case 2: e = {m, t, rising}; break;
-          case 3: e = {m, falling, t}; break;
-          case 4: e = {rising, m, t}; break;
-          default: e = {t, m, falling}; break;
+          case 0:
+            e = {t, rising, m};
+            break;
+          case 1:
+            e = {falling, t, m};
+            break;
+          case 2:
+            e = {m, t, rising};
+            break;
+          case 3:
+            e = {m, falling, t};
+            break;
+          case 4:
+            e = {rising, m, t};
+            break;
+          default:
+            e = {t, m, falling};
+            break;
         }
         p[10 + 10 * hue + 2 * shade + tint] = e;
       }

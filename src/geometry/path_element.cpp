@@ -9,10 +9,16 @@ constexpr double kPi = 3.141592653589793;
 
 // asin and acos are only defined on [-1, 1]; a point a rounding error off the
 // circle must still give an angle.
-double clampUnit(double q) { return q < -1.0 ? -1.0 : (q > 1.0 ? 1.0 : q); }
+double clampUnit(double q) {
+  return q < -1.0 ? -1.0 : (q > 1.0 ? 1.0 : q);
+}
 
-double asinDegrees(double q) { return std::asin(clampUnit(q)) * 180.0 / kPi; }
-double acosDegrees(double q) { return std::acos(clampUnit(q)) * 180.0 / kPi; }
+double asinDegrees(double q) {
+  return std::asin(clampUnit(q)) * 180.0 / kPi;
+}
+double acosDegrees(double q) {
+  return std::acos(clampUnit(q)) * 180.0 / kPi;
+}
 
 }  // namespace
 

@@ -5,7 +5,9 @@
 namespace brevanto {
 namespace {
 
-int32_t rgb(int32_t r, int32_t g, int32_t b) { return r + 256 * g + 65536 * b; }
+int32_t rgb(int32_t r, int32_t g, int32_t b) {
+  return r + 256 * g + 65536 * b;
+}
 
 TEST(ColourPalette, TabledEntries) {
   const struct {

@@ -9,8 +9,12 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-double gamma(double dx, double r) { return std::acos(dx / r) * 180.0 / kPi; }
-double alpha(double dy, double r) { return std::asin(dy / r) * 180.0 / kPi; }
+double gamma(double dx, double r) {
+  return std::acos(dx / r) * 180.0 / kPi;
+}
+double alpha(double dy, double r) {
+  return std::asin(dy / r) * 180.0 / kPi;
+}
 
 // Every ordering of start and end point about the centre (no ties), on a
 // circle of radius 5 about (0, 0): points at (+-3, +-4).

@@ -17,17 +17,17 @@ TEST(SubdivisionCount, FollowsLengthTable) {
     float length;
     int32_t count;
   } cases[] = {
-      {0.0F, 4},     {0.5F, 4},      {-0.5F, 4},    {0.999F, 4},     {1.0F, 2},
-      {1.7F, 2},     {2.0F, 4},      {7.9F, 14},    {60.0F, 120},    {60.99F, 120},
-      {61.0F, 120},  {15000.0F, 120}, {20000.0F, 120}, {40000.0F, 120}, {1e9F, 120},
+      {0.0F, 4},    {0.5F, 4},       {-0.5F, 4},      {0.999F, 4},     {1.0F, 2},
+      {1.7F, 2},    {2.0F, 4},       {7.9F, 14},      {60.0F, 120},    {60.99F, 120},
+      {61.0F, 120}, {15000.0F, 120}, {20000.0F, 120}, {40000.0F, 120}, {1e9F, 120},
   };
   for (const auto& c : cases) EXPECT_EQ(SubdivisionCount(c.length), c.count) << c.length;
 }
 
 TEST(SubdivisionCount, LengthsThatDoNotFitGiveNegativeCount) {
-  for (float length : {-1.0F, -7.5F, 2147483648.0F, 3e9F, std::numeric_limits<float>::infinity(),
-                       -std::numeric_limits<float>::infinity(),
-                       std::numeric_limits<float>::quiet_NaN()}) {
+  for (float length :
+       {-1.0F, -7.5F, 2147483648.0F, 3e9F, std::numeric_limits<float>::infinity(),
+        -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()}) {
     EXPECT_LT(SubdivisionCount(length), 0) << length;
   }
 }

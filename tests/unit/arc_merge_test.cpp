@@ -1,0 +1,266 @@
+#include "geometry/arc_merge.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "geometry/arc_fit.h"
+#include "geometry/round_to_decimals.h"
+#include "support/elements.h"
+#include "support/scoped_settings.h"
+
+namespace brevanto {
+namespace {
+
+using test::applyPass;
+using test::arcElement;
+using test::lineElement;
+using test::PassResult;
+using test::sameElement;
+using test::ScopedSettings;
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kDegree = kPi / 180.0;
+
+PassResult arcMerge(const std::vector<PathElement>& list) {
+  return applyPass(ArcMerge, list, 1);
+}
+
+// Arc A of every pair below: centre (0, 0), radius 10, clockwise from (0, 10)
+// down to the junction (10, 0); its centre line at the junction runs at 0°.
+PathElement arcA(double length = 10.0 * kPi / 2.0) {
+  PathElement a = arcElement(0, 10, 10, 0, 0, 0, 10, length);
+  a.colourIndex = 4;
+  return a;
+}
+
+// What decides a pair: B's fields as the pass reads them. B starts at the
+// junction (10, 0) with its centre `centreDistance` away along a line tilted
+// by `tiltDegrees` against A's centre line.
+struct PairCase {
+  const char* name;
+  double aLength;
+  double bRadius;
+  double bLength;
+  float bRadiusPerLength;
+  double tiltDegrees;
+  double centreDistance;
+  bool joined;
+};
+
+PathElement arcB(const PairCase& c) {
+  const double tilt = c.tiltDegrees * kDegree;
+  PathElement b = arcElement(10, 0, 12, -5, 10 - c.centreDistance * std::cos(tilt),
+                             -c.centreDistance * std::sin(tilt), c.bRadius, c.bLength);
+  b.radiusPerLength = c.bRadiusPerLength;
+  return b;
+}
+
+constexpr double kQuarter = 10.0 * kPi / 2.0;  // A's length unless a case says otherwise
+
+// Default precision: p10 = 0.3F (0.29999998...), p3 = 0.09F (0.08999999...),
+// radius band (0.70000005, 1.29999995) as single-precision numbers.
+const PairCase kPairCases[] = {
+    {"RadiiTenAndTwelve", kQuarter, 12, 6, 2, 0, 12, true},
+    {"JunctionAt0_29Degrees", kQuarter, 12, 6, 2, 0.29, 12, true},
+    {"JunctionBetweenFloatAndDoubleLimit", kQuarter, 12, 6, 2, 0.29999999, 12, false},
+    {"JunctionAt0_31Degrees", kQuarter, 12, 6, 2, 0.31, 12, false},
+    {"RatioInsideFloatBand", kQuarter, 10 / 0.7000001, 6, 2, 0, 10 / 0.7000001, true},
+    {"RatioBetweenFloatAndDoubleBand", kQuarter, 10 / 0.70000002, 6, 2, 0, 10 / 0.70000002, false},
+    {"RadiiTenAndTwenty", kQuarter, 20, 6, 2, 0, 20, false},
+    {"TenAndTwentyCentresClose", kQuarter, 20, 6, 2, 0, 9.8, true},
+    {"TenAndTwentyCentresBetweenFloatAndDouble", kQuarter, 20, 6, 2, 0, 10 - 0.29999999, false},
+    {"TenAndTwentyOneShort", 0.5, 20, 0.08, 2, 0, 20, true},
+    {"TenAndTwentyShortBetweenFloatAndDouble", 0.5, 20, 0.089999998, 2, 0, 20, false},
+    {"TenAndTwentyOneNearlyStraight", 6, 20, 6, 100.5F, 0, 20, true},
+    {"TenAndTwentyRatioExactly100", 6, 20, 6, 100.0F, 0, 20, false},
+    {"TenAndTwentyLengthsFarApart", kQuarter, 20, 1.5, 2, 0, 20, true},
+    {"TenAndTwentyLengthsNotQuiteTenfold", kQuarter, 20, 1.6, 2, 0, 20, false},
+};
+
+class ArcPair : public testing::TestWithParam<PairCase> {};
+
+TEST_P(ArcPair, JoinsExactlyWhenTheJunctionAndOneLikenessHold) {
+  ScopedSettings settings;
+  const PairCase& c = GetParam();
+  const PathElement a = arcA(c.aLength);
+  const PathElement b = arcB(c);
+  const PassResult r = arcMerge({a, b});
+  EXPECT_FALSE(r.wroteBeyond);
+  if (c.joined) {
+    ASSERT_EQ(r.result, 1);
+    PathElement expected;
+    ArcFit({a.startX, a.startY}, {a.endX, a.endY}, {b.endX, b.endY}, expected);
+    expected.shapeKey = a.shapeKey;
+    expected.colourIndex = a.colourIndex;
+    EXPECT_TRUE(sameElement(r.written[0], expected));
+  } else {
+    ASSERT_EQ(r.result, 2);
+    EXPECT_TRUE(sameElement(r.written[0], a));
+    EXPECT_TRUE(sameElement(r.written[1], b));
+  }
+  EXPECT_TRUE(sameElement(r.written.back(), PathElement{}));
+}
+
+INSTANTIATE_TEST_SUITE_P(DefaultPrecision, ArcPair, testing::ValuesIn(kPairCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ArcMerge, OtherShapeOrTurningSenseIsNeverJoined) {
+  ScopedSettings settings;
+  const PairCase fits = kPairCases[0];
+  PathElement otherShape = arcB(fits);
+  otherShape.shapeKey = 2;
+  PathElement otherSense = arcB(fits);
+  otherSense.clockwise = 0;
+  for (const PathElement& b : {otherShape, otherSense}) {
+    const PassResult r = arcMerge({arcA(), b});
+    ASSERT_EQ(r.result, 2);
+    EXPECT_TRUE(sameElement(r.written[1], b));
+  }
+}
+
+// Junction directions on either side of the vertical: a difference above
+// 179.9 is the same line seen from both sides.
+TEST(ArcMerge, DirectionsAcrossTheVerticalWrapToZero) {
+  ScopedSettings settings;
+  struct {
+    double alphaA, alphaB;
+    bool joined;
+  } const cases[] = {{89.95, -89.97, true}, {89.85, -89.97, false}, {0.1, -0.1, true}};
+  for (const auto& c : cases) {
+    // Both arcs meet at (0, 0); each centre lies 10 away along its direction,
+    // A's above-right and B's taken through the opposite side so that the
+    // centres nearly coincide.
+    const double ua = c.alphaA * kDegree;
+    const double ub = c.alphaB * kDegree;
+    const double sideB = c.alphaB < 0 ? -1.0 : 1.0;
+    const PathElement a = arcElement(-5, 5, 0, 0, 10 * std::cos(ua), 10 * std::sin(ua), 10, 8);
+    const PathElement b =
+        arcElement(0, 0, 5, 5, sideB * 10 * std::cos(ub), sideB * 10 * std::sin(ub), 10, 8);
+    EXPECT_EQ(arcMerge({a, b}).result, c.joined ? 1 : 2) << c.alphaA << " / " << c.alphaB;
+  }
+}
+
+// Two halves of one circle about (5, 5) that close on each other. B's centre
+// and radius are a little off to show whose values the circle takes.
+struct CircleCase {
+  double aEndX;
+  double bStartX;
+  bool fullCircle;
+};
+
+class HalfCircles : public testing::TestWithParam<CircleCase> {};
+
+TEST_P(HalfCircles, CloseIntoOneCircleAtATenthOfAUnit) {
+  ScopedSettings settings;
+  const CircleCase& c = GetParam();
+  PathElement a = arcElement(2, 5, c.aEndX, 5, 5, 5, 3, 3 * kPi);
+  a.colourIndex = 7;
+  const PathElement b = arcElement(c.bStartX, 5, 2, 5, 5.02, 5, 3.05, 3.05 * kPi);
+  const PassResult r = arcMerge({a, b});
+  ASSERT_EQ(r.result, 1);
+  const PathElement& e = r.written[0];
+  if (!c.fullCircle) {
+    PathElement expected;
+    ArcFit({a.startX, a.startY}, {a.endX, a.endY}, {b.endX, b.endY}, expected);
+    expected.shapeKey = 1;
+    expected.colourIndex = 7;
+    EXPECT_TRUE(sameElement(e, expected));
+    return;
+  }
+  EXPECT_EQ(e.radius, 3.0);
+  EXPECT_EQ(e.centreX, (5.0 + 5.02) * 0.5);
+  EXPECT_EQ(e.centreY, 5.0);
+  EXPECT_EQ(e.startX, e.centreX - 3.0);
+  EXPECT_EQ(e.endX, e.startX);
+  EXPECT_EQ(e.startY, 5.0);
+  EXPECT_EQ(e.endY, 5.0);
+  EXPECT_EQ(e.startAngle, 180.0);
+  EXPECT_EQ(e.endAngle, 180.0);
+  EXPECT_EQ(e.length, 3.0 * 2.0 * kPi);
+  EXPECT_EQ(e.radiusPerLength, static_cast<float>(3.0 / (3.0 * 2.0 * kPi)));
+  EXPECT_EQ(e.clockwise, 1);
+  EXPECT_EQ(e.shapeKey, 1);
+  EXPECT_EQ(e.colourIndex, 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(Junctions, HalfCircles,
+                         testing::Values(CircleCase{8, 8, true}, CircleCase{8.04, 7.96, true},
+                                         CircleCase{1.049, 1.049, true},
+                                         CircleCase{1.049, 1.051, false}));
+
+// A chain of arcs on one circle about (0, 0), radius 10, clockwise; `tilted`
+// gives the arc's centre line at its start a 5° twist so that it cannot join
+// its predecessor.
+PathElement chainArc(double fromDegrees, double toDegrees, bool tilted = false) {
+  const double f = fromDegrees * kDegree;
+  const double t = toDegrees * kDegree;
+  const double sx = 10 * std::cos(f), sy = 10 * std::sin(f);
+  const double twist = tilted ? 5 * kDegree : 0.0;
+  return arcElement(sx, sy, 10 * std::cos(t), 10 * std::sin(t), sx - 10 * std::cos(f + twist),
+                    sy - 10 * std::sin(f + twist), 10, 10 * (f - t));
+}
+
+TEST(ArcMerge, PairsFromTheFrontAndBAndCStayApart) {
+  ScopedSettings settings;
+  // A|B fail, B|C would pass, C|D fail: nothing is joined in this pass.
+  const std::vector<PathElement> list = {chainArc(90, 60), chainArc(60, 30, true), chainArc(30, 0),
+                                         chainArc(0, -30, true)};
+  const PassResult r = arcMerge(list);
+  ASSERT_EQ(r.result, 4);  // count - 1: nothing changed
+  for (size_t i = 0; i < list.size(); ++i) EXPECT_TRUE(sameElement(r.written[i], list[i]));
+}
+
+TEST(ArcMerge, SingleCopyShiftsThePairing) {
+  ScopedSettings settings;
+  // The line is copied alone, so the two arcs after it form a pair.
+  const PassResult r = arcMerge({lineElement(0, 20, 0, 10), chainArc(90, 60), chainArc(60, 30)});
+  ASSERT_EQ(r.result, 2);
+  EXPECT_EQ(r.written[1].startY, 10.0);
+  EXPECT_NEAR(r.written[1].endX, 10 * std::cos(30 * kDegree), 1e-12);
+}
+
+TEST(ArcMerge, PrecisionIsReadAtEveryApplication) {
+  ScopedSettings settings;
+  const PairCase tilted3 = {"", kQuarter, 12, 6, 2, 3.0, 12, true};
+  const std::vector<PathElement> pair = {arcA(), arcB(tilted3)};
+  EXPECT_EQ(arcMerge(pair).result, 2);
+  settings.set("Prezision", "50");  // p10 = 5 degrees
+  EXPECT_EQ(arcMerge(pair).result, 1);
+  settings.set("Prezision", "3 mm");  // reads as 3, the default
+  EXPECT_EQ(arcMerge(pair).result, 2);
+  settings.set("Prezision", "abc");  // not a number: the default
+  EXPECT_EQ(arcMerge(pair).result, 2);
+}
+
+TEST(ArcMerge, NonPositiveCountWritesNothing) {
+  ScopedSettings settings;
+  PathElement out;
+  out.shapeKey = 99;
+  const PathElement in;
+  for (const int32_t count : {0, -1}) {
+    EXPECT_EQ(ArcMerge(&in, &out, &count), -1);
+    EXPECT_EQ(out.shapeKey, 99);
+  }
+}
+
+TEST(ArcMerge, NanRadiusIsCopied) {
+  ScopedSettings settings;
+  PathElement degenerate = arcA();
+  degenerate.radius = std::nan("");
+  const PassResult r = arcMerge({degenerate, arcB(kPairCases[0])});
+  ASSERT_EQ(r.result, 2);
+  EXPECT_TRUE(sameElement(r.written[0], degenerate));
+}
+
+TEST(RoundToDecimals, RoundsHalfUpAtTheGivenPlace) {
+  EXPECT_EQ(RoundToDecimals(1.049, 1), 1.0);
+  EXPECT_EQ(RoundToDecimals(1.051, 1), 1.1);
+  EXPECT_EQ(RoundToDecimals(-2.25, 1), -2.2);  // half up, not away from zero
+  EXPECT_EQ(RoundToDecimals(2.5, 0), 3.0);
+  EXPECT_EQ(RoundToDecimals(0.123456785, 8), std::floor(0.123456785 * 1e8 + 0.5) / 1e8);
+}
+
+}  // namespace
+}  // namespace brevanto

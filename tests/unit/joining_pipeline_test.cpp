@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "brevanto/brevanto.h"
+#include "entry/job.h"
+#include "support/scoped_settings.h"
+#include "support/segments.h"
+
+namespace brevanto {
+namespace {
+
+using test::curve;
+using test::ScopedSettings;
+
+constexpr double kKappa = 0.5522847498307936;  // control distance of a quarter circle
+constexpr double kR = 10.0;
+constexpr double kK = kKappa * kR;
+
+JobReport runKeeping(const std::vector<Segment>& segments, int32_t* result = nullptr) {
+  JobReport report;
+  report.keepElements = true;
+  const auto last = static_cast<int32_t>(segments.size()) - 1;
+  const int32_t r = runGuardedJob(segments.data(), &last, &report);
+  if (result != nullptr) *result = r;
+  return report;
+}
+
+TEST(JoiningPipeline, CircleOfFourBeziersBecomesOneFullCircle) {
+  ScopedSettings settings;
+  const std::vector<Segment> circle = {curve(-kR, 0, -kR, kK, -kK, kR, 0, kR, 15.7F, 1),
+                                       curve(0, kR, kK, kR, kR, kK, kR, 0, 15.7F, 1),
+                                       curve(kR, 0, kR, -kK, kK, -kR, 0, -kR, 15.7F, 1),
+                                       curve(0, -kR, -kK, -kR, -kR, -kK, -kR, 0, 15.7F, 1)};
+  int32_t result = -2;
+  const JobReport report = runKeeping(circle, &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(report.elementsAfterIntake, 60);
+  ASSERT_EQ(report.elements.size(), 1U);
+  const PathElement& c = report.elements[0];
+  EXPECT_EQ(c.startAngle, 180.0);
+  EXPECT_EQ(c.endAngle, 180.0);
+  EXPECT_EQ(c.startX, c.endX);
+  EXPECT_EQ(c.startY, c.endY);
+  EXPECT_EQ(c.startX, c.centreX - c.radius);
+  EXPECT_NEAR(c.radius, kR, 0.01);
+  EXPECT_NEAR(c.centreX, 0.0, 0.01);
+  EXPECT_NEAR(c.centreY, 0.0, 0.01);
+  EXPECT_EQ(c.clockwise, 1);
+  EXPECT_EQ(c.shapeKey, 1);
+}
+
+// Two quarter circles in one shape turning opposite ways, meeting at (10, 10).
+TEST(JoiningPipeline, SCurveKeepsItsTwoTurningSensesApart) {
+  ScopedSettings settings;
+  const std::vector<Segment> s = {
+      curve(0, 0, 0, kK, kR - kK, kR, kR, kR, 15.7F, 1),
+      curve(kR, kR, kR + kK, kR, 2 * kR, kR + kK, 2 * kR, 2 * kR, 15.7F, 1)};
+  const JobReport report = runKeeping(s);
+  ASSERT_GE(report.elements.size(), 2U);
+  EXPECT_LT(report.elements.size(), static_cast<size_t>(report.elementsAfterIntake));
+  int32_t sensesSeen[2] = {0, 0};
+  for (const PathElement& e : report.elements) {
+    ASSERT_GT(e.radius, 0.0);
+    ++sensesSeen[e.clockwise];
+    // Nothing bridges the turning point: each arc lies on one side of it.
+    const int32_t expectedSense = e.endX <= kR + 1e-9 ? 1 : 0;
+    EXPECT_EQ(e.clockwise, expectedSense) << e.startX << "," << e.startY;
+    EXPECT_FALSE(e.startX < kR - 1e-9 && e.endX > kR + 1e-9);
+  }
+  EXPECT_GT(sensesSeen[0], 0);
+  EXPECT_GT(sensesSeen[1], 0);
+}
+
+TEST(JoiningPipeline, StraightLinesOfOneShapeJoinAfterTheArcs) {
+  ScopedSettings settings;
+  const std::vector<Segment> lines = {
+      test::line(0, 0, 10, 0, 10, 1), test::line(10, 0, 20, 0.04F, 10, 1),
+      test::line(20, 0.04, 30, 0.04, 10, 1), test::line(30, 0.04, 30, 10, 10, 1)};
+  const JobReport report = runKeeping(lines);
+  ASSERT_EQ(report.elements.size(), 2U);
+  EXPECT_EQ(report.elements[0].endX, 30.0);
+  EXPECT_EQ(report.elements[1].endY, 10.0);
+  EXPECT_EQ(report.lineApplications, 3);  // 4 -> 3 -> 2, then no change
+}
+
+}  // namespace
+}  // namespace brevanto
