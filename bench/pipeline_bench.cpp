@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -20,8 +21,6 @@
 #include "platform/settings_store.h"
 
 namespace {
-
-using brevanto::Segment;
 
 constexpr double kKappa = 0.5522847498307936;  // control distance of a quarter circle
 
