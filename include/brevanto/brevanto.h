@@ -59,7 +59,7 @@ BREVANTO_STATIC_ASSERT(offsetof(Segment, colour) == 76, "colour at 76");
 
 /* Results of sp() below -1: the call failed and spLastError() says why. */
 #define BREVANTO_SETTINGS_REFUSED (-2) /* a machining setting is not a usable number */
-#define BREVANTO_OUTPUT_FAILED (-3)    /* the program file could not be opened */
+#define BREVANTO_OUTPUT_FAILED (-3)    /* the program file could not be opened or written */
 #define BREVANTO_OUT_OF_MEMORY (-4)
 
 /* Converts segments[0..*lastIndex] into a G-code program file.

@@ -18,8 +18,19 @@ inline SettingsMap workedExampleSettings() {
           {"txtFeedCut", "800"}, {"txtWZNummer", "1"}, {"txtWZDia", "3"}, {"Prezision", ""}};
 }
 
+// Installs the worked example's settings as the settings store: what every
+// test starts with (see test_defaults.cpp).
+inline void installDefaultTestSettings() {
+  setSettingsSource([](std::string_view name) {
+    static const SettingsMap settings = workedExampleSettings();
+    const auto it = settings.find(name);
+    return it == settings.end() ? std::string() : it->second;
+  });
+}
+
 // Installs `values` as the settings store for the life of the object, and
-// records which names were asked for, in order.
+// records which names were asked for, in order. Afterwards the default test
+// settings are back.
 class ScopedSettings {
  public:
   explicit ScopedSettings(SettingsMap values) : values_(std::move(values)) {
@@ -29,7 +40,7 @@ class ScopedSettings {
       return it == values_.end() ? std::string() : it->second;
     });
   }
-  ~ScopedSettings() { setSettingsSource(nullptr); }
+  ~ScopedSettings() { installDefaultTestSettings(); }
   ScopedSettings(const ScopedSettings&) = delete;
   ScopedSettings& operator=(const ScopedSettings&) = delete;
 

@@ -1,0 +1,92 @@
+// What the caller of sp sees of the program file: results, messages, and the
+// rule that a failed run never damages an earlier program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "brevanto/brevanto.h"
+#include "platform/output_location.h"
+#include "support/segments.h"
+#include "support/settings_source.h"
+#include "support/temp_dir.h"
+
+namespace brevanto {
+namespace {
+
+class SpOutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override { setOutputPath(file_); }
+
+  int32_t run() {
+    const auto lastIndex = static_cast<int32_t>(segments_.size()) - 1;
+    return sp(segments_.data(), &lastIndex);
+  }
+
+  std::vector<Segment> segments_ = {test::line(0, 0, 10, 0, 10, 1), test::line(10, 0, 0, 0, 10, 1),
+                                    test::line(5, 5, 6, 6, 1.4F, 2)};
+  test::ScopedSettings settings_{test::workedExampleSettings()};
+  test::TempDir dir_;
+  std::string file_ = dir_.file("Brevanto.tap");
+};
+
+TEST_F(SpOutputTest, TwoCallsGiveIdenticalFiles) {
+  ASSERT_EQ(run(), 2);
+  const std::string first = test::readFileBytes(file_);
+  ASSERT_EQ(run(), 2);
+  EXPECT_EQ(test::readFileBytes(file_), first);
+  EXPECT_STREQ(spLastError(), "");
+}
+
+// A refused setting returns -2 with the reason and leaves the program of the
+// earlier run exactly as it was.
+TEST_F(SpOutputTest, RefusedSettingLeavesTheEarlierFile) {
+  const struct {
+    const char* name;
+    const char* text;
+    const char* message;  // the start of spLastError()
+  } cases[] = {
+      {"txtFeedZ", "fast", "invalid stof argument"},
+      {"txtDepth", "1e999", "stof argument out of range"},
+      {"txtSaveZ", "1e39", "stof argument out of range"},
+      {"txtWZDia", "nan", "invalid stof argument"},
+      {"txtFeedCut", "", "invalid stof argument"},
+      {"txtMaxZ", "0.000001", "txtMaxZ"},
+  };
+  ASSERT_EQ(run(), 2);
+  const std::string earlier = test::readFileBytes(file_);
+  for (const auto& c : cases) {
+    test::ScopedSettings refused(test::workedExampleSettings());
+    refused[c.name] = c.text;
+    EXPECT_EQ(run(), BREVANTO_SETTINGS_REFUSED) << c.name << "=" << c.text;
+    EXPECT_EQ(std::string(spLastError()).rfind(c.message, 0), 0U) << spLastError();
+    EXPECT_EQ(test::readFileBytes(file_), earlier) << c.name << "=" << c.text;
+  }
+  // The next good run clears the message.
+  EXPECT_EQ(run(), 2);
+  EXPECT_STREQ(spLastError(), "");
+}
+
+TEST_F(SpOutputTest, MissingFolderIsReportedAndNotCreated) {
+  const std::string missing = dir_.file("no such folder");
+  const std::string file = missing + "/Brevanto.tap";
+  setOutputPath(file);
+  EXPECT_EQ(run(), BREVANTO_OUTPUT_FAILED);
+  EXPECT_NE(std::string(spLastError()).find(file), std::string::npos) << spLastError();
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+#ifndef _WIN32
+// A program that does not reach the disk whole must not be reported as
+// written: the machine would run a truncated program.
+TEST_F(SpOutputTest, FailedWriteIsReported) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  setOutputPath("/dev/full");
+  EXPECT_EQ(run(), BREVANTO_OUTPUT_FAILED);
+  EXPECT_NE(std::string(spLastError()).find("/dev/full"), std::string::npos) << spLastError();
+}
+#endif
+
+}  // namespace
+}  // namespace brevanto
