@@ -31,18 +31,18 @@ inline void installDefaultTestSettings() {
 // Installs `values` as the settings store for the life of the object, and
 // records which names were asked for, in order. Afterwards the default test
 // settings are back.
-class ScopedSettings {
+class SettingsTable {
  public:
-  explicit ScopedSettings(SettingsMap values) : values_(std::move(values)) {
+  explicit SettingsTable(SettingsMap values) : values_(std::move(values)) {
     setSettingsSource([this](std::string_view name) {
       asked_.emplace_back(name);
       const auto it = values_.find(name);
       return it == values_.end() ? std::string() : it->second;
     });
   }
-  ~ScopedSettings() { installDefaultTestSettings(); }
-  ScopedSettings(const ScopedSettings&) = delete;
-  ScopedSettings& operator=(const ScopedSettings&) = delete;
+  ~SettingsTable() { installDefaultTestSettings(); }
+  SettingsTable(const SettingsTable&) = delete;
+  SettingsTable& operator=(const SettingsTable&) = delete;
 
   std::string& operator[](const std::string& name) { return values_[name]; }
   const std::vector<std::string>& asked() const { return asked_; }

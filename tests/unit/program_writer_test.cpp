@@ -80,7 +80,7 @@ class ProgramWriterTest : public ::testing::Test {
     return result;
   }
 
-  test::ScopedSettings settings_{test::workedExampleSettings()};
+  test::SettingsTable settings_{test::workedExampleSettings()};
   test::TempDir dir_;
   std::string file_ = dir_.file("Brevanto.tap");
 };

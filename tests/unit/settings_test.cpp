@@ -14,11 +14,11 @@
 namespace brevanto {
 namespace {
 
-using test::ScopedSettings;
+using test::SettingsTable;
 using test::workedExampleSettings;
 
 TEST(LoadSettings, WorkedExample) {
-  ScopedSettings settings(workedExampleSettings());
+  SettingsTable settings(workedExampleSettings());
   gcodeWriter.lineNumber = 990;
   gcodeWriter.lineStep = 3;
   loadSettings();
@@ -60,7 +60,7 @@ TEST(LoadSettings, SignRulesAndNumberReading) {
       {"txtWZDia", "-3.175", &CncSettings::toolDiameter, 3.175F},
   };
   for (const auto& c : cases) {
-    ScopedSettings settings(workedExampleSettings());
+    SettingsTable settings(workedExampleSettings());
     settings[c.name] = c.text;
     loadSettings();
     EXPECT_EQ(cncSettings.*c.field, c.expected) << c.name << "=" << c.text;
@@ -82,7 +82,7 @@ TEST(LoadSettings, ToolChangeLine) {
       {"1e20", "3", "T-2147483648M6 ( DIA. 3.0000mm )"},
   };
   for (const auto& c : cases) {
-    ScopedSettings settings(workedExampleSettings());
+    SettingsTable settings(workedExampleSettings());
     settings["txtWZNummer"] = c.tool;
     settings["txtWZDia"] = c.diameter;
     loadSettings();
@@ -110,7 +110,7 @@ TEST(LoadSettings, RefusedValues) {
   };
   for (const char* name : {"txtFeedZ", "txtDepth", "txtSaveZ", "txtWZNummer", "txtWZDia"}) {
     for (const auto& c : cases) {
-      ScopedSettings settings(workedExampleSettings());
+      SettingsTable settings(workedExampleSettings());
       settings[name] = c.text;
       try {
         loadSettings();
@@ -128,11 +128,11 @@ TEST(LoadSettings, RefusedValues) {
 
 TEST(LoadSettings, FailureStopsAtTheFailingValue) {
   {
-    ScopedSettings settings(workedExampleSettings());
+    SettingsTable settings(workedExampleSettings());
     loadSettings();
   }
   gcodeWriter.lineNumber = 770;
-  ScopedSettings settings(workedExampleSettings());
+  SettingsTable settings(workedExampleSettings());
   settings["txtFeedZ"] = "55";
   settings["txtSaveZ"] = "x";
   settings["txtFeedCut"] = "999";
@@ -158,7 +158,7 @@ TEST(LoadSettings, PassCountLimit) {
       {"0", "0", true},          {"3", "0", true},
   };
   for (const auto& c : cases) {
-    ScopedSettings settings(workedExampleSettings());
+    SettingsTable settings(workedExampleSettings());
     settings["txtMaxZ"] = c.passDepth;
     settings["txtDepth"] = c.totalDepth;
     if (c.accepted) {
@@ -184,10 +184,10 @@ TEST(ReadPrecision, LeadingNumberOrZero) {
       {"", 0.0},    {"-3", -3.0},
   };
   for (const auto& c : cases) {
-    ScopedSettings settings(test::SettingsMap{{"Prezision", c.text}});
+    SettingsTable settings(test::SettingsMap{{"Prezision", c.text}});
     EXPECT_EQ(readPrecision(), c.value) << c.text;
   }
-  ScopedSettings settings(test::SettingsMap{{"Prezision", "1e999"}});
+  SettingsTable settings(test::SettingsMap{{"Prezision", "1e999"}});
   EXPECT_EQ(readPrecision(), std::numeric_limits<double>::infinity());  // never fails
 }
 
@@ -197,7 +197,7 @@ TEST(LoadSettings, IgnoresTheProcessLocale) {
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
     GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
   }
-  ScopedSettings settings(workedExampleSettings());
+  SettingsTable settings(workedExampleSettings());
   settings["txtMaxZ"] = "2.5";
   settings["txtDepth"] = "2,5";
   settings["Prezision"] = "0.25";

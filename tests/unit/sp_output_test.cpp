@@ -26,7 +26,7 @@ class SpOutputTest : public ::testing::Test {
 
   std::vector<Segment> segments_ = {test::line(0, 0, 10, 0, 10, 1), test::line(10, 0, 0, 0, 10, 1),
                                     test::line(5, 5, 6, 6, 1.4F, 2)};
-  test::ScopedSettings settings_{test::workedExampleSettings()};
+  test::SettingsTable settings_{test::workedExampleSettings()};
   test::TempDir dir_;
   std::string file_ = dir_.file("Brevanto.tap");
 };
@@ -57,7 +57,7 @@ TEST_F(SpOutputTest, RefusedSettingLeavesTheEarlierFile) {
   ASSERT_EQ(run(), 2);
   const std::string earlier = test::readFileBytes(file_);
   for (const auto& c : cases) {
-    test::ScopedSettings refused(test::workedExampleSettings());
+    test::SettingsTable refused(test::workedExampleSettings());
     refused[c.name] = c.text;
     EXPECT_EQ(run(), BREVANTO_SETTINGS_REFUSED) << c.name << "=" << c.text;
     EXPECT_EQ(std::string(spLastError()).rfind(c.message, 0), 0U) << spLastError();
