@@ -8,7 +8,7 @@
 #include "geometry/arc_fit.h"
 #include "geometry/round_to_decimals.h"
 #include "support/elements.h"
-#include "support/scoped_settings.h"
+#include "support/settings_source.h"
 
 namespace brevanto {
 namespace {
@@ -82,7 +82,7 @@ const PairCase kPairCases[] = {
 class ArcPair : public testing::TestWithParam<PairCase> {};
 
 TEST_P(ArcPair, JoinsExactlyWhenTheJunctionAndOneLikenessHold) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   const PairCase& c = GetParam();
   const PathElement a = arcA(c.aLength);
   const PathElement b = arcB(c);
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(DefaultPrecision, ArcPair, testing::ValuesIn(kPairCases
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ArcMerge, OtherShapeOrTurningSenseIsNeverJoined) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   const PairCase fits = kPairCases[0];
   PathElement otherShape = arcB(fits);
   otherShape.shapeKey = 2;
@@ -123,7 +123,7 @@ TEST(ArcMerge, OtherShapeOrTurningSenseIsNeverJoined) {
 // Junction directions on either side of the vertical: a difference above
 // 179.9 is the same line seen from both sides.
 TEST(ArcMerge, DirectionsAcrossTheVerticalWrapToZero) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   struct {
     double alphaA, alphaB;
     bool joined;
@@ -153,7 +153,7 @@ struct CircleCase {
 class HalfCircles : public testing::TestWithParam<CircleCase> {};
 
 TEST_P(HalfCircles, CloseIntoOneCircleAtATenthOfAUnit) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   const CircleCase& c = GetParam();
   PathElement a = arcElement(2, 5, c.aEndX, 5, 5, 5, 3, 3 * kPi);
   a.colourIndex = 7;
@@ -203,7 +203,7 @@ PathElement chainArc(double fromDegrees, double toDegrees, bool tilted = false) 
 }
 
 TEST(ArcMerge, PairsFromTheFrontAndBAndCStayApart) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   // A|B fail, B|C would pass, C|D fail: nothing is joined in this pass.
   const std::vector<PathElement> list = {chainArc(90, 60), chainArc(60, 30, true), chainArc(30, 0),
                                          chainArc(0, -30, true)};
@@ -213,7 +213,7 @@ TEST(ArcMerge, PairsFromTheFrontAndBAndCStayApart) {
 }
 
 TEST(ArcMerge, SingleCopyShiftsThePairing) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   // The line is copied alone, so the two arcs after it form a pair.
   const PassResult r = arcMerge({lineElement(0, 20, 0, 10), chainArc(90, 60), chainArc(60, 30)});
   ASSERT_EQ(r.result, 2);
@@ -222,20 +222,20 @@ TEST(ArcMerge, SingleCopyShiftsThePairing) {
 }
 
 TEST(ArcMerge, PrecisionIsReadAtEveryApplication) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   const PairCase tilted3 = {"", kQuarter, 12, 6, 2, 3.0, 12, true};
   const std::vector<PathElement> pair = {arcA(), arcB(tilted3)};
   EXPECT_EQ(arcMerge(pair).result, 2);
-  settings.set("Prezision", "50");  // p10 = 5 degrees
+  settings["Prezision"] = "50";  // p10 = 5 degrees
   EXPECT_EQ(arcMerge(pair).result, 1);
-  settings.set("Prezision", "3 mm");  // reads as 3, the default
+  settings["Prezision"] = "3 mm";  // reads as 3, the default
   EXPECT_EQ(arcMerge(pair).result, 2);
-  settings.set("Prezision", "abc");  // not a number: the default
+  settings["Prezision"] = "abc";  // not a number: the default
   EXPECT_EQ(arcMerge(pair).result, 2);
 }
 
 TEST(ArcMerge, NonPositiveCountWritesNothing) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   PathElement out;
   out.shapeKey = 99;
   const PathElement in;
@@ -246,7 +246,7 @@ TEST(ArcMerge, NonPositiveCountWritesNothing) {
 }
 
 TEST(ArcMerge, NanRadiusIsCopied) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   PathElement degenerate = arcA();
   degenerate.radius = std::nan("");
   const PassResult r = arcMerge({degenerate, arcB(kPairCases[0])});

@@ -14,12 +14,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "geometry/arc_merge.h"
 #include "geometry/line_merge.h"
+#include "platform/settings_store.h"
 #include "support/elements.h"
-#include "support/scoped_settings.h"
 
 namespace {
 std::atomic<bool> counting{false};
@@ -51,7 +53,8 @@ namespace brevanto {
 namespace {
 
 TEST(JoiningAllocation, AnApplicationAllocatesNothing) {
-  test::ScopedSettings settings("3");
+  // A source that answers without allocating, as the registry read does.
+  setSettingsSource([](std::string_view) { return std::string("3"); });
   // Arcs of one circle in many pieces, lines along one direction: both passes
   // join all the way along.
   std::vector<PathElement> list;
@@ -80,6 +83,7 @@ TEST(JoiningAllocation, AnApplicationAllocatesNothing) {
     EXPECT_EQ(allocations, 0);
     EXPECT_LT(result, count - 1);  // something was joined
   }
+  setSettingsSource(nullptr);
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/elements.h"
-#include "support/scoped_settings.h"
+#include "support/settings_source.h"
 
 namespace brevanto {
 namespace {
@@ -55,7 +56,9 @@ class LinePair : public testing::TestWithParam<LinePairCase> {};
 
 TEST_P(LinePair, JoinsWhenTheDirectionsAgree) {
   const LinePairCase& c = GetParam();
-  ScopedSettings settings(c.precision);
+  test::SettingsMap values = test::workedExampleSettings();
+  values["Prezision"] = c.precision;
+  ScopedSettings settings(std::move(values));
   PathElement a = c.a;
   a.clockwise = 1;  // lines carry A's flag into the joined line
   a.colourIndex = 3;
@@ -87,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Pairs, LinePair, testing::ValuesIn(kLinePairs),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineMerge, SlightBendGivesTheStraightDistance) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   const PassResult r = lineMerge({lineElement(0, 0, 10, 0), lineElement(10, 0, 20, 0.04)});
   ASSERT_EQ(r.result, 1);
   EXPECT_EQ(r.written[0].length, std::sqrt(400.0016));
@@ -96,7 +99,7 @@ TEST(LineMerge, SlightBendGivesTheStraightDistance) {
 // Lines running back over themselves share a direction, but joining them
 // would drop the stretch cut out and back, or a whole retraced stroke.
 TEST(LineMergeRegression, LinesRunningInOppositeSensesAreNotJoined) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   const std::vector<std::vector<PathElement>> reversals = {
       {lineElement(0, 0, 10, 0), lineElement(10, 0, 5, 0)},
       {lineElement(0, 0, 10, 0), lineElement(10, 0, 0, 0)},
@@ -116,7 +119,7 @@ TEST(LineMergeRegression, LinesRunningInOppositeSensesAreNotJoined) {
 }
 
 TEST(LineMerge, LineNextToAnArcIsCopiedAndThePairingShifts) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   const PathElement arc = arcElement(-10, 0, 0, 0, -5, 0, 5, 15.7);
   const PassResult r = lineMerge(
       {arc, lineElement(0, 0, 10, 0), lineElement(10, 0, 20, 0), lineElement(20, 0, 20, 9)});
@@ -127,7 +130,7 @@ TEST(LineMerge, LineNextToAnArcIsCopiedAndThePairingShifts) {
 }
 
 TEST(LineMerge, LastRealElementIsNeverJoinedWithTheZeroElement) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   // A vertical line of shape 0 has the zero element's direction and key.
   const PathElement vertical = lineElement(0, 0, 0, 5, 0);
   for (const auto& list :
@@ -140,14 +143,14 @@ TEST(LineMerge, LastRealElementIsNeverJoinedWithTheZeroElement) {
 }
 
 TEST(LineMerge, NanRadiusIsNeverJoined) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   PathElement degenerate = lineElement(0, 0, 1, 0);
   degenerate.radius = std::nan("");
   EXPECT_EQ(lineMerge({degenerate, lineElement(1, 0, 2, 0)}).result, 2);
 }
 
 TEST(LineMerge, NonPositiveCountWritesNothing) {
-  ScopedSettings settings;
+  ScopedSettings settings(test::workedExampleSettings());
   PathElement out;
   out.shapeKey = 99;
   const PathElement in;
