@@ -18,7 +18,7 @@ using test::arcElement;
 using test::lineElement;
 using test::PassResult;
 using test::sameElement;
-using test::ScopedSettings;
+using test::SettingsTable;
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kDegree = kPi / 180.0;
@@ -82,7 +82,7 @@ const PairCase kPairCases[] = {
 class ArcPair : public testing::TestWithParam<PairCase> {};
 
 TEST_P(ArcPair, JoinsExactlyWhenTheJunctionAndOneLikenessHold) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const PairCase& c = GetParam();
   const PathElement a = arcA(c.aLength);
   const PathElement b = arcB(c);
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(DefaultPrecision, ArcPair, testing::ValuesIn(kPairCases
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ArcMerge, OtherShapeOrTurningSenseIsNeverJoined) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const PairCase fits = kPairCases[0];
   PathElement otherShape = arcB(fits);
   otherShape.shapeKey = 2;
@@ -123,7 +123,7 @@ TEST(ArcMerge, OtherShapeOrTurningSenseIsNeverJoined) {
 // Junction directions on either side of the vertical: a difference above
 // 179.9 is the same line seen from both sides.
 TEST(ArcMerge, DirectionsAcrossTheVerticalWrapToZero) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   struct {
     double alphaA, alphaB;
     bool joined;
@@ -153,7 +153,7 @@ struct CircleCase {
 class HalfCircles : public testing::TestWithParam<CircleCase> {};
 
 TEST_P(HalfCircles, CloseIntoOneCircleAtATenthOfAUnit) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const CircleCase& c = GetParam();
   PathElement a = arcElement(2, 5, c.aEndX, 5, 5, 5, 3, 3 * kPi);
   a.colourIndex = 7;
@@ -203,7 +203,7 @@ PathElement chainArc(double fromDegrees, double toDegrees, bool tilted = false) 
 }
 
 TEST(ArcMerge, PairsFromTheFrontAndBAndCStayApart) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   // A|B fail, B|C would pass, C|D fail: nothing is joined in this pass.
   const std::vector<PathElement> list = {chainArc(90, 60), chainArc(60, 30, true), chainArc(30, 0),
                                          chainArc(0, -30, true)};
@@ -213,7 +213,7 @@ TEST(ArcMerge, PairsFromTheFrontAndBAndCStayApart) {
 }
 
 TEST(ArcMerge, SingleCopyShiftsThePairing) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   // The line is copied alone, so the two arcs after it form a pair.
   const PassResult r = arcMerge({lineElement(0, 20, 0, 10), chainArc(90, 60), chainArc(60, 30)});
   ASSERT_EQ(r.result, 2);
@@ -222,7 +222,7 @@ TEST(ArcMerge, SingleCopyShiftsThePairing) {
 }
 
 TEST(ArcMerge, PrecisionIsReadAtEveryApplication) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const PairCase tilted3 = {"", kQuarter, 12, 6, 2, 3.0, 12, true};
   const std::vector<PathElement> pair = {arcA(), arcB(tilted3)};
   EXPECT_EQ(arcMerge(pair).result, 2);
@@ -235,7 +235,7 @@ TEST(ArcMerge, PrecisionIsReadAtEveryApplication) {
 }
 
 TEST(ArcMerge, NonPositiveCountWritesNothing) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   PathElement out;
   out.shapeKey = 99;
   const PathElement in;
@@ -246,7 +246,7 @@ TEST(ArcMerge, NonPositiveCountWritesNothing) {
 }
 
 TEST(ArcMerge, NanRadiusIsCopied) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   PathElement degenerate = arcA();
   degenerate.radius = std::nan("");
   const PassResult r = arcMerge({degenerate, arcB(kPairCases[0])});

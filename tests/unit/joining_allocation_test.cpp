@@ -22,6 +22,7 @@
 #include "geometry/line_merge.h"
 #include "platform/settings_store.h"
 #include "support/elements.h"
+#include "support/settings_source.h"
 
 namespace {
 std::atomic<bool> counting{false};
@@ -83,7 +84,7 @@ TEST(JoiningAllocation, AnApplicationAllocatesNothing) {
     EXPECT_EQ(allocations, 0);
     EXPECT_LT(result, count - 1);  // something was joined
   }
-  setSettingsSource(nullptr);
+  test::installDefaultTestSettings();
 }
 
 }  // namespace

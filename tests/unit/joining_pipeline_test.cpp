@@ -12,7 +12,7 @@ namespace brevanto {
 namespace {
 
 using test::curve;
-using test::ScopedSettings;
+using test::SettingsTable;
 
 constexpr double kKappa = 0.5522847498307936;  // control distance of a quarter circle
 constexpr double kR = 10.0;
@@ -28,7 +28,7 @@ JobReport runKeeping(const std::vector<Segment>& segments, int32_t* result = nul
 }
 
 TEST(JoiningPipeline, CircleOfFourBeziersBecomesOneFullCircle) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const std::vector<Segment> circle = {curve(-kR, 0, -kR, kK, -kK, kR, 0, kR, 15.7F, 1),
                                        curve(0, kR, kK, kR, kR, kK, kR, 0, 15.7F, 1),
                                        curve(kR, 0, kR, -kK, kK, -kR, 0, -kR, 15.7F, 1),
@@ -53,7 +53,7 @@ TEST(JoiningPipeline, CircleOfFourBeziersBecomesOneFullCircle) {
 
 // Two quarter circles in one shape turning opposite ways, meeting at (10, 10).
 TEST(JoiningPipeline, SCurveKeepsItsTwoTurningSensesApart) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const std::vector<Segment> s = {
       curve(0, 0, 0, kK, kR - kK, kR, kR, kR, 15.7F, 1),
       curve(kR, kR, kR + kK, kR, 2 * kR, kR + kK, 2 * kR, 2 * kR, 15.7F, 1)};
@@ -74,7 +74,7 @@ TEST(JoiningPipeline, SCurveKeepsItsTwoTurningSensesApart) {
 }
 
 TEST(JoiningPipeline, StraightLinesOfOneShapeJoinAfterTheArcs) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const std::vector<Segment> lines = {
       test::line(0, 0, 10, 0, 10, 1), test::line(10, 0, 20, 0.04F, 10, 1),
       test::line(20, 0.04, 30, 0.04, 10, 1), test::line(30, 0.04, 30, 10, 10, 1)};

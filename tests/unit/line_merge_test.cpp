@@ -18,7 +18,7 @@ using test::arcElement;
 using test::lineElement;
 using test::PassResult;
 using test::sameElement;
-using test::ScopedSettings;
+using test::SettingsTable;
 
 PassResult lineMerge(const std::vector<PathElement>& list) {
   return applyPass(LineMerge, list, 0);
@@ -58,7 +58,7 @@ TEST_P(LinePair, JoinsWhenTheDirectionsAgree) {
   const LinePairCase& c = GetParam();
   test::SettingsMap values = test::workedExampleSettings();
   values["Prezision"] = c.precision;
-  ScopedSettings settings(std::move(values));
+  SettingsTable settings(std::move(values));
   PathElement a = c.a;
   a.clockwise = 1;  // lines carry A's flag into the joined line
   a.colourIndex = 3;
@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Pairs, LinePair, testing::ValuesIn(kLinePairs),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineMerge, SlightBendGivesTheStraightDistance) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const PassResult r = lineMerge({lineElement(0, 0, 10, 0), lineElement(10, 0, 20, 0.04)});
   ASSERT_EQ(r.result, 1);
   EXPECT_EQ(r.written[0].length, std::sqrt(400.0016));
@@ -99,7 +99,7 @@ TEST(LineMerge, SlightBendGivesTheStraightDistance) {
 // Lines running back over themselves share a direction, but joining them
 // would drop the stretch cut out and back, or a whole retraced stroke.
 TEST(LineMergeRegression, LinesRunningInOppositeSensesAreNotJoined) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const std::vector<std::vector<PathElement>> reversals = {
       {lineElement(0, 0, 10, 0), lineElement(10, 0, 5, 0)},
       {lineElement(0, 0, 10, 0), lineElement(10, 0, 0, 0)},
@@ -119,7 +119,7 @@ TEST(LineMergeRegression, LinesRunningInOppositeSensesAreNotJoined) {
 }
 
 TEST(LineMerge, LineNextToAnArcIsCopiedAndThePairingShifts) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   const PathElement arc = arcElement(-10, 0, 0, 0, -5, 0, 5, 15.7);
   const PassResult r = lineMerge(
       {arc, lineElement(0, 0, 10, 0), lineElement(10, 0, 20, 0), lineElement(20, 0, 20, 9)});
@@ -130,7 +130,7 @@ TEST(LineMerge, LineNextToAnArcIsCopiedAndThePairingShifts) {
 }
 
 TEST(LineMerge, LastRealElementIsNeverJoinedWithTheZeroElement) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   // A vertical line of shape 0 has the zero element's direction and key.
   const PathElement vertical = lineElement(0, 0, 0, 5, 0);
   for (const auto& list :
@@ -143,14 +143,14 @@ TEST(LineMerge, LastRealElementIsNeverJoinedWithTheZeroElement) {
 }
 
 TEST(LineMerge, NanRadiusIsNeverJoined) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   PathElement degenerate = lineElement(0, 0, 1, 0);
   degenerate.radius = std::nan("");
   EXPECT_EQ(lineMerge({degenerate, lineElement(1, 0, 2, 0)}).result, 2);
 }
 
 TEST(LineMerge, NonPositiveCountWritesNothing) {
-  ScopedSettings settings(test::workedExampleSettings());
+  SettingsTable settings(test::workedExampleSettings());
   PathElement out;
   out.shapeKey = 99;
   const PathElement in;
