@@ -13,6 +13,14 @@ packages=(
   clang libclang-rt-14-dev python3 time
 )
 
+# Brevanto.dll: the mingw-w64 cross compilers (win32 thread model), and Wine
+# to run it. Wine runs 32-bit Windows programs as 32-bit Linux processes, from
+# the i386 packages.
+packages+=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine wine64 wine32:i386)
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -14,4 +14,12 @@ for preset in release asan; do
   ctest --preset "$preset"
 done
 tests/fuzz/smoke.sh 60
+# Brevanto.dll for 32- and 64-bit Windows: export and import tables, then the
+# DLL loaded and called by a Windows program under Wine.
+for preset in mingw32 mingw64; do
+  echo "=== ${preset}: configure, build and test Brevanto.dll"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done
 echo "=== all tests passed"
