@@ -36,3 +36,12 @@ if ! command -v rs274 >/dev/null; then
   { $SUDO apt-get update -q && $SUDO apt-get install -y -q --no-install-recommends linuxcnc-uspace; } ||
     echo "WARNING: linuxcnc-uspace could not be installed; the interpreter tests will be skipped"
 fi
+
+# A locale with a decimal comma, so the tests can show that numbers are read
+# and written with "." whatever the process locale; skipped where missing.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  { dpkg-query -W -f='${Status}' locales 2>/dev/null | grep -q "install ok installed" ||
+      $SUDO apt-get install -y -q --no-install-recommends locales; } &&
+    $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
+    echo "WARNING: locale de_DE.UTF-8 unavailable; the decimal-comma tests will be skipped"
+fi

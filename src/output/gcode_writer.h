@@ -6,6 +6,16 @@
 
 namespace brevanto {
 
+// How the program file is opened: created or truncated, and in text mode on
+// Windows, where the C runtime turns "\n" into CR LF; elsewhere in binary
+// mode, and writeLine writes the CR LF itself.
+#ifdef _WIN32
+inline constexpr std::ios::openmode kProgramFileMode = std::ios::out | std::ios::trunc;
+#else
+inline constexpr std::ios::openmode kProgramFileMode =
+    std::ios::out | std::ios::trunc | std::ios::binary;
+#endif
+
 // The process-wide output state: the program file being written and the
 // numbering of its blocks. Every run of the program writer reloads it.
 struct GcodeWriter {

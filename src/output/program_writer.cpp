@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cmath>
-#include <string>
 #include <fstream>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -23,13 +23,8 @@ class ProgramFile {
     std::ofstream& out = gcodeWriter.outputStream;
     if (out.is_open()) out.close();
     out.clear();
-#ifdef _WIN32
-    const auto mode = std::ios::out | std::ios::trunc;  // text mode makes the CR LF
-#else
-    const auto mode = std::ios::out | std::ios::trunc | std::ios::binary;
-#endif
     errno = 0;
-    out.open(path_, mode);
+    out.open(path_, kProgramFileMode);
     if (!out.is_open()) {
       const int reason = errno;
       out.clear();

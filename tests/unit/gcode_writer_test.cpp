@@ -71,7 +71,7 @@ TEST(FormatFixed, IgnoresTheProcessLocale) {
 class WriteBlockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    gcodeWriter.outputStream.open(file_, std::ios::binary | std::ios::trunc);
+    gcodeWriter.outputStream.open(file_, kProgramFileMode);
     gcodeWriter.lineNumber = 10;
     gcodeWriter.lineStep = 10;
   }
