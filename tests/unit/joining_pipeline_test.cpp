@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "brevanto/brevanto.h"
 #include "entry/job.h"
+#include "output/gcode_writer.h"
+#include "platform/output_location.h"
 #include "support/segments.h"
 #include "support/settings_source.h"
+#include "support/temp_dir.h"
 
 namespace brevanto {
 namespace {
@@ -49,6 +54,24 @@ TEST(JoiningPipeline, CircleOfFourBeziersBecomesOneFullCircle) {
   EXPECT_NEAR(c.centreY, 0.0, 0.01);
   EXPECT_EQ(c.clockwise, 1);
   EXPECT_EQ(c.shapeKey, 1);
+
+  // Cut as two half circles in every pass: over to the rightmost point and
+  // back to the leftmost one, the feed on the first half only.
+  std::istringstream program(test::readFileBytes(outputPath()));
+  std::vector<std::string> arcBlocks;
+  for (std::string line; std::getline(program, line);) {
+    if (line.find("G02") != std::string::npos) arcBlocks.push_back(line);
+  }
+  const std::string radius = "R" + formatFixed4(c.radius) + " ";
+  const std::string left = "X" + formatFixed4(c.endX) + " Y" + formatFixed4(c.endY) + " ";
+  const std::string right =
+      "X" + formatFixed4(c.endX + 2.0 * c.radius) + " Y" + formatFixed4(c.endY) + " ";
+  ASSERT_EQ(arcBlocks.size(), 4U);  // two passes: 1.5 deep, then 2
+  for (size_t i = 0; i < arcBlocks.size(); i += 2) {
+    EXPECT_NE(arcBlocks[i].find("G02 " + right + radius + "F"), std::string::npos) << arcBlocks[i];
+    EXPECT_NE(arcBlocks[i + 1].find("G02 " + left + radius + "\r"), std::string::npos)
+        << arcBlocks[i + 1];
+  }
 }
 
 // Two quarter circles in one shape turning opposite ways, meeting at (10, 10).
