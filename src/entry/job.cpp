@@ -38,11 +38,22 @@ void intake(const Segment* segments, const int32_t* lastIndex, std::vector<PathE
     // The caller vouches for the array size; don't trust it blindly for memory.
     out.reserve(std::min<size_t>(static_cast<size_t>(*lastIndex) + 1, size_t{1} << 20));
   }
+  // Neighbouring records nearly always share one colour, and the match (a
+  // pure function, a search of the whole palette) costs more than the rest of
+  // the intake: match each run of equal colours once.
+  bool matched = false;
+  int32_t matchedColour = 0;
+  ColourIndex matchedIndex = 0;
   // The bound is read through its pointer at every step, as the caller passes
   // it by reference; a 64-bit index cannot overflow at INT32_MAX.
   for (int64_t i = 0; i <= static_cast<int64_t>(*lastIndex); ++i) {
     const Segment& s = segments[i];
-    const ColourIndex colour = NearestColourIndex(s.colour);
+    if (!matched || s.colour != matchedColour) {
+      matchedIndex = NearestColourIndex(s.colour);
+      matchedColour = s.colour;
+      matched = true;
+    }
+    const ColourIndex colour = matchedIndex;
     const size_t first = out.size();
     if (s.kind == 1) {
       CurveFlattening(s, out);

@@ -7,6 +7,7 @@
 
 #include "brevanto/brevanto.h"
 #include "entry/job.h"
+#include "geometry/colour_palette.h"
 #include "output/gcode_writer.h"
 #include "platform/output_location.h"
 #include "support/segments.h"
@@ -106,6 +107,21 @@ TEST(JoiningPipeline, StraightLinesOfOneShapeJoinAfterTheArcs) {
   EXPECT_EQ(report.elements[0].endX, 30.0);
   EXPECT_EQ(report.elements[1].endY, 10.0);
   EXPECT_EQ(report.lineApplications, 3);  // 4 -> 3 -> 2, then no change
+}
+
+// Colours are matched once per run of equal colours; every record still gets
+// the index of its own colour.
+TEST(JoiningPipeline, EveryRecordKeepsItsOwnColour) {
+  const int32_t colours[] = {0x0000FF, 0x0000FF, 0xFF0000, 0x0000FF, 0, 0};
+  std::vector<Segment> segments;
+  for (int32_t i = 0; i < 6; ++i) {
+    segments.push_back(test::line(i * 10.0, 0, i * 10.0, 5, 5, i + 1, colours[i]));
+  }
+  const JobReport report = runKeeping(segments);
+  ASSERT_EQ(report.elements.size(), 6U);
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(report.elements[i].colourIndex, NearestColourIndex(colours[i])) << i;
+  }
 }
 
 }  // namespace
