@@ -216,6 +216,12 @@ def main():
                     metavar=("NAME", "SEGMENTS", "PROGRAM"),
                     help="Segment records (.seg) and the program made from them (.tap)")
     ap.add_argument("--golden-dir", help="every NAME.tap with its NAME.seg")
+    ap.add_argument("--make-program", metavar="EXE",
+                    help="make_program, to write the programs of --cases-dir and --examples-dir")
+    ap.add_argument("--cases-dir", help="every NAME.seg with its NAME.ini: the program is made")
+    ap.add_argument("--examples-dir", help="every *.svg drawing: its program is made with "
+                    "--example-settings (needs make_program built with the SVG reader)")
+    ap.add_argument("--example-settings", metavar="INI")
     ap.add_argument("--require-big-arc", action="store_true",
                     help="fail unless some program has an arc sweeping over 180 degrees")
     args = ap.parse_args()
@@ -227,6 +233,31 @@ def main():
                 stem = os.path.join(args.golden_dir, f[:-4])
                 if os.path.exists(stem + ".seg"):
                     cases.append(("golden/" + f[:-4], stem + ".seg", stem + ".tap"))
+    work = tempfile.TemporaryDirectory(prefix="brevanto-interpreter-")
+    failed = 0
+    made = []  # (name, make_program arguments, seg, tap)
+    if args.cases_dir:
+        for f in sorted(os.listdir(args.cases_dir)):
+            if f.endswith(".seg"):
+                stem = os.path.join(args.cases_dir, f[:-4])
+                tap = os.path.join(work.name, f[:-4] + ".tap")
+                made.append(("case/" + f[:-4], [stem + ".seg", stem + ".ini", tap],
+                             stem + ".seg", tap))
+    if args.examples_dir:
+        for f in sorted(os.listdir(args.examples_dir)):
+            if f.endswith(".svg"):
+                stem = os.path.join(work.name, f[:-4])
+                made.append(("example/" + f[:-4],
+                             ["--svg", os.path.join(args.examples_dir, f), args.example_settings,
+                              stem + ".seg", stem + ".tap"], stem + ".seg", stem + ".tap"))
+    for name, make_args, seg, tap in made:
+        run = subprocess.run([args.make_program] + make_args, capture_output=True, text=True)
+        if run.returncode != 0:
+            print(f"FAIL {name}: could not make the program: {run.stderr.strip()}")
+            failed += 1
+        else:
+            cases.append((name, seg, tap))
+
     if shutil.which("rs274") is None:
         print("*" * 72 + "\nSKIPPED: rs274 (Debian package linuxcnc-uspace) is not installed;\n"
               f"{len(cases)} programs were NOT checked by a real G-code interpreter.\n" + "*" * 72)
@@ -236,7 +267,7 @@ def main():
         return 1
 
     print(f"tolerance {args.tolerance} mm; {len(cases)} programs")
-    failed, big = 0, 0
+    big = 0
     for name, seg, tap in cases:
         try:
             ok, arcs = check(name, seg, tap, args.tolerance)

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     if (name == "txtFeedCut") return "800";
     if (name == "txtWZNummer") return "1";
     if (name == "txtWZDia") return "3";
-    return "0.1";  // Prezision
+    return "3";  // Prezision, as the example settings
   });
 
   const std::vector<Segment> segments = roundedRectangles(count);
