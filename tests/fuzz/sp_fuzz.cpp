@@ -75,6 +75,20 @@ void limitPassCount() {
 
 std::string outputFile;
 
+bool isWholeProgram(const std::string& path) {
+  static const std::string head = "(Created with Brevanto)\r\n";
+  static const std::string tail = "\r\nM30\r\n";
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  std::string start(head.size(), '\0');
+  std::string end(tail.size(), '\0');
+  bool ok = std::fread(start.data(), 1, start.size(), f) == start.size() && start == head;
+  ok = ok && std::fseek(f, -static_cast<long>(tail.size()), SEEK_END) == 0 &&
+       std::fread(end.data(), 1, end.size(), f) == end.size() && end == tail;
+  std::fclose(f);
+  return ok;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
@@ -122,5 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (result < BREVANTO_OUT_OF_MEMORY) std::abort();
   if (result < -1 && message[0] == '\0') std::abort();
   if (result >= -1 && message[0] != '\0') std::abort();
+  // A success leaves a whole program: header first, end of program last.
+  if (result >= -1 && !isWholeProgram(outputFile)) std::abort();
   return 0;
 }
