@@ -77,10 +77,12 @@ rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 # Stop this prefix's wineserver (and only it) however the script ends.
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
+trap 'exit 1' INT TERM
 
 started=$(date +%s)
-# A server that stays up between the many short wine runs saves seconds each.
-"$wineserver" -p
+# A server that stays up between the many short wine runs saves seconds
+# each; should this script be killed, it still ends 30 s after the last run.
+"$wineserver" -p30
 "$wine64" wineboot --init >"$workdir/wineboot.log" 2>&1 || {
   cat "$workdir/wineboot.log"
   echo "FAIL wineboot"
