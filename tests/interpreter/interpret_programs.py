@@ -219,8 +219,9 @@ def main():
     ap.add_argument("--make-program", metavar="EXE",
                     help="make_program, to write the programs of --cases-dir and --examples-dir")
     ap.add_argument("--cases-dir", help="every NAME.seg with its NAME.ini: the program is made")
-    ap.add_argument("--examples-dir", help="every *.svg drawing: its program is made with "
-                    "--example-settings (needs make_program built with the SVG reader)")
+    ap.add_argument("--examples-dir", help="every *.svg drawing: its program is made by the "
+                    "brevanto command (--brevanto) with --example-settings")
+    ap.add_argument("--brevanto", metavar="EXE", help="the brevanto command")
     ap.add_argument("--example-settings", metavar="INI")
     ap.add_argument("--require-big-arc", action="store_true",
                     help="fail unless some program has an arc sweeping over 180 degrees")
@@ -241,17 +242,19 @@ def main():
             if f.endswith(".seg"):
                 stem = os.path.join(args.cases_dir, f[:-4])
                 tap = os.path.join(work.name, f[:-4] + ".tap")
-                made.append(("case/" + f[:-4], [stem + ".seg", stem + ".ini", tap],
+                made.append(("case/" + f[:-4],
+                             [args.make_program, stem + ".seg", stem + ".ini", tap],
                              stem + ".seg", tap))
     if args.examples_dir:
         for f in sorted(os.listdir(args.examples_dir)):
             if f.endswith(".svg"):
                 stem = os.path.join(work.name, f[:-4])
                 made.append(("example/" + f[:-4],
-                             ["--svg", os.path.join(args.examples_dir, f), args.example_settings,
-                              stem + ".seg", stem + ".tap"], stem + ".seg", stem + ".tap"))
-    for name, make_args, seg, tap in made:
-        run = subprocess.run([args.make_program] + make_args, capture_output=True, text=True)
+                             [args.brevanto, os.path.join(args.examples_dir, f), "--quiet",
+                              "--settings", args.example_settings, "--output", stem + ".tap",
+                              "--dump-segments", stem + ".seg"], stem + ".seg", stem + ".tap"))
+    for name, command, seg, tap in made:
+        run = subprocess.run(command, capture_output=True, text=True)
         if run.returncode != 0:
             print(f"FAIL {name}: could not make the program: {run.stderr.strip()}")
             failed += 1

@@ -1,12 +1,6 @@
 // Makes a program for the interpreter tests, through the exported sp():
 //   make_program SEGMENTS.seg SETTINGS.ini PROGRAM.tap
-//   make_program --svg DRAWING.svg SETTINGS.ini SEGMENTS.seg PROGRAM.tap
-// The second form (built with the command-line tool's SVG reader) also writes
-// the drawing's Segment records, the curves the program is measured against.
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,9 +9,6 @@
 #include "platform/settings_file.h"
 #include "platform/settings_store.h"
 #include "support/seg_file.h"
-#ifdef BREVANTO_WITH_SVG
-#include "svg_import.h"
-#endif
 
 namespace {
 
@@ -42,19 +33,6 @@ int main(int argc, char** argv) {
     if (argc == 4) {
       return makeProgram(brevanto::test::readSegFile(argv[1]), argv[2], argv[3]);
     }
-#ifdef BREVANTO_WITH_SVG
-    if (argc == 6 && std::strcmp(argv[1], "--svg") == 0) {
-      std::ifstream in(argv[2], std::ios::binary);
-      const std::string text(std::istreambuf_iterator<char>(in), {});
-      const brevanto::cli::ImportResult drawing = brevanto::cli::importSvg(text, {});
-      if (!in || !drawing.ok()) {
-        std::fprintf(stderr, "%s: cannot read the drawing: %s\n", argv[2], drawing.error.c_str());
-        return 1;
-      }
-      brevanto::test::writeSegFile(argv[4], drawing.segments);
-      return makeProgram(drawing.segments, argv[3], argv[5]);
-    }
-#endif
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
