@@ -61,4 +61,15 @@ void computeAngles(PathElement& e) {
   }
 }
 
+bool isFullCircle(const PathElement& e) {
+  return e.startX == e.endX && e.startY == e.endY && e.startAngle == e.endAngle &&
+         e.startAngle == 180.0;
+}
+
+bool sweepsMoreThanHalf(const PathElement& e) {
+  const double cross =
+      (e.startX - e.centreX) * (e.endY - e.centreY) - (e.startY - e.centreY) * (e.endX - e.centreX);
+  return e.clockwise == 1 ? cross > 0.0 : cross < 0.0;
+}
+
 }  // namespace brevanto

@@ -30,4 +30,15 @@ struct PathElement {
 // radius. Leaves both angles untouched when the radius is not above 0.
 void computeAngles(PathElement& element);
 
+// A full circle runs from its leftmost point round to it again (the arc
+// joining marks it with equal end points and both angles at exactly 180); it
+// is cut as two half circles.
+bool isFullCircle(const PathElement& element);
+
+// In R-format G-code a positive R means the shorter of the two arcs between
+// the end points, so an arc of more than 180 degrees needs a negative R. The
+// turn from the start radius to the end radius is clockwise (negative cross
+// product) for a short G02 arc and counter-clockwise for a short G03 arc.
+bool sweepsMoreThanHalf(const PathElement& element);
+
 }  // namespace brevanto

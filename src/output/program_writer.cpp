@@ -62,23 +62,6 @@ float roundToHundredths(double value) {
   return static_cast<float>(std::floor(value * 100.0 + 0.5) / 100.0);
 }
 
-// A full circle runs from its leftmost point round to it again; it is cut as
-// two half circles.
-bool isFullCircle(const PathElement& e) {
-  return e.startX == e.endX && e.startY == e.endY && e.startAngle == e.endAngle &&
-         e.startAngle == 180.0;
-}
-
-// In R-format G-code a positive R means the shorter of the two arcs between
-// the end points, so an arc of more than 180 degrees needs a negative R. The
-// turn from the start radius to the end radius is clockwise (negative cross
-// product) for a short G02 arc and counter-clockwise for a short G03 arc.
-bool sweepsMoreThanHalf(const PathElement& e) {
-  const double cross =
-      (e.startX - e.centreX) * (e.endY - e.centreY) - (e.startY - e.centreY) * (e.endX - e.centreX);
-  return e.clockwise == 1 ? cross > 0.0 : cross < 0.0;
-}
-
 // The cutting moves of one pass over one shape. Only the first block of the
 // pass and the first half of every full circle carry the feed; the depth is
 // modal from the plunge.
