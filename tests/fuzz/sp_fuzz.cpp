@@ -67,7 +67,7 @@ class Reader {
 void limitPassCount() {
   const double pass = std::fabs(std::strtod(settings[1].c_str(), nullptr));
   const double depth = std::fabs(std::strtod(settings[2].c_str(), nullptr));
-  if (!(depth <= pass * 64.0)) {
+  if (!(depth <= pass * 8.0)) {
     settings[1] = "1";
     settings[2] = "1";
   }
@@ -92,7 +92,10 @@ bool isWholeProgram(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  char pattern[] = "/tmp/brevanto-sp-fuzz-XXXXXX";
+  // In memory where there is a RAM file system: every run writes a program.
+  char shm[] = "/dev/shm/brevanto-sp-fuzz-XXXXXX";
+  char tmp[] = "/tmp/brevanto-sp-fuzz-XXXXXX";
+  char* pattern = access("/dev/shm", W_OK) == 0 ? shm : tmp;
   const int fd = mkstemp(pattern);
   if (fd < 0) std::abort();
   close(fd);
