@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
+#include "entry/job.h"
 #include "geometry/path_element.h"
 #include "support/elements.h"
 #include "support/segments.h"
+#include "support/settings_source.h"
 
 namespace brevanto::cli {
 namespace {
@@ -145,6 +148,37 @@ TEST(Fidelity, NothingToCompare) {
   EXPECT_FALSE(measureDeviation({}, {}).measured);
   const Segment broken = line(NAN, 0, 1, 1, 1, 1);
   EXPECT_FALSE(measureDeviation({&broken, 1}, {}).measured);
+}
+
+// A flat ellipse: its curvature changes all the way round, so a coarse
+// precision joins arcs of clearly different radii into one.
+std::vector<Segment> flatEllipse() {
+  const double rx = 40.0, ry = 10.0, k = 0.5522847498;
+  return {curve(rx, 0, rx, k * ry, k * rx, ry, 0, ry, 50.0F, 1),
+          curve(0, ry, -k * rx, ry, -rx, k * ry, -rx, 0, 50.0F, 1),
+          curve(-rx, 0, -rx, -k * ry, -k * rx, -ry, 0, -ry, 50.0F, 1),
+          curve(0, -ry, k * rx, -ry, rx, -k * ry, rx, 0, 50.0F, 1)};
+}
+
+Deviation deviationAtPrecision(const std::vector<Segment>& drawing, const std::string& precision) {
+  test::SettingsTable settings(test::workedExampleSettings());
+  settings["Prezision"] = precision;
+  JobReport report;
+  report.keepElements = true;
+  const auto last = static_cast<int32_t>(drawing.size()) - 1;
+  EXPECT_GE(runGuardedJob(drawing.data(), &last, &report), 0);
+  return measureDeviation(drawing, report.elements);
+}
+
+TEST(Fidelity, CoarsePrecisionShowsInTheFigure) {
+  const std::vector<Segment> drawing = flatEllipse();
+  // The default precision follows the drawing within a few hundredths...
+  EXPECT_LT(deviationAtPrecision(drawing, "").distance, 0.05);
+  // ...a precision of 30 joins arcs that part from it by millimetres.
+  const Deviation coarse = deviationAtPrecision(drawing, "30");
+  EXPECT_GT(coarse.distance, 1.0);
+  EXPECT_TRUE(coarse.pathStrays);
+  EXPECT_EQ(coarse.shapeKey, 1);
 }
 
 }  // namespace
