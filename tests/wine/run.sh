@@ -78,6 +78,7 @@ mkdir -p "$WINEPREFIX"
 # Stop this prefix's wineserver (and only it) however the script ends.
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 trap 'exit 1' INT TERM
+trap 'echo "run.sh: line $LINENO: failed: $BASH_COMMAND" >&2' ERR
 
 started=$(date +%s)
 # A server that stays up between the many short wine runs saves seconds
@@ -102,7 +103,10 @@ set_settings() { # wine ini
     [[ $line == *=* ]] || continue
     name=${line%%=*}
     value=${line#*=}
-    "$1" reg add "$settings_key" /v "$name" /t REG_SZ /d "$value" /f >/dev/null
+    if ! "$1" reg add "$settings_key" /v "$name" /t REG_SZ /d "$value" /f >/dev/null </dev/null; then
+      echo "wine reg add $name failed"
+      return 1
+    fi
   done <"$2"
 }
 
@@ -138,7 +142,10 @@ run_case() { # arch wine host dll case
   local seg=$golden/$name.seg records
   records=$(($(stat -c %s "$seg") / 80))
   cp "$seg" "$drive_c/case.seg"
-  set_settings "$wine" "$golden/$name.ini"
+  set_settings "$wine" "$golden/$name.ini" || {
+    fail "$arch $name: the settings could not be stored in the registry"
+    return
+  }
   mkdir -p "$program_dir"
   earlier_program
 
@@ -170,7 +177,7 @@ run_case() { # arch wine host dll case
 # The worked example's input and settings, with an earlier file in place.
 prepare_worked_example() { # wine
   cp "$golden/worked_example.seg" "$drive_c/case.seg"
-  set_settings "$1" "$golden/worked_example.ini"
+  set_settings "$1" "$golden/worked_example.ini" || fail "worked example's settings not stored"
   mkdir -p "$program_dir"
   earlier_program
 }
