@@ -188,7 +188,11 @@ TEST_P(HalfCircles, CloseIntoOneCircleAtATenthOfAUnit) {
 INSTANTIATE_TEST_SUITE_P(Junctions, HalfCircles,
                          testing::Values(CircleCase{8, 8, true}, CircleCase{8.04, 7.96, true},
                                          CircleCase{1.049, 1.049, true},
-                                         CircleCase{1.049, 1.051, false}));
+                                         CircleCase{1.049, 1.051, false},
+                                         // B ends on A's start, but the junction is apart:
+                                         // the three-point arc gets its first
+                                         // point twice.
+                                         CircleCase{8, 8.2, false}));
 
 // A chain of arcs on one circle about (0, 0), radius 10, clockwise; `tilted`
 // gives the arc's centre line at its start a 5° twist so that it cannot join
