@@ -11,6 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev python3 time
+  libcli11-dev libsvgpp-dev libboost-dev libxml2-dev zlib1g-dev librsvg2-bin
 )
 
 # Brevanto.dll: the mingw-w64 cross compilers (win32 thread model), and Wine

@@ -1,0 +1,81 @@
+#include "curve_length.h"
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+namespace brevanto::cli {
+namespace {
+
+struct Cubic {
+  std::array<double, 4> x;
+  std::array<double, 4> y;
+  int depth;
+};
+
+double distance(double ax, double ay, double bx, double by) {
+  return std::hypot(bx - ax, by - ay);
+}
+
+double polygonLength(const Cubic& c) {
+  return distance(c.x[0], c.y[0], c.x[1], c.y[1]) + distance(c.x[1], c.y[1], c.x[2], c.y[2]) +
+         distance(c.x[2], c.y[2], c.x[3], c.y[3]);
+}
+
+// de Casteljau at t = 1/2.
+void split(const Cubic& c, Cubic& left, Cubic& right) {
+  auto halve = [](const std::array<double, 4>& p, std::array<double, 4>& l,
+                  std::array<double, 4>& r) {
+    const double p01 = (p[0] + p[1]) * 0.5;
+    const double p12 = (p[1] + p[2]) * 0.5;
+    const double p23 = (p[2] + p[3]) * 0.5;
+    const double p012 = (p01 + p12) * 0.5;
+    const double p123 = (p12 + p23) * 0.5;
+    const double mid = (p012 + p123) * 0.5;
+    l = {p[0], p01, p012, mid};
+    r = {mid, p123, p23, p[3]};
+  };
+  halve(c.x, left.x, right.x);
+  halve(c.y, left.y, right.y);
+  left.depth = right.depth = c.depth + 1;
+}
+
+}  // namespace
+
+double lineLength(const Segment& s) {
+  return distance(s.x0, s.y0, s.x3, s.y3);
+}
+
+// The arc length lies between chord and polygon length; their mean is off by
+// at most half their gap. Each piece may use a share of the tolerance in
+// proportion to its polygon length, and since splitting never lengthens the
+// polygon, the shares add up to at most the whole tolerance.
+double cubicLength(const Segment& s, double tolerance) {
+  constexpr int kMaxDepth = 40;
+  const Cubic whole{{s.x0, s.x1, s.x2, s.x3}, {s.y0, s.y1, s.y2, s.y3}, 0};
+  const double total = polygonLength(whole);
+  if (!std::isfinite(total)) return total;
+  if (total == 0.0) return 0.0;
+  const double allowancePerUnit = 2.0 * tolerance / total;
+
+  double length = 0.0;
+  std::vector<Cubic> pending{whole};
+  while (!pending.empty()) {
+    const Cubic c = pending.back();
+    pending.pop_back();
+    const double polygon = polygonLength(c);
+    const double chord = distance(c.x[0], c.y[0], c.x[3], c.y[3]);
+    if (polygon - chord <= allowancePerUnit * polygon || c.depth >= kMaxDepth) {
+      length += (polygon + chord) * 0.5;
+      continue;
+    }
+    Cubic left{};
+    Cubic right{};
+    split(c, left, right);
+    pending.push_back(right);
+    pending.push_back(left);
+  }
+  return length;
+}
+
+}  // namespace brevanto::cli

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "brevanto/brevanto.h"
+
+namespace brevanto::cli {
+
+// Length of the cubic Bezier of `segment` (x0..y3), within `tolerance` of the
+// true arc length. The control polygon is split until, piece by piece, the
+// gap between polygon and chord (which bracket the arc) is small enough.
+double cubicLength(const Segment& segment, double tolerance = 0.001);
+
+// Straight distance from (x0, y0) to (x3, y3).
+double lineLength(const Segment& segment);
+
+}  // namespace brevanto::cli

@@ -1,0 +1,99 @@
+#include "job_summary.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+namespace brevanto::cli {
+namespace {
+
+std::string millimetres(double mm) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f mm", mm);
+  return text;
+}
+
+std::string duration(double minutes) {
+  const auto seconds = static_cast<long long>(std::llround(minutes * 60.0));
+  char text[64];
+  std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
+                seconds % 60);
+  return text;
+}
+
+struct MoveTotals {
+  double cutting = 0.0;  // mm along every feed move, plunges included
+  double rapid = 0.0;    // mm of rapid moves from a known position
+  double minutes = 0.0;
+  int32_t plunges = 0;
+  int32_t shapes = 0;
+  bool feedMissing = false;  // a feed move without a feed: no time for it
+};
+
+MoveTotals addUp(const std::vector<ProgramMove>& moves) {
+  MoveTotals t;
+  std::set<int32_t> shapes;
+  for (const ProgramMove& m : moves) {
+    if (!m.fromKnown) continue;
+    const double length = m.length();
+    if (m.kind == ProgramMove::Kind::Rapid) {
+      t.rapid += length;
+      t.minutes += length / kAssumedRapidFeed;
+      continue;
+    }
+    t.cutting += length;
+    if (m.feed > 0.0) {
+      t.minutes += length / m.feed;
+    } else if (length > 0.0) {
+      t.feedMissing = true;
+    }
+    if (m.isPlunge()) ++t.plunges;
+    if (m.shape > 0) shapes.insert(m.shape);
+  }
+  t.shapes = static_cast<int32_t>(shapes.size());
+  return t;
+}
+
+}  // namespace
+
+std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& report,
+                                  const std::vector<ProgramMove>& moves) {
+  const MoveTotals totals = addUp(moves);
+  std::vector<SummaryRow> rows;
+  rows.push_back({"shapes", std::to_string(drawing.shapes)});
+  rows.push_back({"segments", std::to_string(drawing.segments)});
+  if (drawing.skippedElements >= 0) {
+    std::string skipped = std::to_string(drawing.skippedElements);
+    if (!drawing.skippedDetail.empty()) skipped += " (" + drawing.skippedDetail + ")";
+    rows.push_back({"elements skipped", skipped});
+  }
+  rows.push_back({"path elements after flattening", std::to_string(report.elementsAfterIntake)});
+  rows.push_back({"after arc joining", std::to_string(report.elementsAfterArcJoining)});
+  rows.push_back({"after line joining", std::to_string(report.elementsAfterLineJoining)});
+  std::string passes = std::to_string(totals.plunges);
+  if (totals.shapes > 0 && totals.plunges % totals.shapes == 0) {
+    passes += " (" + std::to_string(totals.plunges / totals.shapes) + " per shape)";
+  }
+  rows.push_back({"passes", passes});
+  rows.push_back({"cutting length", millimetres(totals.cutting)});
+  rows.push_back({"rapid length", millimetres(totals.rapid)});
+  char rapid[96];
+  std::snprintf(rapid, sizeof rapid, " (at the feeds; rapids at %.0f mm/min)", kAssumedRapidFeed);
+  rows.push_back({"estimated time", duration(totals.minutes) + rapid +
+                                        (totals.feedMissing ? ", some moves without a feed" : "")});
+  return rows;
+}
+
+std::string formatSummary(const std::vector<SummaryRow>& rows) {
+  size_t width = 0;
+  for (const SummaryRow& row : rows) width = std::max(width, row.label.size());
+  std::string out;
+  for (const SummaryRow& row : rows) {
+    out += "  " + row.label + " " + std::string(width - row.label.size() + 2, '.') + " " +
+           row.value + "\n";
+  }
+  return out;
+}
+
+}  // namespace brevanto::cli

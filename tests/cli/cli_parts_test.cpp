@@ -1,0 +1,146 @@
+// The command's smaller parts: segment files, settings, program reading,
+// summary.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+
+#include "job_summary.h"
+#include "platform/settings_file.h"
+#include "program_moves.h"
+#include "seg_file.h"
+#include "settings_choice.h"
+#include "support/segments.h"
+#include "support/temp_dir.h"
+
+namespace brevanto::cli {
+namespace {
+
+TEST(SegFile, RoundTripKeepsEveryBitAndTheLayout) {
+  std::vector<Segment> in{test::line(1.5, -2.25, 3, 4, 5.5F, 1, 0x123456, 7),
+                          test::curve(0, 0, 1, 2, 3, 4, 5, 6, 7.25F, 2, 255)};
+  in[1].x2 = std::numeric_limits<double>::quiet_NaN();
+  const std::string bytes = encodeSegments(in);
+  ASSERT_EQ(bytes.size(), 160U);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[64]), 7);  // kind, low byte first
+  EXPECT_EQ(static_cast<unsigned char>(bytes[76]), 0x56);
+  std::vector<Segment> out;
+  std::string error;
+  ASSERT_TRUE(decodeSegments(bytes, out, error));
+  ASSERT_EQ(out.size(), 2U);
+  EXPECT_EQ(encodeSegments(out), bytes);
+  EXPECT_EQ(out[0].y0, -2.25);
+  EXPECT_EQ(out[1].length, 7.25F);
+  EXPECT_TRUE(std::isnan(out[1].x2));
+}
+
+TEST(SegFile, SizeThatIsNoWholeNumberOfRecordsIsRefused) {
+  std::vector<Segment> out;
+  std::string error;
+  EXPECT_FALSE(decodeSegments(std::string(81, '\0'), out, error));
+  EXPECT_NE(error.find("81 bytes"), std::string::npos);
+  EXPECT_TRUE(decodeSegments("", out, error));
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(SettingsChoice, BuiltInValuesAreThoseOfTheExampleFile) {
+  const std::string example = std::string(BREVANTO_SOURCE_DIR) + "/examples/CNC.ini";
+  for (std::string_view name : kSettingNames) {
+    EXPECT_EQ(builtInSetting(name), readSettingsFileValue(example, name)) << name;
+  }
+}
+
+TEST(SettingsChoice, SetOverridesTheNamedFile) {
+  test::TempDir dir;
+  const std::string file = dir.file("my.ini");
+  test::writeFileBytes(file, "txtFeedZ=150\ntxtMaxZ=1\n");
+  std::string error;
+  const auto choice = chooseSettings(file, {"txtMaxZ=0.5", "Prezision=2"}, error);
+  ASSERT_TRUE(choice) << error;
+  EXPECT_EQ(choice->text("txtFeedZ"), "150");
+  EXPECT_EQ(choice->origin("txtFeedZ"), file);
+  EXPECT_EQ(choice->text("txtMaxZ"), "0.5");
+  EXPECT_EQ(choice->origin("txtMaxZ"), "--set");
+  EXPECT_EQ(choice->text("txtDepth"), "");  // missing in the file: the library refuses it
+}
+
+TEST(SettingsChoice, BadChoicesAreRefusedWithAReason) {
+  std::string error;
+  EXPECT_FALSE(chooseSettings(std::string("/nonexistent/x.ini"), {}, error));
+  EXPECT_NE(error.find("cannot be read"), std::string::npos);
+  EXPECT_FALSE(chooseSettings(std::nullopt, {"txtFeed=1"}, error));
+  EXPECT_NE(error.find("txtFeedZ"), std::string::npos);
+  EXPECT_FALSE(chooseSettings(std::nullopt, {"txtFeedZ"}, error));
+}
+
+TEST(ProgramMoves, ReadsModalMovesShapesAndArcs) {
+  const std::string program =
+      "(Created with Brevanto)\r\nG0 G49 G40  G17 G80 G50 G90\r\nG00 Z80.0000\r\n"
+      "N10 ( NEXT SHAPE ) \r\nN20 G00 X0.0000 Y0.0000 Z5.0000 \r\nN30 G01 Z-1.5000 F100.0 \r\n"
+      "N40 G01 X10.0000 Y0.0000 F800.0000 \r\nN50 G02 X20.0000 Y0.0000 R5.0000 \r\n"
+      "N60 G03 X30.0000 Y0.0000 R-5.0000 \r\nN70 G00 Z5.0000 \r\n";
+  const auto moves = readProgramMoves(program);
+  ASSERT_EQ(moves.size(), 7U);
+  EXPECT_FALSE(moves[0].fromKnown);  // Z80 from nowhere
+  EXPECT_FALSE(moves[1].fromKnown);  // X and Y first set here
+  EXPECT_TRUE(moves[2].isPlunge());
+  EXPECT_EQ(moves[2].feed, 100.0);
+  EXPECT_EQ(moves[3].shape, 1);
+  EXPECT_NEAR(moves[3].length(), 10.0, 1e-12);
+  EXPECT_EQ(moves[4].kind, ProgramMove::Kind::ClockwiseArc);
+  EXPECT_NEAR(moves[4].length(), M_PI * 5.0, 1e-9);  // half circle
+  EXPECT_EQ(moves[4].feed, 800.0);                   // modal
+  EXPECT_NEAR(moves[5].arcSweep(), M_PI, 1e-6);      // negative R: the long way, here equal
+  EXPECT_EQ(moves[6].kind, ProgramMove::Kind::Rapid);
+}
+
+TEST(ProgramMoves, NegativeRadiusTakesTheLongerArc) {
+  ProgramMove m;
+  m.kind = ProgramMove::Kind::ClockwiseArc;
+  m.toX = 10.0;  // chord 10, radius 10: 60 degrees the short way
+  m.radius = 10.0;
+  EXPECT_NEAR(m.arcSweep(), M_PI / 3, 1e-12);
+  m.radius = -10.0;
+  EXPECT_NEAR(m.arcSweep(), 2 * M_PI - M_PI / 3, 1e-12);
+}
+
+TEST(JobSummary, FiguresFromTheProgram) {
+  const std::string program =
+      "G00 Z80\nN10 ( NEXT SHAPE )\nN20 G00 X0 Y0 Z5\nN30 G01 Z-1 F100\nN40 G01 X100 Y0 F1000\n"
+      "N50 G00 Z5\nN60 ( NEXT SHAPE )\nN70 G00 X100 Y50 Z5\nN80 G01 Z-1 F100\n"
+      "N90 G01 X0 Y50 F1000\nN100 G00 Z5\n";
+  JobReport report;
+  report.elementsAfterIntake = 9;
+  report.elementsAfterArcJoining = 5;
+  report.elementsAfterLineJoining = 2;
+  const auto rows = summarize({2, 3, 1, "text 1"}, report, readProgramMoves(program));
+  auto value = [&](const std::string& label) {
+    for (const SummaryRow& row : rows) {
+      if (row.label == label) return row.value;
+    }
+    return std::string("(missing)");
+  };
+  EXPECT_EQ(value("shapes"), "2");
+  EXPECT_EQ(value("segments"), "3");
+  EXPECT_EQ(value("elements skipped"), "1 (text 1)");
+  EXPECT_EQ(value("path elements after flattening"), "9");
+  EXPECT_EQ(value("after arc joining"), "5");
+  EXPECT_EQ(value("after line joining"), "2");
+  EXPECT_EQ(value("passes"), "2 (1 per shape)");
+  // 6 down twice and 200 along; rapids: 6 up twice and 50 across.
+  EXPECT_EQ(value("cutting length"), "212.0 mm");
+  EXPECT_EQ(value("rapid length"), "62.0 mm");
+  // 12 mm at 100 + 200 mm at 1000 + 62 mm rapid = 0.12 + 0.2 + 0.0124 min = 19.9 s.
+  EXPECT_EQ(value("estimated time").substr(0, 7), "0:00:20");
+  // Every row on a line of its own, values lined up.
+  const std::string text = formatSummary(rows);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(rows.size()));
+  EXPECT_NE(text.find("  shapes .......................... 2\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace brevanto::cli

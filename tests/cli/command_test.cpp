@@ -1,0 +1,223 @@
+// End to end: the built brevanto executable, its exit status and messages.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+using brevanto::test::readFileBytes;
+using brevanto::test::TempDir;
+using brevanto::test::writeFileBytes;
+
+const std::string kExamples = std::string(BREVANTO_SOURCE_DIR) + "/examples";
+const std::string kSettings = "--settings '" + kExamples + "/CNC.ini'";
+
+struct CommandRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the command with the shell; settings come from the example file unless
+// the arguments say otherwise, so the user's own settings never count.
+CommandRun brevanto(const TempDir& dir, const std::string& arguments, const std::string& env = "") {
+  const std::string out = dir.file("stdout.txt");
+  const std::string err = dir.file("stderr.txt");
+  const std::string command = "cd '" + dir.path().string() + "' && " + env + " '" +
+                              BREVANTO_CLI_EXECUTABLE + "' " + arguments + " >'" + out + "' 2>'" +
+                              err + "'";
+  const int raw = std::system(command.c_str());
+  CommandRun r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = readFileBytes(out);
+  r.err = readFileBytes(err);
+  return r;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+const char* kSquare =
+    R"(<svg xmlns="http://www.w3.org/2000/svg" width="50mm" height="50mm" viewBox="0 0 50 50">
+<rect x="10" y="10" width="20" height="20" stroke="black" fill="none"/>
+</svg>
+)";
+
+TEST(Command, HelpAndVersionTellTheTruth) {
+  TempDir dir;
+  const CommandRun help = brevanto(dir, "--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* option :
+       {"--output", "--quiet", "--settings", "--set", "--show-settings", "--no-flip", "--preview",
+        "--dump-segments", "--version", "Exit status: 0 success, 1 unreadable"}) {
+    EXPECT_TRUE(contains(help.out, option)) << option;
+  }
+  const CommandRun version = brevanto(dir, "--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "brevanto " BREVANTO_VERSION "\n");
+  EXPECT_EQ(brevanto(dir, "").status, 64);
+  EXPECT_EQ(brevanto(dir, "--no-such-option x.svg").status, 64);
+}
+
+TEST(Command, WritesTheProgramBesideTheDrawingAndSummarises) {
+  TempDir dir;
+  writeFileBytes(dir.file("square.svg"), kSquare);
+  const CommandRun r = brevanto(dir, "square.svg " + kSettings);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string program = readFileBytes(dir.file("square.tap"));
+  EXPECT_EQ(program.rfind("(Created with Brevanto)\r\n", 0), 0U);
+  EXPECT_TRUE(contains(program, "G01 X30.0000 Y40.0000")) << program;  // y flipped on the page
+  for (const char* figure : {"shapes", "segments", "after arc joining", "after line joining",
+                             "passes", "cutting length", "rapid length", "estimated time"}) {
+    EXPECT_TRUE(contains(r.err, figure)) << figure << "\n" << r.err;
+  }
+  const CommandRun quiet = brevanto(dir, "-q square.svg -o other.tap " + kSettings);
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(readFileBytes(dir.file("other.tap")), program);
+}
+
+TEST(Command, ProgramToStandardOutput) {
+  TempDir dir;
+  writeFileBytes(dir.file("square.svg"), kSquare);
+  const CommandRun r = brevanto(dir, "-q -o - square.svg " + kSettings);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("(Created with Brevanto)\r\n", 0), 0U);
+  EXPECT_TRUE(contains(r.out, "M30\r\n"));
+  EXPECT_TRUE(readFileBytes(dir.file("square.tap")).empty());
+}
+
+TEST(Command, SegmentDumpReplaysToTheSameProgram) {
+  TempDir dir;
+  writeFileBytes(dir.file("square.svg"), kSquare);
+  ASSERT_EQ(brevanto(dir, "-q square.svg --dump-segments square.seg " + kSettings).status, 0);
+  EXPECT_EQ(readFileBytes(dir.file("square.seg")).size(), 4U * 80U);
+  ASSERT_EQ(brevanto(dir, "-q square.seg -o replay.tap " + kSettings).status, 0);
+  EXPECT_EQ(readFileBytes(dir.file("replay.tap")), readFileBytes(dir.file("square.tap")));
+}
+
+TEST(Command, SettingsOverridesAndTheirOrigin) {
+  TempDir dir;
+  const CommandRun shown = brevanto(dir, "--show-settings --set txtMaxZ=0.5 " + kSettings);
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_TRUE(contains(shown.out, "txtMaxZ=0.5    (--set)")) << shown.out;
+  EXPECT_TRUE(contains(shown.out, "txtFeedZ=100    (" + kExamples + "/CNC.ini)")) << shown.out;
+
+  const CommandRun builtIn =
+      brevanto(dir, "--show-settings", "BREVANTO_SETTINGS=/nonexistent/CNC.ini");
+  EXPECT_TRUE(contains(builtIn.out, "txtWZDia=3    (built in")) << builtIn.out;
+
+  writeFileBytes(dir.file("square.svg"), kSquare);
+  const CommandRun note = brevanto(dir, "square.svg", "BREVANTO_SETTINGS=/nonexistent/CNC.ini");
+  EXPECT_EQ(note.status, 0) << note.err;
+  EXPECT_TRUE(contains(note.err, "using the built-in values of examples/CNC.ini")) << note.err;
+}
+
+TEST(Command, ExitStatusesOfFailures) {
+  TempDir dir;
+  writeFileBytes(dir.file("square.svg"), kSquare);
+  writeFileBytes(dir.file("square.tap"), "earlier program\n");
+  const struct {
+    const char* name;
+    std::string arguments;
+    int status;
+    const char* message;
+  } cases[] = {
+      {"unreadable drawing", "missing.svg " + kSettings, 1, "cannot read missing.svg"},
+      {"refused setting", "square.svg --set txtFeedZ=fast " + kSettings, 2,
+       "settings refused: invalid stof argument"},
+      {"unknown setting", "square.svg --set txtFeed=1 " + kSettings, 2, "--set txtFeed=1"},
+      {"missing settings file", "square.svg --settings nowhere.ini", 2,
+       "the settings file nowhere.ini cannot be read"},
+      {"missing folder", "square.svg -o no/such/dir/x.tap " + kSettings, 3,
+       "cannot write the program no/such/dir/x.tap"},
+      {"preview folder", "square.svg -o ok.tap --preview no/such/p.svg " + kSettings, 3,
+       "cannot write the preview no/such/p.svg"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CommandRun r = brevanto(dir, c.arguments);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(contains(r.err, c.message)) << r.err;
+  }
+  // A refused setting leaves the earlier program as it was.
+  EXPECT_EQ(readFileBytes(dir.file("square.tap")), "earlier program\n");
+}
+
+// Bad drawings: a message naming the file (and the line where known), exit
+// status 1, and no program.
+TEST(Command, BadDrawingsAreRefusedWithFileAndLine) {
+  TempDir dir;
+  std::string deep = "<svg xmlns=\"http://www.w3.org/2000/svg\">\n";
+  for (int i = 0; i < 10000; ++i) deep += "<g>";
+  deep += "<path d=\"M 0 0 L 1 1\"/>";
+  for (int i = 0; i < 10000; ++i) deep += "</g>";
+  deep += "\n</svg>\n";
+  const std::string head = R"(<svg xmlns="http://www.w3.org/2000/svg" width="9mm" height="9mm">)";
+  const struct {
+    const char* file;
+    std::string text;
+    const char* message;
+  } cases[] = {
+      {"malformed.svg", head + "\n<path d=\"M 0 0 L 1 1\">\n</svg>\n",
+       "malformed.svg:4: not a readable XML document"},
+      {"empty.svg", "", "empty.svg:1: not a readable XML document: the file is empty"},
+      {"nothing.svg", head + "\n<text>only words</text>\n</svg>\n",
+       "nothing.svg: the drawing has no outlines to cut"},
+      {"nan.svg", head + "\n<path d=\"M 0 0 L 1 1\"/>\n<path d=\"M 0 0 L nan 1\"/>\n</svg>\n",
+       "nan.svg:3: "},
+      {"huge.svg", head + "\n<path d=\"M 0 0 L 1e30 1\"/>\n</svg>\n",
+       "huge.svg:2: coordinate (2.64583e+29, 0.264583) mm is not a number or lies beyond"},
+      {"deep.svg", deep, "deep.svg:2: not a readable XML document: elements nested too deeply"},
+      {"degenerate.svg", head + "\n<path d=\"M 1 1 C 1 1 1 1 1 1\"/>\n</svg>\n",
+       "degenerate.svg: the drawing has no outlines to cut"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    writeFileBytes(dir.file(c.file), c.text);
+    const CommandRun r = brevanto(dir, std::string(c.file) + " " + kSettings);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, std::string("brevanto: ") + c.message)) << r.err;
+    std::string tap = c.file;
+    tap.replace(tap.size() - 4, 4, ".tap");
+    EXPECT_TRUE(readFileBytes(dir.file(tap)).empty()) << tap;
+  }
+}
+
+TEST(Command, UnknownElementsAreSkippedAndCounted) {
+  TempDir dir;
+  writeFileBytes(dir.file("mixed.svg"),
+                 R"(<svg xmlns="http://www.w3.org/2000/svg" width="50mm" height="50mm">
+<text x="1" y="1">label</text><image width="5" height="5"/><blob/>
+<circle cx="20" cy="20" r="10"/></svg>
+)");
+  const CommandRun r = brevanto(dir, "mixed.svg " + kSettings);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.err, "left out (not outlines): blob 1, image 1, text 1")) << r.err;
+  EXPECT_TRUE(contains(r.err, "3 (blob 1, image 1, text 1)")) << r.err;
+}
+
+// A 50 MB drawing, made here: mostly a long run of small shapes inside one
+// group, the way big exports look.
+TEST(Command, FiftyMegabyteDrawing) {
+  TempDir dir;
+  std::string svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="500mm" height="500mm">)";
+  svg += "\n<g>\n";
+  const std::string filler(200, ' ');
+  const std::string text = "<text x=\"1\" y=\"2\">" + std::string(400, 'x') + "</text>\n";
+  while (svg.size() < 50u * 1000u * 1000u) svg += text;
+  svg += "<rect x=\"10\" y=\"10\" width=\"100\" height=\"50\"/>\n</g>\n</svg>\n";
+  writeFileBytes(dir.file("big.svg"), svg);
+  const CommandRun r = brevanto(dir, "big.svg " + kSettings);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.err, "shapes")) << r.err;
+  EXPECT_FALSE(readFileBytes(dir.file("big.tap")).empty());
+}
+
+}  // namespace
