@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -297,6 +298,15 @@ Deviation measureDeviation(std::span<const Segment> segments,
   farthest(path, drawingTree, true, worst);
   farthest(drawing, pathTree, false, worst);
   return worst;
+}
+
+std::string describeDeviation(const Deviation& d) {
+  if (!d.measured) return "none: nothing to compare";
+  char text[160];
+  std::snprintf(text, sizeof text, "%.4f mm at (%.4f, %.4f) in shape %d, where %s", d.distance, d.x,
+                d.y, static_cast<int>(d.shapeKey),
+                d.pathStrays ? "the path strays from the drawing" : "the drawing is not cut");
+  return text;
 }
 
 }  // namespace brevanto::cli

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "brevanto/brevanto.h"
 #include "geometry/path_element.h"
@@ -29,5 +30,9 @@ struct Deviation {
 // list the program was written from. Non-finite coordinates are left out.
 Deviation measureDeviation(std::span<const Segment> segments,
                            std::span<const PathElement> elements);
+
+// "0.0148 mm at (-22.2780, 8.3070) in shape 1, where the path strays from the
+// drawing" (or "... where the drawing is not cut"); "none: nothing to compare".
+std::string describeDeviation(const Deviation& deviation);
 
 }  // namespace brevanto::cli

@@ -14,6 +14,7 @@
 
 #include "brevanto/brevanto.h"
 #include "entry/job.h"
+#include "fidelity.h"
 #include "job_summary.h"
 #include "platform/output_location.h"
 #include "platform/settings_file.h"
@@ -33,6 +34,7 @@ constexpr int kOk = 0;
 constexpr int kBadDrawing = 1;
 constexpr int kSettingsRefused = 2;
 constexpr int kOutputFailed = 3;
+constexpr int kDeviationExceeded = 4;
 constexpr int kUsage = 64;
 
 struct Options {
@@ -45,6 +47,7 @@ struct Options {
   bool noFlip = false;
   std::string preview;
   std::string dumpSegments;
+  std::optional<double> maxDeviation;  // mm
 };
 
 int fail(int status, const std::string& message) {
@@ -198,6 +201,7 @@ int run(const Options& options) {
   setOutputPath(programPath);
 
   JobReport report;
+  report.keepElements = true;  // for the deviation figure
   const auto lastIndex = static_cast<int32_t>(drawing->segments.size()) - 1;
   const int32_t result = runGuardedJob(drawing->segments.data(), &lastIndex, &report);
   std::string program;
@@ -221,7 +225,9 @@ int run(const Options& options) {
   }
 
   const std::vector<ProgramMove> moves = readProgramMoves(program);
-  const std::vector<SummaryRow> rows = summarize(drawing->facts, report, moves);
+  std::vector<SummaryRow> rows = summarize(drawing->facts, report, moves);
+  const Deviation deviation = measureDeviation(drawing->segments, report.elements);
+  rows.push_back({"largest deviation", describeDeviation(deviation)});
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
               << (toStdout ? "standard output" : programPath) << "\n"
@@ -230,6 +236,12 @@ int run(const Options& options) {
   if (!options.preview.empty() &&
       !writeWholeFile(options.preview, renderPreview(drawing->segments, moves, rows))) {
     return fail(kOutputFailed, "cannot write the preview " + options.preview);
+  }
+  if (options.maxDeviation && deviation.measured && deviation.distance > *options.maxDeviation) {
+    char limit[64];
+    std::snprintf(limit, sizeof limit, "%.4f mm", *options.maxDeviation);
+    return fail(kDeviationExceeded, "the program strays further from the drawing than " +
+                                        std::string(limit) + ": " + describeDeviation(deviation));
   }
   return kOk;
 }
@@ -259,6 +271,11 @@ int main(int argc, char** argv) {
                  "also write an SVG picture of the toolpath to this file");
   app.add_option("--dump-segments", options.dumpSegments,
                  "also write the Segment records passed to the library to this .seg file");
+  app.add_option("--max-deviation", options.maxDeviation,
+                 "fail with exit status 4 when the written path strays further than MM from the "
+                 "drawing (the program is still written)")
+      ->type_name("MM")
+      ->check(CLI::NonNegativeNumber);
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
   app.footer(
       "Settings (NAME for --set): txtFeedZ plunge feed, txtMaxZ depth per pass, txtDepth total "
@@ -270,7 +287,7 @@ int main(int argc, char** argv) {
       "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
       "is the stroke, else the fill. Text and images are left out.\n"
       "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
-      "not written, 64 wrong usage.\n");
+      "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

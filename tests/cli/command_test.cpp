@@ -53,9 +53,9 @@ TEST(Command, HelpAndVersionTellTheTruth) {
   TempDir dir;
   const CommandRun help = brevanto(dir, "--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* option :
-       {"--output", "--quiet", "--settings", "--set", "--show-settings", "--no-flip", "--preview",
-        "--dump-segments", "--version", "Exit status: 0 success, 1 unreadable"}) {
+  for (const char* option : {"--output", "--quiet", "--settings", "--set", "--show-settings",
+                             "--no-flip", "--preview", "--dump-segments", "--max-deviation",
+                             "--version", "Exit status: 0 success, 1 unreadable"}) {
     EXPECT_TRUE(contains(help.out, option)) << option;
   }
   const CommandRun version = brevanto(dir, "--version");
@@ -73,8 +73,9 @@ TEST(Command, WritesTheProgramBesideTheDrawingAndSummarises) {
   const std::string program = readFileBytes(dir.file("square.tap"));
   EXPECT_EQ(program.rfind("(Created with Brevanto)\r\n", 0), 0U);
   EXPECT_TRUE(contains(program, "G01 X30.0000 Y40.0000")) << program;  // y flipped on the page
-  for (const char* figure : {"shapes", "segments", "after arc joining", "after line joining",
-                             "passes", "cutting length", "rapid length", "estimated time"}) {
+  for (const char* figure :
+       {"shapes", "segments", "after arc joining", "after line joining", "passes", "cutting length",
+        "rapid length", "estimated time", "largest deviation"}) {
     EXPECT_TRUE(contains(r.err, figure)) << figure << "\n" << r.err;
   }
   const CommandRun quiet = brevanto(dir, "-q square.svg -o other.tap " + kSettings);
@@ -218,6 +219,31 @@ TEST(Command, FiftyMegabyteDrawing) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.err, "shapes")) << r.err;
   EXPECT_FALSE(readFileBytes(dir.file("big.tap")).empty());
+}
+
+// A flat ellipse: its curvature changes all the way round, so a coarse
+// precision joins arcs of clearly different radii into one.
+TEST(Command, MaxDeviationFailsWhenACoarseJoinStrays) {
+  TempDir dir;
+  writeFileBytes(
+      dir.file("ellipse.svg"),
+      R"(<svg xmlns="http://www.w3.org/2000/svg" width="100mm" height="100mm" viewBox="0 0 100 100">
+<ellipse cx="50" cy="50" rx="40" ry="10" stroke="black" fill="none"/>
+</svg>
+)");
+  const CommandRun fine = brevanto(dir, "ellipse.svg --max-deviation 0.3 " + kSettings);
+  EXPECT_EQ(fine.status, 0) << fine.err;
+  EXPECT_TRUE(contains(fine.err, "largest deviation")) << fine.err;
+
+  const CommandRun coarse =
+      brevanto(dir, "ellipse.svg --max-deviation 0.3 --set Prezision=30 " + kSettings);
+  EXPECT_EQ(coarse.status, 4) << coarse.err;
+  EXPECT_TRUE(contains(coarse.err, "strays further from the drawing than 0.3000 mm")) << coarse.err;
+  EXPECT_TRUE(contains(coarse.err, "in shape 1, where the path strays")) << coarse.err;
+  // The program is written all the same.
+  EXPECT_EQ(readFileBytes(dir.file("ellipse.tap")).rfind("(Created with Brevanto)\r\n", 0), 0U);
+
+  EXPECT_EQ(brevanto(dir, "ellipse.svg --max-deviation -1 " + kSettings).status, 64);
 }
 
 }  // namespace
