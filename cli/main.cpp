@@ -179,7 +179,8 @@ int run(const Options& options) {
     return fail(kBadDrawing, options.drawing + ": the drawing has no outlines to cut");
   }
 
-  if (choice->base == SettingsChoice::Base::BuiltIn && !options.quiet) {
+  // Said even with -q: cutting with values nobody chose deserves a word.
+  if (choice->base == SettingsChoice::Base::BuiltIn) {
     std::cerr << "brevanto: no settings file (looked for " << choice->filePath
               << "): using the built-in values of examples/CNC.ini\n";
   }
@@ -256,7 +257,9 @@ int main(int argc, char** argv) {
   app.add_option("-o,--output", options.output,
                  "program file; default: the drawing's name with .tap, beside it; - for standard "
                  "output");
-  app.add_flag("-q,--quiet", options.quiet, "no summary and no notes on standard error");
+  app.add_flag("-q,--quiet", options.quiet,
+               "no summary on standard error (errors, and the use of built-in settings, are still "
+               "reported)");
   app.add_option("--settings", options.settingsFile,
                  "settings file of NAME=VALUE lines to use instead of the default one");
   app.add_option("--set", options.assignments,

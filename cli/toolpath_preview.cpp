@@ -1,6 +1,7 @@
 #include "toolpath_preview.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -31,10 +32,12 @@ struct View {
   [[nodiscard]] double py(double y) const { return kPreviewMargin + (topY - y) * scale; }
 };
 
+// Three decimals of a pixel; to_chars, as the toolpath can have a million
+// moves.
 std::string number(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", v);
-  return text;
+  char text[64];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 3);
+  return error == std::errc() ? std::string(text, end) : std::string("0");
 }
 
 std::string point(const View& v, double x, double y) {
@@ -83,10 +86,10 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   for (const ProgramMove& m : moves) {
     if (m.shape == 0) continue;  // header and home moves lie outside the work
     b.add(m.toX, m.toY);
-    if (m.isArc()) {  // an arc may bulge beyond its end points
-      for (int i = 1; i < 16; ++i) {
+    if (m.isArc()) {                 // an arc may bulge beyond its end points
+      for (int i = 1; i < 4; ++i) {  // no arc here turns much more than 90 degrees
         double x = 0.0, y = 0.0;
-        m.pointAlong(i / 16.0, x, y);
+        m.pointAlong(i / 4.0, x, y);
         b.add(x, y);
       }
     }
@@ -143,6 +146,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   std::string starts;
   int32_t currentShape = -1;
   bool shapeStarted = false;
+  double penX = std::numeric_limits<double>::quiet_NaN(), penY = penX;  // where the path is
   for (const ProgramMove& m : moves) {
     if (!m.fromKnown || m.shape == 0) continue;  // the way home is left out
     const bool moves2d = m.fromX != m.toX || m.fromY != m.toY;
@@ -156,6 +160,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       if (currentShape >= 0) cuts += "\"/>\n";
       currentShape = m.shape;
       shapeStarted = false;
+      penX = penY = std::numeric_limits<double>::quiet_NaN();
       cuts += "<path fill=\"none\" stroke-width=\"1.6\" stroke-linejoin=\"round\" stroke=\"" +
               shapeColour(m.shape) + "\" d=\"";
     }
@@ -165,7 +170,9 @@ std::string renderPreview(const std::vector<Segment>& drawing,
                 "\" r=\"3.5\" fill=\"" + shapeColour(m.shape) + "\"/>";
     }
     if (!moves2d) continue;  // plunges: no plan-view movement
-    cuts += "M" + point(v, m.fromX, m.fromY);
+    if (!(m.fromX == penX && m.fromY == penY)) cuts += "M" + point(v, m.fromX, m.fromY);
+    penX = m.toX;
+    penY = m.toY;
     if (m.isArc()) {
       // The picture shows the machine's view (y up), where SVG's positive
       // sweep looks clockwise: G02 has sweep flag 1.

@@ -118,6 +118,9 @@ TEST(Command, SettingsOverridesAndTheirOrigin) {
   const CommandRun note = brevanto(dir, "square.svg", "BREVANTO_SETTINGS=/nonexistent/CNC.ini");
   EXPECT_EQ(note.status, 0) << note.err;
   EXPECT_TRUE(contains(note.err, "using the built-in values of examples/CNC.ini")) << note.err;
+  // Even -q does not hide that nobody chose the settings.
+  const CommandRun quiet = brevanto(dir, "-q square.svg", "BREVANTO_SETTINGS=/nonexistent/CNC.ini");
+  EXPECT_TRUE(contains(quiet.err, "using the built-in values")) << quiet.err;
 }
 
 TEST(Command, ExitStatusesOfFailures) {
