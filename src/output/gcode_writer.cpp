@@ -1,7 +1,10 @@
 #include "output/gcode_writer.h"
 
+#include <bit>
 #include <charconv>
+#include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace brevanto {
 
@@ -16,51 +19,141 @@ constexpr int kMostDecimals = 1100;
 
 // std::to_chars is locale-independent and exactly rounded, which gives the
 // digits of the C locale's printf("%.*f") on every platform and compiler.
-std::string fixedText(double value, int decimals) {
+// The text is composed on the stack: only the result is kept.
+void appendFixedText(std::string& out, double value, int decimals) {
   if (decimals < 0) decimals = 6;
   if (decimals > kMostDecimals) decimals = kMostDecimals;
-  std::string text(static_cast<size_t>(kIntegerRoom + decimals), '\0');
-  const auto result = std::to_chars(text.data(), text.data() + text.size(), value,
-                                    std::chars_format::fixed, decimals);
-  text.resize(static_cast<size_t>(result.ptr - text.data()));
-  return text;
+  char text[kIntegerRoom + kMostDecimals];
+  const auto result =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  out.append(text, result.ptr);
 }
+
+// value × 10^4 rounded to the nearest integer, ties to even, computed exactly
+// in integers: a finite double is m × 2^e with an integer m below 2^53, and
+// 10^4 = 625 × 2^4, so m × 625 (below 2^63) shifted by e + 4 is the exact
+// product. The bits shifted out decide the rounding. False when |value| is
+// 2^50 or more (the product may not fit in 64 bits) or not finite.
+bool scaledByTenThousand(double value, uint64_t& scaled) {
+  constexpr int kMantissaBits = 52;
+  constexpr int kBias = 1023;
+  const auto bits = std::bit_cast<uint64_t>(value);
+  const auto biased = static_cast<int>((bits >> kMantissaBits) & 0x7FF);
+  if (biased >= kBias + 50) return false;  // also infinities and NaN
+  uint64_t mantissa = bits & ((uint64_t{1} << kMantissaBits) - 1);
+  int exponent = 1 - kBias - kMantissaBits;  // subnormal: no hidden bit
+  if (biased != 0) {
+    mantissa |= uint64_t{1} << kMantissaBits;
+    exponent = biased - kBias - kMantissaBits;
+  }
+  const uint64_t product = mantissa * 625;
+  const int shift = exponent + 4;
+  if (shift >= 0) {  // below 2^50 × 10^4 < 2^64: fits
+    scaled = product << shift;
+    return true;
+  }
+  const int dropped = -shift;
+  if (dropped >= 64) {  // product < 2^63: the value is below one half
+    scaled = 0;
+    return true;
+  }
+  scaled = product >> dropped;
+  const uint64_t rest = product & ((uint64_t{1} << dropped) - 1);
+  const uint64_t half = uint64_t{1} << (dropped - 1);
+  if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
+  return true;
+}
+
+// The same digits as std::to_chars(fixed, 4), without its general
+// arbitrary-precision path for the values a program is made of.
+void appendFixed4(std::string& out, double value) {
+  uint64_t scaled = 0;
+  if (!scaledByTenThousand(value, scaled)) {
+    appendFixedText(out, value, 4);
+    return;
+  }
+  char text[32];
+  char* end = text;
+  if (std::signbit(value)) *end++ = '-';  // also -0.0 and what rounds to zero
+  end = std::to_chars(end, text + sizeof text, scaled / 10000).ptr;
+  auto fraction = static_cast<uint32_t>(scaled % 10000);
+  end[0] = '.';
+  for (int i = 4; i > 0; --i) {
+    end[i] = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  out.append(text, end + 5);
+}
+
+void appendInt(std::string& out, int32_t value) {
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+// Writes `text`, which already ends in its line end, and flushes it.
+void writeEndedLine(std::string_view text) {
+  std::ofstream& out = gcodeWriter.outputStream;
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.flush();
+}
+
+// The line end as written into the stream: the text-mode stream on Windows
+// turns "\n" into CR LF, the binary stream elsewhere gets CR LF itself.
+#ifdef _WIN32
+constexpr std::string_view kLineEnd = "\n";
+#else
+constexpr std::string_view kLineEnd = "\r\n";
+#endif
 
 }  // namespace
 
 std::string formatFixed4(double value) {
-  return fixedText(value, 4);
+  std::string text;
+  appendFixed4(text, value);
+  return text;
 }
 
 std::string formatFixed(float value, int32_t decimals) {
-  return fixedText(static_cast<double>(value), decimals);
+  std::string text;
+  if (decimals == 4) {
+    appendFixed4(text, static_cast<double>(value));
+  } else {
+    appendFixedText(text, static_cast<double>(value), decimals);
+  }
+  return text;
 }
 
 std::string formatInt(int32_t value) {
-  char digits[16];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  return std::string(digits, result.ptr);
+  std::string text;
+  appendInt(text, value);
+  return text;
 }
 
 void writeLine(const std::string& text) {
   std::ofstream& out = gcodeWriter.outputStream;
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
-#ifdef _WIN32
-  out.put('\n');  // the text-mode stream turns it into CR LF
-#else
-  out.write("\r\n", 2);  // binary stream: the program's line end is always CR LF
-#endif
+  out.write(kLineEnd.data(), static_cast<std::streamsize>(kLineEnd.size()));
   out.flush();
 }
 
 void writeBlock(BlockWords words) {
+  // Composed in one buffer that keeps its capacity from block to block: no
+  // allocation per block once the longest line has been seen.
+  std::string& line = gcodeWriter.blockText;
+  line.clear();
+  line += 'N';
+  appendInt(line, gcodeWriter.lineNumber);
+  line += ' ';
+  const size_t numberLength = line.size();
   // A raw line survives only in a block without a G word: a G word starts the
   // line afresh.
-  std::string line;
-  if (!words.rawText.empty() && words.rawText.find("\r\n") != std::string::npos) {
-    line = words.rawText;
+  if (!words.gWord.empty()) {
+    line += words.gWord;
+    line += ' ';
+  } else if (words.rawText.find("\r\n") != std::string::npos) {
+    line += words.rawText;
   }
-  if (!words.gWord.empty()) line = words.gWord + ' ';
   const struct {
     char letter;
     const std::string& text;
@@ -76,17 +169,12 @@ void writeBlock(BlockWords words) {
     line += words.comment;
     line += " ) ";
   }
-  if (line.empty()) return;
-  // Prepending by appending: GCC 12 at -O3 reports a false overlap in
-  // std::string::insert at the front (-Wrestrict).
-  std::string numbered = "N";
-  numbered += formatInt(gcodeWriter.lineNumber);
-  numbered += ' ';
-  numbered += line;
+  if (line.size() == numberLength) return;  // no word: no block, no number used
   // Wraps instead of overflowing on a program of more than 200 million blocks.
   gcodeWriter.lineNumber = static_cast<int32_t>(static_cast<uint32_t>(gcodeWriter.lineNumber) +
                                                 static_cast<uint32_t>(gcodeWriter.lineStep));
-  writeLine(numbered);
+  line += kLineEnd;
+  writeEndedLine(line);
 }
 
 }  // namespace brevanto

@@ -23,6 +23,7 @@ struct GcodeWriter {
   int32_t lineNumber = 0;      // the number after "N" of the next numbered block
   int32_t lineStep = 0;        // added to lineNumber after each numbered block
   std::string toolChangeLine;  // composed by loadSettings, e.g. "T1M6 ( DIA. 3.0000mm )"
+  std::string blockText;       // writeBlock's line buffer, kept for its capacity
 };
 
 extern GcodeWriter gcodeWriter;
