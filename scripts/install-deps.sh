@@ -17,6 +17,8 @@ packages=(
 # Brevanto.dll: the mingw-w64 cross compilers (win32 thread model), and Wine
 # to run it. Wine runs 32-bit Windows programs as 32-bit Linux processes, from
 # the i386 packages.
+# The core built for 32-bit x86 Linux, run under user-mode emulation.
+packages+=(g++-multilib qemu-user-static)
 packages+=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine wine64 wine32:i386)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386

@@ -25,17 +25,9 @@ wine32=${BREVANTO_WINE32:-/usr/lib/wine/wine}
 wineserver=${BREVANTO_WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver)}
 settings_key='HKCU\Software\VB and VBA Program Settings\Brevanto\CNC'
 
-failures=0
-passes=0
+# shellcheck source=../support/golden_case.sh
+source "$here/../support/golden_case.sh"
 skips=0
-fail() {
-  echo "FAIL $*"
-  failures=$((failures + 1))
-}
-pass() {
-  echo "ok   $*"
-  passes=$((passes + 1))
-}
 
 if [[ ! -x $wine64 ]]; then
   echo "SKIP: Wine is not installed ($wine64 missing; scripts/install-deps.sh installs it)"
@@ -122,12 +114,7 @@ run_host() { # wine host dll seg calls [hold]
 }
 
 expected_output() { # case records
-  local result=$(($2 - 1)) error=""
-  if [[ -f $golden/$1.expect ]]; then
-    result=$(sed -n 's/^result //p' "$golden/$1.expect")
-    error=$(sed -n 's/^error //p' "$golden/$1.expect")
-  fi
-  printf 'result %s\nerror %s' "$result" "$error"
+  golden_expected_output "$golden" "$1" "$2"
 }
 
 # A program file that no run writes: a run that must not touch the file
