@@ -137,44 +137,68 @@ void writeLine(const std::string& text) {
   out.flush();
 }
 
-void writeBlock(BlockWords words) {
-  // Composed in one buffer that keeps its capacity from block to block: no
-  // allocation per block once the longest line has been seen.
+void beginBlock() {
   std::string& line = gcodeWriter.blockText;
   line.clear();
   line += 'N';
   appendInt(line, gcodeWriter.lineNumber);
   line += ' ';
-  const size_t numberLength = line.size();
-  // A raw line survives only in a block without a G word: a G word starts the
-  // line afresh.
-  if (!words.gWord.empty()) {
-    line += words.gWord;
-    line += ' ';
-  } else if (words.rawText.find("\r\n") != std::string::npos) {
-    line += words.rawText;
-  }
-  const struct {
-    char letter;
-    const std::string& text;
-  } lettered[] = {{'X', words.x}, {'Y', words.y}, {'Z', words.z}, {'R', words.r}, {'F', words.f}};
-  for (const auto& word : lettered) {
-    if (word.text.empty()) continue;
-    line += word.letter;
-    line += word.text;
-    line += ' ';
-  }
-  if (!words.comment.empty()) {
-    line += "( ";
-    line += words.comment;
-    line += " ) ";
-  }
-  if (line.size() == numberLength) return;  // no word: no block, no number used
+  gcodeWriter.blockNumberLength = line.size();
+}
+
+void addBlockText(std::string_view text) {
+  gcodeWriter.blockText += text;
+  gcodeWriter.blockText += ' ';
+}
+
+void addBlockWord(char letter, std::string_view text) {
+  if (text.empty()) return;
+  std::string& line = gcodeWriter.blockText;
+  line += letter;
+  line += text;
+  line += ' ';
+}
+
+void addBlockNumber(char letter, double value) {
+  std::string& line = gcodeWriter.blockText;
+  line += letter;
+  appendFixed4(line, value);
+  line += ' ';
+}
+
+void endBlock() {
+  std::string& line = gcodeWriter.blockText;
+  if (line.size() == gcodeWriter.blockNumberLength) return;  // no word: no number used
   // Wraps instead of overflowing on a program of more than 200 million blocks.
   gcodeWriter.lineNumber = static_cast<int32_t>(static_cast<uint32_t>(gcodeWriter.lineNumber) +
                                                 static_cast<uint32_t>(gcodeWriter.lineStep));
   line += kLineEnd;
   writeEndedLine(line);
+}
+
+void writeBlock(BlockWords words) {
+  // Composed in one buffer that keeps its capacity from block to block: no
+  // allocation per block once the longest line has been seen.
+  beginBlock();
+  // A raw line survives only in a block without a G word: a G word starts the
+  // line afresh.
+  if (!words.gWord.empty()) {
+    addBlockText(words.gWord);
+  } else if (words.rawText.find("\r\n") != std::string::npos) {
+    gcodeWriter.blockText += words.rawText;
+  }
+  addBlockWord('X', words.x);
+  addBlockWord('Y', words.y);
+  addBlockWord('Z', words.z);
+  addBlockWord('R', words.r);
+  addBlockWord('F', words.f);
+  if (!words.comment.empty()) {
+    std::string& line = gcodeWriter.blockText;
+    line += "( ";
+    line += words.comment;
+    line += " ) ";
+  }
+  endBlock();
 }
 
 }  // namespace brevanto

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 namespace brevanto {
 
@@ -19,11 +21,12 @@ inline constexpr std::ios::openmode kProgramFileMode =
 // The process-wide output state: the program file being written and the
 // numbering of its blocks. Every run of the program writer reloads it.
 struct GcodeWriter {
-  std::ofstream outputStream;  // opened and closed by the program writer
-  int32_t lineNumber = 0;      // the number after "N" of the next numbered block
-  int32_t lineStep = 0;        // added to lineNumber after each numbered block
-  std::string toolChangeLine;  // composed by loadSettings, e.g. "T1M6 ( DIA. 3.0000mm )"
-  std::string blockText;       // writeBlock's line buffer, kept for its capacity
+  std::ofstream outputStream;    // opened and closed by the program writer
+  int32_t lineNumber = 0;        // the number after "N" of the next numbered block
+  int32_t lineStep = 0;          // added to lineNumber after each numbered block
+  std::string toolChangeLine;    // composed by loadSettings, e.g. "T1M6 ( DIA. 3.0000mm )"
+  std::string blockText;         // the block being composed, kept for its capacity
+  size_t blockNumberLength = 0;  // length of its "N<number> " start
 };
 
 extern GcodeWriter gcodeWriter;
@@ -62,5 +65,15 @@ void writeLine(const std::string& text);
 // advances lineNumber by lineStep. A block without any word writes nothing
 // and uses no number.
 void writeBlock(BlockWords words);
+
+// The same block composed word by word in writeBlock's buffer, for loops
+// that write many blocks: no text per word is made. beginBlock starts the
+// line with the block number; endBlock writes it like writeBlock does, or
+// drops it, without using the number, when no word was added.
+void beginBlock();
+void addBlockText(std::string_view text);               // text + " ", e.g. a G word
+void addBlockWord(char letter, std::string_view text);  // letter + text + " "; nothing if empty
+void addBlockNumber(char letter, double value);         // letter + formatFixed4(value) + " "
+void endBlock();
 
 }  // namespace brevanto

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -69,27 +70,29 @@ void writeCuts(const PathElement* shape, int32_t count) {
   const std::string feed = formatFixed(cncSettings.cutFeed, 4);
   for (int32_t m = 0; m < count; ++m) {
     const PathElement& e = shape[m];
-    BlockWords words;
     const bool arc = e.radius > 0.0;  // a NaN radius is cut as a straight move
-    if (arc) {
-      words.gWord = e.clockwise == 1 ? "G02" : "G03";
-      words.r = formatFixed4(e.radius);
-    } else {
-      words.gWord = "G01";
-    }
+    const std::string_view gWord = !arc ? "G01" : e.clockwise == 1 ? "G02" : "G03";
+    double radius = e.radius;
+    bool withFeed = m == 0;
     if (arc && isFullCircle(e)) {
-      BlockWords firstHalf = words;
-      firstHalf.x = formatFixed4(e.endX + 2.0 * e.radius);
-      firstHalf.y = formatFixed4(e.endY);
-      firstHalf.f = feed;
-      writeBlock(std::move(firstHalf));
-    } else {
-      if (arc && sweepsMoreThanHalf(e)) words.r = formatFixed4(-e.radius);
-      if (m == 0) words.f = feed;
+      beginBlock();
+      addBlockText(gWord);
+      addBlockNumber('X', e.endX + 2.0 * e.radius);
+      addBlockNumber('Y', e.endY);
+      addBlockNumber('R', radius);
+      addBlockWord('F', feed);
+      endBlock();
+      withFeed = false;
+    } else if (arc && sweepsMoreThanHalf(e)) {
+      radius = -e.radius;
     }
-    words.x = formatFixed4(e.endX);
-    words.y = formatFixed4(e.endY);
-    writeBlock(std::move(words));
+    beginBlock();
+    addBlockText(gWord);
+    addBlockNumber('X', e.endX);
+    addBlockNumber('Y', e.endY);
+    if (arc) addBlockNumber('R', radius);
+    if (withFeed) addBlockWord('F', feed);
+    endBlock();
   }
 }
 
