@@ -32,8 +32,8 @@ typedef struct Segment {
   double x1, y1; /* first control point (curves only) */
   double x2, y2; /* second control point (curves only) */
   double x3, y3; /* end point */
-  int32_t kind;     /* 1 = cubic Bezier through the four points, else a line from (x0,y0) to (x3,y3) */
-  float length;     /* as the caller measured it; sets the number of arcs of a curve */
+  int32_t kind;  /* 1 = cubic Bezier through the four points, else a line from (x0,y0) to (x3,y3) */
+  float length;  /* as the caller measured it; sets the number of arcs of a curve */
   int32_t shapeKey; /* shapes numbered 1, 2, 3... in cutting order, segments of a shape adjacent */
   int32_t colour;   /* outline colour: red + 256*green + 65536*blue */
 } Segment;

@@ -17,8 +17,8 @@ struct JobReport {
   int32_t elementsAfterLineJoining = 0;
   int32_t arcApplications = 0;
   int32_t lineApplications = 0;
-  bool keepElements = false;                // copy the final list into `elements`
-  std::vector<PathElement> elements;        // the list handed to the writer
+  bool keepElements = false;          // copy the final list into `elements`
+  std::vector<PathElement> elements;  // the list handed to the writer
 };
 
 // The whole job of sp(): intake, arc joining, line joining, program file.

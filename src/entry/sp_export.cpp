@@ -52,7 +52,9 @@ int32_t runGuardedJob(const Segment* segments, const int32_t* lastIndex, JobRepo
   }
 }
 
-const char* lastJobError() { return lastError; }
+const char* lastJobError() {
+  return lastError;
+}
 
 }  // namespace brevanto
 
