@@ -38,12 +38,12 @@ fi
 # Wine runs 32-bit Windows programs as 32-bit Linux processes; some kernels
 # are built or booted without IA-32 emulation and cannot start them.
 runnable=()
-for spec in "$@"; do
-  case ${spec%%=*} in
-  x64) runnable+=("$spec") ;;
+for target in "$@"; do
+  case ${target%%=*} in
+  x64) runnable+=("$target") ;;
   x86)
     if "$wine32" --version >/dev/null 2>&1; then
-      runnable+=("$spec")
+      runnable+=("$target")
     else
       echo "SKIP x86: this machine cannot run 32-bit programs under Wine" \
         "($wine32 does not start: no IA-32 emulation in the kernel, or wine32 missing)"
@@ -51,7 +51,7 @@ for spec in "$@"; do
     fi
     ;;
   *)
-    echo "unknown architecture in $spec" >&2
+    echo "unknown architecture in $target" >&2
     exit 2
     ;;
   esac
@@ -227,9 +227,9 @@ run_missing_folder() { # arch wine host dll
   mkdir -p "$program_dir"
 }
 
-for spec in "${runnable[@]}"; do
-  arch=${spec%%=*}
-  files=${spec#*=}
+for target in "${runnable[@]}"; do
+  arch=${target%%=*}
+  files=${target#*=}
   dll=${files%%,*}
   host=${files#*,}
   wine=$wine64
