@@ -1,4 +1,3 @@
-#include "output/program_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +6,8 @@
 #include <vector>
 
 #include "platform/output_location.h"
+#include "support/elements.h"
+#include "support/elements.h"
 #include "support/settings_source.h"
 #include "support/temp_dir.h"
 
@@ -16,13 +17,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 PathElement line(double sx, double sy, double ex, double ey, int32_t key = 1) {
-  PathElement e;
-  e.startX = sx;
-  e.startY = sy;
-  e.endX = ex;
-  e.endY = ey;
-  e.shapeKey = key;
-  return e;
+  return test::lineElement(sx, sy, ex, ey, key);
 }
 
 PathElement arc(double sx, double sy, double ex, double ey, double cx, double cy, double radius,
