@@ -1,3 +1,4 @@
+#include "output/program_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,6 @@
 #include <vector>
 
 #include "platform/output_location.h"
-#include "support/elements.h"
 #include "support/elements.h"
 #include "support/settings_source.h"
 #include "support/temp_dir.h"
