@@ -15,14 +15,14 @@
 #include <string>
 
 #include "entry/job.h"
-#include "job_summary.h"
+#include "report/job_summary.h"
 #include "output/program_writer.h"
 #include "platform/output_location.h"
 #include "platform/settings_store.h"
-#include "program_moves.h"
+#include "report/program_moves.h"
 #include "settings_choice.h"
-#include "svg_import.h"
-#include "toolpath_preview.h"
+#include "svg/svg_import.h"
+#include "report/toolpath_preview.h"
 
 namespace {
 

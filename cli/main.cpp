@@ -14,15 +14,15 @@
 
 #include "brevanto/brevanto.h"
 #include "entry/job.h"
-#include "fidelity.h"
-#include "job_summary.h"
+#include "report/fidelity.h"
+#include "report/job_summary.h"
 #include "platform/output_location.h"
 #include "platform/settings_file.h"
-#include "program_moves.h"
+#include "report/program_moves.h"
 #include "seg_file.h"
 #include "settings_choice.h"
-#include "svg_import.h"
-#include "toolpath_preview.h"
+#include "svg/svg_import.h"
+#include "report/toolpath_preview.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <string>
 
-#include "job_summary.h"
+#include "report/job_summary.h"
 #include "platform/settings_file.h"
-#include "program_moves.h"
+#include "report/program_moves.h"
 #include "seg_file.h"
 #include "settings_choice.h"
 #include "support/segments.h"

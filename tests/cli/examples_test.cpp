@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "svg_import.h"
+#include "svg/svg_import.h"
 
 namespace brevanto::cli {
 namespace {

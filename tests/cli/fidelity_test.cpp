@@ -1,6 +1,6 @@
 // The fidelity figure: the largest distance between the path a program
 // describes and the drawing's curves, both ways, with where it occurs.
-#include "fidelity.h"
+#include "report/fidelity.h"
 
 #include <gtest/gtest.h>
 

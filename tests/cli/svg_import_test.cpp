@@ -1,4 +1,4 @@
-#include "svg_import.h"
+#include "svg/svg_import.h"
 
 #include <gtest/gtest.h>
 
