@@ -14,9 +14,9 @@
 #include <fstream>
 #include <string>
 
-#include "entry/job.h"
+#include "job/job.h"
 #include "report/job_summary.h"
-#include "output/program_writer.h"
+#include "gcode/program_writer.h"
 #include "platform/output_location.h"
 #include "platform/settings_store.h"
 #include "report/program_moves.h"

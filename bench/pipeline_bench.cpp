@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "output/gcode_writer.h"
+#include "gcode/gcode_writer.h"
 #include "platform/output_location.h"
 #include "platform/settings_store.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "entry/job.h"
+#include "job/job.h"
 #include "report/fidelity.h"
 #include "report/job_summary.h"
 #include "platform/output_location.h"

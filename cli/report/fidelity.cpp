@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "entry/curve_flattening.h"
+#include "geometry/curve_flattening.h"
 #include "geometry/point2.h"
 
 namespace brevanto::cli {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "entry/job.h"
+#include "job/job.h"
 #include "program_moves.h"
 
 namespace brevanto::cli {

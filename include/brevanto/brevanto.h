@@ -69,8 +69,9 @@ BREVANTO_STATIC_ASSERT(offsetof(Segment, colour) == 76, "colour at 76");
  * of the failure codes above. Calls from several threads are serialised. */
 BREVANTO_API int32_t BREVANTO_CALL sp(const Segment* segments, const int32_t* lastIndex);
 
-/* The message of the last failed sp() call in this process, "" after a
- * successful one. The text stays valid until the next call of sp(). */
+/* The message of this thread's last failed sp() call, "" after a successful
+ * one. The text stays valid until this thread calls sp() again; calls on
+ * other threads do not change it. */
 BREVANTO_API const char* BREVANTO_CALL spLastError(void);
 
 #ifdef __cplusplus

@@ -1,20 +1,5 @@
 #pragma once
 
-#include <string>
-
-namespace brevanto {
-
-// Where the program file goes: the path a host set with setOutputPath, else
-// the platform's fixed place (C:\Brevanto\Brevanto.tap on Windows;
-// $BREVANTO_OUTPUT_DIR/Brevanto.tap, else ~/Brevanto/Brevanto.tap, elsewhere).
-// The folder is never created.
-std::string outputPath();
-
-// Lets a host (the command-line tool, the tests) choose the program file. An
-// empty path restores the platform's place.
-void setOutputPath(std::string path);
-
-// The platform's fixed place; one definition per platform.
-std::string defaultOutputPath();
-
-}  // namespace brevanto
+// defaultProgramPath() (declared in brevanto/host.h) has one definition per
+// platform: output_location_posix.cpp and output_location_windows.cpp.
+#include "brevanto/host.h"

@@ -4,7 +4,7 @@
 
 namespace brevanto {
 
-std::string defaultOutputPath() {
+std::string defaultProgramPath() {
   if (const char* dir = std::getenv("BREVANTO_OUTPUT_DIR"); dir != nullptr && *dir != '\0') {
     return std::string(dir) + "/Brevanto.tap";
   }

@@ -4,7 +4,7 @@ namespace brevanto {
 
 // The fixed place the machine controller's operators know; the folder is the
 // user's to create.
-std::string defaultOutputPath() {
+std::string defaultProgramPath() {
   return "C:\\Brevanto\\Brevanto.tap";
 }
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "brevanto/host.h"
+
 namespace brevanto {
 
 // A settings file of `name=value` lines, the store of the machining settings
@@ -15,13 +17,10 @@ namespace brevanto {
 //   - the last of repeated names wins;
 //   - a missing file or name, or a value of 255 bytes or more (too long for
 //     the registry's 255-byte buffer, NUL included), reads as "".
-// The file is read anew on every call, as the registry key is opened anew for
-// every value.
-std::string readSettingsFileValue(const std::string& path, std::string_view name);
-
-// Where the settings file is looked for: $BREVANTO_SETTINGS when set, else
-// $XDG_CONFIG_HOME/brevanto/CNC.ini (an absolute XDG_CONFIG_HOME only), else
-// ~/.config/brevanto/CNC.ini.
-std::string defaultSettingsFilePath();
+// readSettingsFileValue (declared in brevanto/host.h) reads the file anew on
+// every call, as the registry key is opened anew for every value.
+// defaultSettingsFilePath says where it is looked for: $BREVANTO_SETTINGS
+// when set, else $XDG_CONFIG_HOME/brevanto/CNC.ini (an absolute
+// XDG_CONFIG_HOME only), else ~/.config/brevanto/CNC.ini.
 
 }  // namespace brevanto

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "entry/job.h"
+#include "job/job.h"
 #include "geometry/path_element.h"
 #include "support/elements.h"
 #include "support/segments.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "entry/job.h"
+#include "job/job.h"
 #include "platform/output_location.h"
 #include "platform/settings_store.h"
 #include "support/segments.h"

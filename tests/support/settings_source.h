@@ -6,7 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/settings_store.h"
+#include "brevanto/host.h"
+#include "support/temp_dir.h"
 
 namespace brevanto::test {
 
@@ -18,38 +19,43 @@ inline SettingsMap workedExampleSettings() {
           {"txtFeedCut", "800"}, {"txtWZNummer", "1"}, {"txtWZDia", "3"}, {"Prezision", ""}};
 }
 
-// Installs the worked example's settings as the settings store: what every
-// test starts with (see test_defaults.cpp).
-inline void installDefaultTestSettings() {
-  setSettingsSource([](std::string_view name) {
-    static const SettingsMap settings = workedExampleSettings();
-    const auto it = settings.find(name);
-    return it == settings.end() ? std::string() : it->second;
-  });
+// The settings as a settings file of NAME=VALUE lines.
+inline std::string settingsFileText(const SettingsMap& values) {
+  std::string text;
+  for (const auto& [name, value] : values) text += name + "=" + value + "\n";
+  return text;
 }
 
-// Installs `values` as the settings store for the life of the object, and
-// records which names were asked for, in order. Afterwards the default test
-// settings are back.
+// Points the platform's settings store ($BREVANTO_SETTINGS) at a settings
+// file holding `values`, the way a user's file would, so sp() itself reads
+// them. Every test starts with the worked example's (see test_defaults.cpp);
+// a table changes them for its own life. `source()` offers the same values
+// to a job or loader directly and records which names were asked for.
 class SettingsTable {
  public:
-  explicit SettingsTable(SettingsMap values) : values_(std::move(values)) {
-    setSettingsSource([this](std::string_view name) {
-      asked_.emplace_back(name);
-      const auto it = values_.find(name);
-      return it == values_.end() ? std::string() : it->second;
-    });
-  }
-  ~SettingsTable() { installDefaultTestSettings(); }
+  explicit SettingsTable(SettingsMap values);
+  ~SettingsTable();
   SettingsTable(const SettingsTable&) = delete;
   SettingsTable& operator=(const SettingsTable&) = delete;
 
-  std::string& operator[](const std::string& name) { return values_[name]; }
-  const std::vector<std::string>& asked() const { return asked_; }
+  void set(const std::string& name, std::string value);
+  [[nodiscard]] SettingsSource source();
+  [[nodiscard]] const std::vector<std::string>& asked() const { return asked_; }
 
  private:
+  void write() const;
+
+  TempDir dir_;
+  std::string file_ = dir_.file("CNC.ini");
   SettingsMap values_;
   std::vector<std::string> asked_;
 };
+
+// Points sp()'s program file ($BREVANTO_OUTPUT_DIR) at `folder`/Brevanto.tap.
+void setProgramFolder(const std::string& folder);
+
+// Installs the worked example's settings and a private program folder: what
+// every test starts with.
+void installDefaultTestSettings();
 
 }  // namespace brevanto::test

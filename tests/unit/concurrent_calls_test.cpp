@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "platform/output_location.h"
 #include "platform/process_lock.h"
 #include "support/segments.h"
+#include "support/settings_source.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -22,7 +22,7 @@ class ConcurrentCalls : public testing::Test {
  protected:
   void SetUp() override {
     // The settings are the tests' defaults (the worked example's).
-    brevanto::setOutputPath(dir_.file("Brevanto.tap"));
+    brevanto::test::setProgramFolder(dir_.path().string());
   }
   std::string programOf(const std::vector<Segment>& drawing) {
     const int32_t last = static_cast<int32_t>(drawing.size()) - 1;

@@ -1,4 +1,4 @@
-#include "entry/curve_flattening.h"
+#include "geometry/curve_flattening.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "output/gcode_writer.h"
+#include "gcode/gcode_writer.h"
 
 namespace brevanto {
 namespace {

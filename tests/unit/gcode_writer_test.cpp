@@ -1,9 +1,11 @@
-#include "output/gcode_writer.h"
+#include "gcode/gcode_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <fstream>
 #include <locale>
+#include <sstream>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -70,20 +72,11 @@ TEST(FormatFixed, IgnoresTheProcessLocale) {
 
 class WriteBlockTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    gcodeWriter.outputStream.open(file_, kProgramFileMode);
-    gcodeWriter.lineNumber = 10;
-    gcodeWriter.lineStep = 10;
-  }
-  void TearDown() override {
-    if (gcodeWriter.outputStream.is_open()) gcodeWriter.outputStream.close();
-    gcodeWriter.outputStream.clear();
-  }
-  // What the file holds so far; every line is flushed at once.
-  std::string written() const { return test::readFileBytes(file_); }
+  // What the stream holds so far.
+  std::string written() const { return out_.str(); }
 
-  test::TempDir dir_;
-  std::string file_ = dir_.file("blocks.tap");
+  std::ostringstream out_;
+  GcodeWriter writer_{out_};
 };
 
 TEST_F(WriteBlockTest, NumberedBlocksInFixedWordOrder) {
@@ -110,26 +103,30 @@ TEST_F(WriteBlockTest, NumberedBlocksInFixedWordOrder) {
   };
   std::string expected;
   for (const auto& c : cases) {
-    writeBlock(c.words);
+    writer_.writeBlock(c.words);
     if (c.line != nullptr) expected += std::string(c.line) + "\r\n";
-    EXPECT_EQ(written(), expected);  // flushed at once
+    EXPECT_EQ(written(), expected);
   }
-  EXPECT_EQ(gcodeWriter.lineNumber, 120);
+  EXPECT_EQ(writer_.lineNumber, 120);
 }
 
 TEST_F(WriteBlockTest, PlainLinesCarryNoNumber) {
-  writeLine("(Created with Brevanto)");
-  writeLine("");
-  writeBlock({.comment = "HOME POSITION"});
+  writer_.writeLine("(Created with Brevanto)");
+  writer_.writeLine("");
+  writer_.writeBlock({.comment = "HOME POSITION"});
   EXPECT_EQ(written(), "(Created with Brevanto)\r\n\r\nN10 ( HOME POSITION ) \r\n");
 }
 
-TEST_F(WriteBlockTest, ClosedStreamWritesNothingButStillCounts) {
-  gcodeWriter.outputStream.close();
-  writeLine("lost");
-  writeBlock({.gWord = "G00"});
-  EXPECT_EQ(written(), "");
-  EXPECT_EQ(gcodeWriter.lineNumber, 20);
+// The library's own file gets every line the moment it is composed.
+TEST(GcodeWriterFlush, EveryLineReachesTheFileAtOnce) {
+  test::TempDir dir;
+  const std::string file = dir.file("blocks.tap");
+  std::ofstream out(file, std::ios::binary);
+  GcodeWriter writer(out, true);
+  writer.writeLine("(Created with Brevanto)");
+  EXPECT_EQ(test::readFileBytes(file), "(Created with Brevanto)\r\n");
+  writer.writeBlock({.gWord = "G00"});
+  EXPECT_EQ(test::readFileBytes(file), "(Created with Brevanto)\r\nN10 G00 \r\n");
 }
 
 }  // namespace

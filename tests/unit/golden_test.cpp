@@ -1,6 +1,7 @@
 // Every case in tests/golden (see the README there) through the exported sp:
 // the program file must come out byte for byte.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,10 +11,9 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "platform/output_location.h"
-#include "platform/settings_file.h"
-#include "platform/settings_store.h"
+#include "brevanto/host.h"
 #include "support/seg_file.h"
+#include "support/settings_source.h"
 #include "support/temp_dir.h"
 
 namespace brevanto {
@@ -54,11 +54,11 @@ TEST_P(GoldenTest, ProgramMatchesByteForByte) {
   const std::string base = (kGoldenDir / GetParam()).string();
   const std::vector<Segment> segments = test::readSegFile(base + ".seg");
   const std::string iniFile = base + ".ini";
-  setSettingsSource(
-      [iniFile](std::string_view name) { return readSettingsFileValue(iniFile, name); });
+  // The settings file and program folder sp() finds on this platform.
+  setenv("BREVANTO_SETTINGS", iniFile.c_str(), 1);
   test::TempDir dir;
+  test::setProgramFolder(dir.path().string());
   const std::string output = dir.file("Brevanto.tap");
-  setOutputPath(output);
 
   auto expectedResult = static_cast<int32_t>(segments.size()) - 1;
   std::string expectedError;
@@ -84,6 +84,16 @@ TEST_P(GoldenTest, ProgramMatchesByteForByte) {
   const std::string actual = test::readFileBytes(output);
   const std::string expected = test::readFileBytes(base + ".tap");
   EXPECT_TRUE(actual == expected) << firstDifference(actual, expected);
+
+  // A host's job on a buffered stream writes the same bytes.
+  std::ostringstream stream;
+  const JobReport report =
+      runJob(segments,
+             {.settings =
+                  [iniFile](std::string_view name) { return readSettingsFileValue(iniFile, name); },
+              .program = &stream});
+  EXPECT_EQ(report.result, expectedResult);
+  EXPECT_TRUE(stream.str() == expected) << firstDifference(stream.str(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, GoldenTest, ::testing::ValuesIn(goldenCases()),

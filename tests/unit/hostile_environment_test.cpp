@@ -19,9 +19,8 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "platform/output_location.h"
-#include "platform/settings_store.h"
 #include "support/segments.h"
+#include "support/settings_source.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -68,14 +67,10 @@ class HostileEnvironment : public testing::Test {
     output_ = dir_.file("out/Brevanto.tap");
     fs::create_directory(dir_.path() / "out");
     fs::permissions(dir_.path() / "out", fs::perms::all);
-    // The platform's own store, the settings file, not the tests' default.
-    brevanto::setSettingsSource(nullptr);
     setenv("BREVANTO_SETTINGS", settings_.c_str(), 1);
-    brevanto::setOutputPath(output_);
+    brevanto::test::setProgramFolder(dir_.file("out"));
   }
   void TearDown() override {
-    unsetenv("BREVANTO_SETTINGS");
-    brevanto::setOutputPath("");
     std::error_code gone;  // some cases remove the folder
     fs::permissions(dir_.path() / "out", fs::perms::all, gone);
   }

@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "geometry/arc_merge.h"
-#include "geometry/line_merge.h"
+#include "geometry/arc_joining.h"
+#include "geometry/line_joining.h"
 #include "platform/settings_store.h"
 #include "support/elements.h"
 #include "support/settings_source.h"
@@ -54,8 +54,6 @@ namespace brevanto {
 namespace {
 
 TEST(JoiningAllocation, AnApplicationAllocatesNothing) {
-  // A source that answers without allocating, as the registry read does.
-  setSettingsSource([](std::string_view) { return std::string("3"); });
   // Arcs of one circle in many pieces, lines along one direction: both passes
   // join all the way along.
   std::vector<PathElement> list;
@@ -79,12 +77,11 @@ TEST(JoiningAllocation, AnApplicationAllocatesNothing) {
   for (const auto pass : {ArcMerge, LineMerge}) {
     allocations = 0;
     counting = true;
-    const int32_t result = pass(list.data(), output.data(), &count);
+    const int32_t result = pass(list.data(), output.data(), &count, 3.0);
     counting = false;
     EXPECT_EQ(allocations, 0);
     EXPECT_LT(result, count - 1);  // something was joined
   }
-  test::installDefaultTestSettings();
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "entry/joining_loop.h"
+#include "job/joining_loop.h"
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "entry/job.h"
+#include "gcode/gcode_writer.h"
 #include "geometry/colour_palette.h"
-#include "output/gcode_writer.h"
-#include "platform/output_location.h"
+#include "job/job.h"
+#include "support/job_stages.h"
 #include "support/segments.h"
 #include "support/settings_source.h"
 #include "support/temp_dir.h"
@@ -24,13 +24,16 @@ constexpr double kKappa = 0.5522847498307936;  // control distance of a quarter 
 constexpr double kR = 10.0;
 constexpr double kK = kKappa * kR;
 
-JobReport runKeeping(const std::vector<Segment>& segments, int32_t* result = nullptr) {
+// The final list and the counts of the stages before it.
+struct Joined {
+  std::vector<PathElement> elements;
   JobReport report;
-  report.keepElements = true;
-  const auto last = static_cast<int32_t>(segments.size()) - 1;
-  const int32_t r = runGuardedJob(segments.data(), &last, &report);
-  if (result != nullptr) *result = r;
-  return report;
+};
+
+Joined runKeeping(const std::vector<Segment>& segments) {
+  Joined j;
+  j.elements = test::joinedElements(segments, &j.report);
+  return j;
 }
 
 TEST(JoiningPipeline, CircleOfFourBeziersBecomesOneFullCircle) {
@@ -39,12 +42,10 @@ TEST(JoiningPipeline, CircleOfFourBeziersBecomesOneFullCircle) {
                                        curve(0, kR, kK, kR, kR, kK, kR, 0, 15.7F, 1),
                                        curve(kR, 0, kR, -kK, kK, -kR, 0, -kR, 15.7F, 1),
                                        curve(0, -kR, -kK, -kR, -kR, -kK, -kR, 0, 15.7F, 1)};
-  int32_t result = -2;
-  const JobReport report = runKeeping(circle, &result);
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(report.elementsAfterIntake, 60);
-  ASSERT_EQ(report.elements.size(), 1U);
-  const PathElement& c = report.elements[0];
+  const Joined joined = runKeeping(circle);
+  EXPECT_EQ(joined.report.elementsAfterIntake, 60);
+  ASSERT_EQ(joined.elements.size(), 1U);
+  const PathElement& c = joined.elements[0];
   EXPECT_EQ(c.startAngle, 180.0);
   EXPECT_EQ(c.endAngle, 180.0);
   EXPECT_EQ(c.startX, c.endX);
@@ -58,7 +59,9 @@ TEST(JoiningPipeline, CircleOfFourBeziersBecomesOneFullCircle) {
 
   // Cut as two half circles in every pass: over to the rightmost point and
   // back to the leftmost one, the feed on the first half only.
-  std::istringstream program(test::readFileBytes(outputPath()));
+  std::ostringstream written;
+  ASSERT_EQ(runJob(circle, {.settings = settings.source(), .program = &written}).result, 0);
+  std::istringstream program(written.str());
   std::vector<std::string> arcBlocks;
   for (std::string line; std::getline(program, line);) {
     if (line.find("G02") != std::string::npos) arcBlocks.push_back(line);
@@ -77,15 +80,14 @@ TEST(JoiningPipeline, CircleOfFourBeziersBecomesOneFullCircle) {
 
 // Two quarter circles in one shape turning opposite ways, meeting at (10, 10).
 TEST(JoiningPipeline, SCurveKeepsItsTwoTurningSensesApart) {
-  SettingsTable settings(test::workedExampleSettings());
   const std::vector<Segment> s = {
       curve(0, 0, 0, kK, kR - kK, kR, kR, kR, 15.7F, 1),
       curve(kR, kR, kR + kK, kR, 2 * kR, kR + kK, 2 * kR, 2 * kR, 15.7F, 1)};
-  const JobReport report = runKeeping(s);
-  ASSERT_GE(report.elements.size(), 2U);
-  EXPECT_LT(report.elements.size(), static_cast<size_t>(report.elementsAfterIntake));
+  const Joined joined = runKeeping(s);
+  ASSERT_GE(joined.elements.size(), 2U);
+  EXPECT_LT(joined.elements.size(), static_cast<size_t>(joined.report.elementsAfterIntake));
   int32_t sensesSeen[2] = {0, 0};
-  for (const PathElement& e : report.elements) {
+  for (const PathElement& e : joined.elements) {
     ASSERT_GT(e.radius, 0.0);
     ++sensesSeen[e.clockwise];
     // Nothing bridges the turning point: each arc lies on one side of it.
@@ -98,15 +100,14 @@ TEST(JoiningPipeline, SCurveKeepsItsTwoTurningSensesApart) {
 }
 
 TEST(JoiningPipeline, StraightLinesOfOneShapeJoinAfterTheArcs) {
-  SettingsTable settings(test::workedExampleSettings());
   const std::vector<Segment> lines = {
       test::line(0, 0, 10, 0, 10, 1), test::line(10, 0, 20, 0.04F, 10, 1),
       test::line(20, 0.04, 30, 0.04, 10, 1), test::line(30, 0.04, 30, 10, 10, 1)};
-  const JobReport report = runKeeping(lines);
-  ASSERT_EQ(report.elements.size(), 2U);
-  EXPECT_EQ(report.elements[0].endX, 30.0);
-  EXPECT_EQ(report.elements[1].endY, 10.0);
-  EXPECT_EQ(report.lineApplications, 3);  // 4 -> 3 -> 2, then no change
+  const Joined joined = runKeeping(lines);
+  ASSERT_EQ(joined.elements.size(), 2U);
+  EXPECT_EQ(joined.elements[0].endX, 30.0);
+  EXPECT_EQ(joined.elements[1].endY, 10.0);
+  EXPECT_EQ(joined.report.lineApplications, 3);  // 4 -> 3 -> 2, then no change
 }
 
 // Colours are matched once per run of equal colours; every record still gets
@@ -117,10 +118,10 @@ TEST(JoiningPipeline, EveryRecordKeepsItsOwnColour) {
   for (int32_t i = 0; i < 6; ++i) {
     segments.push_back(test::line(i * 10.0, 0, i * 10.0, 5, 5, i + 1, colours[i]));
   }
-  const JobReport report = runKeeping(segments);
-  ASSERT_EQ(report.elements.size(), 6U);
+  const Joined joined = runKeeping(segments);
+  ASSERT_EQ(joined.elements.size(), 6U);
   for (size_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(report.elements[i].colourIndex, NearestColourIndex(colours[i])) << i;
+    EXPECT_EQ(joined.elements[i].colourIndex, NearestColourIndex(colours[i])) << i;
   }
 }
 

@@ -1,12 +1,13 @@
-#include "output/program_writer.h"
+#include "gcode/program_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/output_location.h"
+#include "settings/settings.h"
 #include "support/elements.h"
 #include "support/settings_source.h"
 #include "support/temp_dir.h"
@@ -46,13 +47,14 @@ std::vector<PathElement> square(int32_t key = 1) {
 
 class ProgramWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override { setOutputPath(file_); }
-
   // Writes the program and returns its lines without their CR LF, which
   // every line must end with.
   Lines program(const std::vector<PathElement>& elements) {
-    writeProgram(elements.data(), static_cast<int32_t>(elements.size()));
-    const std::string bytes = test::readFileBytes(file_);
+    std::ostringstream out;
+    GcodeWriter writer(out);
+    writeProgram(elements.data(), static_cast<int32_t>(elements.size()),
+                 loadSettings(settings_.source()), writer);
+    const std::string bytes = out.str();
     Lines lines;
     for (size_t start = 0; start < bytes.size();) {
       const size_t end = bytes.find("\r\n", start);
@@ -76,8 +78,6 @@ class ProgramWriterTest : public ::testing::Test {
   }
 
   test::SettingsTable settings_{test::workedExampleSettings()};
-  test::TempDir dir_;
-  std::string file_ = dir_.file("Brevanto.tap");
 };
 
 Lines matching(const Lines& lines, const std::string& prefix) {
@@ -102,15 +102,15 @@ TEST_F(ProgramWriterTest, PassDepths) {
       {"0.3", "0.3", {"G01 Z-0.3000 F100.0 "}},
   };
   for (const auto& c : cases) {
-    settings_["txtMaxZ"] = c.passDepth;
-    settings_["txtDepth"] = c.totalDepth;
+    settings_.set("txtMaxZ", c.passDepth);
+    settings_.set("txtDepth", c.totalDepth);
     EXPECT_EQ(matching(body({line(0, 0, 5, 0)}), "G01 Z"), c.plunges)
         << c.passDepth << " / " << c.totalDepth;
   }
 }
 
 TEST_F(ProgramWriterTest, ClosedShapeStaysDownBetweenPasses) {
-  settings_["txtDepth"] = "3";
+  settings_.set("txtDepth", "3");
   const Lines expected = {
       "( NEXT SHAPE ) ",
       "G00 X0.0000 Y0.0000 Z5.0000 ",
@@ -130,7 +130,7 @@ TEST_F(ProgramWriterTest, ClosedShapeStaysDownBetweenPasses) {
 }
 
 TEST_F(ProgramWriterTest, OpenShapeRetractsAndReturnsBeforeEveryPass) {
-  settings_["txtDepth"] = "3";
+  settings_.set("txtDepth", "3");
   const Lines expected = {
       "( NEXT SHAPE ) ",
       "G00 X1.0000 Y2.0000 Z5.0000 ",
@@ -149,7 +149,7 @@ TEST_F(ProgramWriterTest, OpenShapeRetractsAndReturnsBeforeEveryPass) {
 
 // Closure goes by hundredths, not by distance.
 TEST_F(ProgramWriterTest, ClosureByHundredths) {
-  settings_["txtDepth"] = "3";
+  settings_.set("txtDepth", "3");
   const struct {
     double startX;
     double endX;
@@ -162,7 +162,7 @@ TEST_F(ProgramWriterTest, ClosureByHundredths) {
 }
 
 TEST_F(ProgramWriterTest, MovesAndFeeds) {
-  settings_["txtDepth"] = "1.5";
+  settings_.set("txtDepth", "1.5");
   const struct {
     const char* what;
     std::vector<PathElement> elements;
@@ -206,7 +206,7 @@ TEST_F(ProgramWriterTest, MovesAndFeeds) {
 // A positive R means the shorter arc between the end points: longer arcs get
 // a negative R, decided by the turn from the start radius to the end radius.
 TEST_F(ProgramWriterTest, ArcsOverHalfATurnGetANegativeRadius) {
-  settings_["txtDepth"] = "1.5";
+  settings_.set("txtDepth", "1.5");
   const double h = 8.660254037844386;  // the centre's distance from a chord of 10
   const struct {
     PathElement element;
@@ -229,7 +229,7 @@ TEST_F(ProgramWriterTest, ArcsOverHalfATurnGetANegativeRadius) {
 }
 
 TEST_F(ProgramWriterTest, EveryRunOfEqualKeysIsOneShape) {
-  settings_["txtDepth"] = "1.5";
+  settings_.set("txtDepth", "1.5");
   const struct {
     std::vector<int32_t> keys;
     size_t shapes;

@@ -123,12 +123,12 @@ TEST(SettingsFile, PlatformStoreReadsTheFileEveryTime) {
   test::TempDir dir;
   const std::string file = dir.file("CNC.ini");
   const ScopedEnv settings("BREVANTO_SETTINGS", file.c_str());
-  setSettingsSource(nullptr);
+  const SettingsSource store = platformSettings();
   test::writeFileBytes(file, "[CNC]\ntxtFeedZ=100\n");
-  EXPECT_EQ(readSettingText("txtFeedZ"), "100");
+  EXPECT_EQ(store("txtFeedZ"), "100");
   test::writeFileBytes(file, "[CNC]\ntxtFeedZ=250\n");
-  EXPECT_EQ(readSettingText("txtFeedZ"), "250");
-  EXPECT_EQ(readSettingText("txtMaxZ"), "");
+  EXPECT_EQ(store("txtFeedZ"), "250");
+  EXPECT_EQ(store("txtMaxZ"), "");
 }
 #endif
 

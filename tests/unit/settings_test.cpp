@@ -1,4 +1,4 @@
-#include "output/settings.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "output/gcode_writer.h"
+#include "gcode/program_writer.h"
+#include "job/job_error.h"
 #include "support/settings_source.h"
 
 namespace brevanto {
@@ -19,10 +20,7 @@ using test::workedExampleSettings;
 
 TEST(LoadSettings, WorkedExample) {
   SettingsTable settings(workedExampleSettings());
-  gcodeWriter.lineNumber = 990;
-  gcodeWriter.lineStep = 3;
-  loadSettings();
-  const CncSettings& s = cncSettings;
+  const CncSettings s = loadSettings(settings.source());
   EXPECT_EQ(s.plungeFeed, 100.0F);
   EXPECT_EQ(s.passDepth, -1.5F);
   EXPECT_EQ(s.finalDepth, -2.0F);
@@ -30,11 +28,10 @@ TEST(LoadSettings, WorkedExample) {
   EXPECT_EQ(s.cutFeed, 800.0F);
   EXPECT_EQ(s.toolNumber, 1);
   EXPECT_EQ(s.toolDiameter, 3.0F);
-  EXPECT_EQ(gcodeWriter.toolChangeLine, "T1M6 ( DIA. 3.0000mm )");
-  EXPECT_EQ(gcodeWriter.lineNumber, 10);
-  EXPECT_EQ(gcodeWriter.lineStep, 10);
+  EXPECT_EQ(toolChangeLine(s), "T1M6 ( DIA. 3.0000mm )");
+  // Each value once, in the load order: one snapshot per job.
   const std::vector<std::string> order = {"txtFeedZ",   "txtMaxZ",     "txtDepth", "txtSaveZ",
-                                          "txtFeedCut", "txtWZNummer", "txtWZDia"};
+                                          "txtFeedCut", "txtWZNummer", "txtWZDia", "Prezision"};
   EXPECT_EQ(settings.asked(), order);
 }
 
@@ -61,9 +58,8 @@ TEST(LoadSettings, SignRulesAndNumberReading) {
   };
   for (const auto& c : cases) {
     SettingsTable settings(workedExampleSettings());
-    settings[c.name] = c.text;
-    loadSettings();
-    EXPECT_EQ(cncSettings.*c.field, c.expected) << c.name << "=" << c.text;
+    settings.set(c.name, c.text);
+    EXPECT_EQ(loadSettings(settings.source()).*c.field, c.expected) << c.name << "=" << c.text;
   }
 }
 
@@ -83,10 +79,9 @@ TEST(LoadSettings, ToolChangeLine) {
   };
   for (const auto& c : cases) {
     SettingsTable settings(workedExampleSettings());
-    settings["txtWZNummer"] = c.tool;
-    settings["txtWZDia"] = c.diameter;
-    loadSettings();
-    EXPECT_EQ(gcodeWriter.toolChangeLine, c.line);
+    settings.set("txtWZNummer", c.tool);
+    settings.set("txtWZDia", c.diameter);
+    EXPECT_EQ(toolChangeLine(loadSettings(settings.source())), c.line);
   }
 }
 
@@ -111,38 +106,22 @@ TEST(LoadSettings, RefusedValues) {
   for (const char* name : {"txtFeedZ", "txtDepth", "txtSaveZ", "txtWZNummer", "txtWZDia"}) {
     for (const auto& c : cases) {
       SettingsTable settings(workedExampleSettings());
-      settings[name] = c.text;
+      settings.set(name, c.text);
       try {
-        loadSettings();
+        (void)loadSettings(settings.source());
         ADD_FAILURE() << name << "=" << c.text << " was accepted";
-      } catch (const std::out_of_range& e) {
-        EXPECT_TRUE(c.outOfRange) << name << "=" << c.text;
-        EXPECT_EQ(e.what(), range);
-      } catch (const std::invalid_argument& e) {
-        EXPECT_FALSE(c.outOfRange) << name << "=" << c.text;
-        EXPECT_EQ(e.what(), invalid);
+      } catch (const JobError& e) {
+        EXPECT_EQ(e.code(), BREVANTO_SETTINGS_REFUSED);
+        EXPECT_EQ(e.what(), c.outOfRange ? range : invalid) << name << "=" << c.text;
       }
     }
   }
 }
 
 TEST(LoadSettings, FailureStopsAtTheFailingValue) {
-  {
-    SettingsTable settings(workedExampleSettings());
-    loadSettings();
-  }
-  gcodeWriter.lineNumber = 770;
   SettingsTable settings(workedExampleSettings());
-  settings["txtFeedZ"] = "55";
-  settings["txtSaveZ"] = "x";
-  settings["txtFeedCut"] = "999";
-  settings["txtWZNummer"] = "9";
-  EXPECT_THROW(loadSettings(), std::invalid_argument);
-  EXPECT_EQ(cncSettings.plungeFeed, 55.0F);  // before the failing value: new
-  EXPECT_EQ(cncSettings.safeZ, 5.0F);        // the failing value and after: as before
-  EXPECT_EQ(cncSettings.cutFeed, 800.0F);
-  EXPECT_EQ(gcodeWriter.toolChangeLine, "T1M6 ( DIA. 3.0000mm )");
-  EXPECT_EQ(gcodeWriter.lineNumber, 770);
+  settings.set("txtSaveZ", "x");
+  EXPECT_THROW((void)loadSettings(settings.source()), JobError);
   EXPECT_EQ(settings.asked().back(), "txtSaveZ");
 }
 
@@ -159,16 +138,17 @@ TEST(LoadSettings, PassCountLimit) {
   };
   for (const auto& c : cases) {
     SettingsTable settings(workedExampleSettings());
-    settings["txtMaxZ"] = c.passDepth;
-    settings["txtDepth"] = c.totalDepth;
+    settings.set("txtMaxZ", c.passDepth);
+    settings.set("txtDepth", c.totalDepth);
     if (c.accepted) {
-      EXPECT_NO_THROW(loadSettings()) << c.passDepth << " / " << c.totalDepth;
+      EXPECT_NO_THROW((void)loadSettings(settings.source()))
+          << c.passDepth << " / " << c.totalDepth;
       continue;
     }
     try {
-      loadSettings();
+      (void)loadSettings(settings.source());
       ADD_FAILURE() << c.passDepth << " / " << c.totalDepth << " was accepted";
-    } catch (const std::invalid_argument& e) {
+    } catch (const JobError& e) {
       EXPECT_NE(std::string(e.what()).find("txtMaxZ"), std::string::npos) << e.what();
     }
   }
@@ -185,10 +165,11 @@ TEST(ReadPrecision, LeadingNumberOrZero) {
   };
   for (const auto& c : cases) {
     SettingsTable settings(test::SettingsMap{{"Prezision", c.text}});
-    EXPECT_EQ(readPrecision(), c.value) << c.text;
+    EXPECT_EQ(readPrecision(settings.source()), c.value) << c.text;
   }
   SettingsTable settings(test::SettingsMap{{"Prezision", "1e999"}});
-  EXPECT_EQ(readPrecision(), std::numeric_limits<double>::infinity());  // never fails
+  EXPECT_EQ(readPrecision(settings.source()),
+            std::numeric_limits<double>::infinity());  // never fails
 }
 
 // Numbers are read in the "C" locale even when the host runs in one with a
@@ -198,15 +179,14 @@ TEST(LoadSettings, IgnoresTheProcessLocale) {
     GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
   }
   SettingsTable settings(workedExampleSettings());
-  settings["txtMaxZ"] = "2.5";
-  settings["txtDepth"] = "2,5";
-  settings["Prezision"] = "0.25";
-  loadSettings();
-  const double precision = readPrecision();
+  settings.set("txtMaxZ", "2.5");
+  settings.set("txtDepth", "2,5");
+  settings.set("Prezision", "0.25");
+  const CncSettings s = loadSettings(settings.source());
   std::setlocale(LC_ALL, "C");
-  EXPECT_EQ(cncSettings.passDepth, -2.5F);
-  EXPECT_EQ(cncSettings.finalDepth, -2.0F);
-  EXPECT_EQ(precision, 0.25);
+  EXPECT_EQ(s.passDepth, -2.5F);
+  EXPECT_EQ(s.finalDepth, -2.0F);
+  EXPECT_EQ(s.precision, 0.25);
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 // rule that a failed run never damages an earlier program.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "platform/output_location.h"
+#include "brevanto/host.h"
 #include "support/segments.h"
 #include "support/settings_source.h"
 #include "support/temp_dir.h"
@@ -17,7 +19,7 @@ namespace {
 
 class SpOutputTest : public ::testing::Test {
  protected:
-  void SetUp() override { setOutputPath(file_); }
+  void SetUp() override { test::setProgramFolder(dir_.path().string()); }
 
   int32_t run() {
     const auto lastIndex = static_cast<int32_t>(segments_.size()) - 1;
@@ -58,7 +60,7 @@ TEST_F(SpOutputTest, RefusedSettingLeavesTheEarlierFile) {
   const std::string earlier = test::readFileBytes(file_);
   for (const auto& c : cases) {
     test::SettingsTable refused(test::workedExampleSettings());
-    refused[c.name] = c.text;
+    refused.set(c.name, c.text);
     EXPECT_EQ(run(), BREVANTO_SETTINGS_REFUSED) << c.name << "=" << c.text;
     EXPECT_EQ(std::string(spLastError()).rfind(c.message, 0), 0U) << spLastError();
     EXPECT_EQ(test::readFileBytes(file_), earlier) << c.name << "=" << c.text;
@@ -71,7 +73,7 @@ TEST_F(SpOutputTest, RefusedSettingLeavesTheEarlierFile) {
 TEST_F(SpOutputTest, MissingFolderIsReportedAndNotCreated) {
   const std::string missing = dir_.file("no such folder");
   const std::string file = missing + "/Brevanto.tap";
-  setOutputPath(file);
+  test::setProgramFolder(missing);
   EXPECT_EQ(run(), BREVANTO_OUTPUT_FAILED);
   EXPECT_NE(std::string(spLastError()).find(file), std::string::npos) << spLastError();
   EXPECT_FALSE(std::filesystem::exists(missing));
@@ -79,14 +81,41 @@ TEST_F(SpOutputTest, MissingFolderIsReportedAndNotCreated) {
 
 #ifndef _WIN32
 // A program that does not reach the disk whole must not be reported as
-// written: the machine would run a truncated program.
-TEST_F(SpOutputTest, FailedWriteIsReported) {
+// written, nor left where a machine could run it: the file is emptied.
+TEST_F(SpOutputTest, FailedWriteIsReportedAndLeavesNoPartialProgram) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  setOutputPath("/dev/full");
-  EXPECT_EQ(run(), BREVANTO_OUTPUT_FAILED);
-  EXPECT_NE(std::string(spLastError()).find("/dev/full"), std::string::npos) << spLastError();
+  const JobReport full = runJob(segments_, {.programPath = "/dev/full"});
+  EXPECT_EQ(full.result, BREVANTO_OUTPUT_FAILED);
+  EXPECT_NE(full.error.find("/dev/full"), std::string::npos) << full.error;
+  // A small file system that fills up half way through the program.
+  test::TempDir mount;
+  if (std::system(("mount -t tmpfs -o size=16k tmpfs '" + mount.path().string() + "' 2>/dev/null")
+                      .c_str()) != 0) {
+    GTEST_SKIP() << "cannot mount a small file system here";
+  }
+  std::vector<Segment> many;
+  for (int32_t shape = 1; shape <= 400; ++shape) {
+    many.push_back(test::line(0, shape, 10, shape, 10, shape));
+  }
+  const std::string file = mount.file("Brevanto.tap");
+  test::writeFileBytes(file, "an earlier program");
+  const JobReport filled = runJob(many, {.programPath = file});
+  const std::string left = test::readFileBytes(file);
+  std::system(("umount '" + mount.path().string() + "'").c_str());
+  EXPECT_EQ(filled.result, BREVANTO_OUTPUT_FAILED) << filled.error;
+  EXPECT_EQ(left, "");
 }
 #endif
+
+// Each thread reads the message of its own last call.
+TEST_F(SpOutputTest, LastErrorIsPerThread) {
+  test::setProgramFolder(dir_.file("missing"));
+  ASSERT_EQ(run(), BREVANTO_OUTPUT_FAILED);
+  std::string other;
+  std::thread([&] { other = spLastError(); }).join();
+  EXPECT_EQ(other, "");
+  EXPECT_NE(std::string(spLastError()), "");
+}
 
 }  // namespace
 }  // namespace brevanto

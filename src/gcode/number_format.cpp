@@ -1,15 +1,11 @@
-#include "output/gcode_writer.h"
+#include "gcode/number_format.h"
 
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <string_view>
 
 namespace brevanto {
-
-GcodeWriter gcodeWriter;
-
 namespace {
 
 // Enough for the integer digits of the largest double, a sign and a point.
@@ -64,6 +60,8 @@ bool scaledByTenThousand(double value, uint64_t& scaled) {
   return true;
 }
 
+}  // namespace
+
 // The same digits as std::to_chars(fixed, 4), without its general
 // arbitrary-precision path for the values a program is made of.
 void appendFixed4(std::string& out, double value) {
@@ -91,23 +89,6 @@ void appendInt(std::string& out, int32_t value) {
   out.append(digits, result.ptr);
 }
 
-// Writes `text`, which already ends in its line end, and flushes it.
-void writeEndedLine(std::string_view text) {
-  std::ofstream& out = gcodeWriter.outputStream;
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.flush();
-}
-
-// The line end as written into the stream: the text-mode stream on Windows
-// turns "\n" into CR LF, the binary stream elsewhere gets CR LF itself.
-#ifdef _WIN32
-constexpr std::string_view kLineEnd = "\n";
-#else
-constexpr std::string_view kLineEnd = "\r\n";
-#endif
-
-}  // namespace
-
 std::string formatFixed4(double value) {
   std::string text;
   appendFixed4(text, value);
@@ -128,77 +109,6 @@ std::string formatInt(int32_t value) {
   std::string text;
   appendInt(text, value);
   return text;
-}
-
-void writeLine(const std::string& text) {
-  std::ofstream& out = gcodeWriter.outputStream;
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.write(kLineEnd.data(), static_cast<std::streamsize>(kLineEnd.size()));
-  out.flush();
-}
-
-void beginBlock() {
-  std::string& line = gcodeWriter.blockText;
-  line.clear();
-  line += 'N';
-  appendInt(line, gcodeWriter.lineNumber);
-  line += ' ';
-  gcodeWriter.blockNumberLength = line.size();
-}
-
-void addBlockText(std::string_view text) {
-  gcodeWriter.blockText += text;
-  gcodeWriter.blockText += ' ';
-}
-
-void addBlockWord(char letter, std::string_view text) {
-  if (text.empty()) return;
-  std::string& line = gcodeWriter.blockText;
-  line += letter;
-  line += text;
-  line += ' ';
-}
-
-void addBlockNumber(char letter, double value) {
-  std::string& line = gcodeWriter.blockText;
-  line += letter;
-  appendFixed4(line, value);
-  line += ' ';
-}
-
-void endBlock() {
-  std::string& line = gcodeWriter.blockText;
-  if (line.size() == gcodeWriter.blockNumberLength) return;  // no word: no number used
-  // Wraps instead of overflowing on a program of more than 200 million blocks.
-  gcodeWriter.lineNumber = static_cast<int32_t>(static_cast<uint32_t>(gcodeWriter.lineNumber) +
-                                                static_cast<uint32_t>(gcodeWriter.lineStep));
-  line += kLineEnd;
-  writeEndedLine(line);
-}
-
-void writeBlock(BlockWords words) {
-  // Composed in one buffer that keeps its capacity from block to block: no
-  // allocation per block once the longest line has been seen.
-  beginBlock();
-  // A raw line survives only in a block without a G word: a G word starts the
-  // line afresh.
-  if (!words.gWord.empty()) {
-    addBlockText(words.gWord);
-  } else if (words.rawText.find("\r\n") != std::string::npos) {
-    gcodeWriter.blockText += words.rawText;
-  }
-  addBlockWord('X', words.x);
-  addBlockWord('Y', words.y);
-  addBlockWord('Z', words.z);
-  addBlockWord('R', words.r);
-  addBlockWord('F', words.f);
-  if (!words.comment.empty()) {
-    std::string& line = gcodeWriter.blockText;
-    line += "( ";
-    line += words.comment;
-    line += " ) ";
-  }
-  endBlock();
 }
 
 }  // namespace brevanto

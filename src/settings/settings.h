@@ -2,9 +2,11 @@
 
 #include <cstdint>
 
+#include "brevanto/host.h"
+
 namespace brevanto {
 
-// The machining settings, in the order they are loaded. Depths are stored
+// The settings of one job, read once at its start. Depths are stored
 // negative (below the workpiece surface at Z 0) and feeds, tool number and
 // diameter non-negative, whatever sign the user typed; the safe height keeps
 // its sign.
@@ -16,28 +18,26 @@ struct CncSettings {
   float cutFeed = 0.0F;       // "txtFeedCut": feed along the path
   int32_t toolNumber = 0;     // "txtWZNummer": truncated toward zero
   float toolDiameter = 0.0F;  // "txtWZDia": only shown in the tool change line
+  double precision = 0.0;     // "Prezision": scaled by each joining pass in its own way
 };
-
-// Overwritten by every load; zero before the first.
-extern CncSettings cncSettings;
 
 // A total depth that needs more passes than this is refused: it is a typing
 // slip (a pass depth of 0.0001), and the program would fill the disk.
 inline constexpr int32_t kMostPasses = 100000;
 
-// Loads the seven machining values into cncSettings, each stored before the
-// next is read, then composes gcodeWriter.toolChangeLine and restarts the
-// block numbering at N10 in steps of 10. Throws, leaving the rest as it was:
-//   std::invalid_argument("invalid stof argument") for a text that does not
-//     start with a number, or a not-a-number;
-//   std::out_of_range("stof argument out of range") for a number too large
-//     for a double, or infinite as a float;
-//   std::invalid_argument naming txtMaxZ when the depths need more than
-//     kMostPasses passes.
-void loadSettings();
+// Reads the seven machining values in their load order, then the precision,
+// each once. A machining value that is not a usable number ends the load with
+// a JobError(BREVANTO_SETTINGS_REFUSED):
+//   "invalid stof argument" for a text that does not start with a number, or
+//     a not-a-number;
+//   "stof argument out of range" for a number too large for a double, or
+//     infinite as a float;
+//   a message naming txtMaxZ when the depths need more than kMostPasses passes.
+// The precision never fails: a text that does not start with a number reads
+// as 0, and the joining passes use their defaults.
+CncSettings loadSettings(const SettingsSource& source);
 
-// The precision of the path simplification ("Prezision"), read afresh on
-// every call. Text that does not start with a number reads as 0.
-double readPrecision();
+// The precision alone, as loadSettings reads it.
+double readPrecision(const SettingsSource& source);
 
 }  // namespace brevanto

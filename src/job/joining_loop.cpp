@@ -1,4 +1,4 @@
-#include "entry/joining_loop.h"
+#include "job/joining_loop.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -10,7 +10,7 @@ constexpr int32_t kIterationLimit = 500;
 }  // namespace
 
 int32_t runJoiningLoop(std::vector<PathElement>& elements, std::vector<PathElement>& scratch,
-                       JoiningPass pass, int32_t outputRoom) {
+                       const JoiningPass& pass, int32_t outputRoom) {
   int32_t applications = 0;
   for (int32_t iteration = 1;;) {
     const auto k = static_cast<int32_t>(elements.size());

@@ -1,4 +1,4 @@
-#include "geometry/arc_merge.h"
+#include "geometry/arc_joining.h"
 
 #include <cmath>
 
@@ -6,7 +6,6 @@
 #include "geometry/direction.h"
 #include "geometry/pair_walk.h"
 #include "geometry/round_to_decimals.h"
-#include "output/settings.h"
 
 namespace brevanto {
 namespace {
@@ -102,9 +101,10 @@ void writeFullCircle(const PathElement& a, const PathElement& b, PathElement& ou
 
 }  // namespace
 
-int32_t ArcMerge(const PathElement* input, PathElement* output, const int32_t* count) {
+int32_t ArcMerge(const PathElement* input, PathElement* output, const int32_t* count,
+                 double precision) {
   if (*count <= 0) return -1;
-  const ArcLimits limits = arcLimits(readPrecision());
+  const ArcLimits limits = arcLimits(precision);
   // The closing zero element is no arc, so it never forms a candidate pair.
   return walkPairs(
       input, output, *count,

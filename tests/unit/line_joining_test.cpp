@@ -1,4 +1,4 @@
-#include "geometry/line_merge.h"
+#include "geometry/line_joining.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "settings/settings.h"
 #include "support/elements.h"
 #include "support/settings_source.h"
 
@@ -20,8 +21,13 @@ using test::PassResult;
 using test::sameElement;
 using test::SettingsTable;
 
-PassResult lineMerge(const std::vector<PathElement>& list) {
-  return applyPass(LineMerge, list, 0);
+// One application at the given "Prezision" (0: the default).
+PassResult lineMerge(const std::vector<PathElement>& list, double precision = 0.0) {
+  return applyPass(
+      [precision](const PathElement* in, PathElement* out, const int32_t* count) {
+        return LineMerge(in, out, count, precision);
+      },
+      list, 0);
 }
 
 struct LinePairCase {
@@ -56,13 +62,12 @@ class LinePair : public testing::TestWithParam<LinePairCase> {};
 
 TEST_P(LinePair, JoinsWhenTheDirectionsAgree) {
   const LinePairCase& c = GetParam();
-  test::SettingsMap values = test::workedExampleSettings();
-  values["Prezision"] = c.precision;
-  SettingsTable settings(std::move(values));
+  SettingsTable settings(test::SettingsMap{{"Prezision", c.precision}});
+  const double precision = readPrecision(settings.source());
   PathElement a = c.a;
   a.clockwise = 1;  // lines carry A's flag into the joined line
   a.colourIndex = 3;
-  const PassResult r = lineMerge({a, c.b});
+  const PassResult r = lineMerge({a, c.b}, precision);
   EXPECT_FALSE(r.wroteBeyond);
   EXPECT_TRUE(sameElement(r.written.back(), PathElement{}));
   if (!c.joined) {
@@ -90,7 +95,6 @@ INSTANTIATE_TEST_SUITE_P(Pairs, LinePair, testing::ValuesIn(kLinePairs),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineMerge, SlightBendGivesTheStraightDistance) {
-  SettingsTable settings(test::workedExampleSettings());
   const PassResult r = lineMerge({lineElement(0, 0, 10, 0), lineElement(10, 0, 20, 0.04)});
   ASSERT_EQ(r.result, 1);
   EXPECT_EQ(r.written[0].length, std::sqrt(400.0016));
@@ -99,7 +103,6 @@ TEST(LineMerge, SlightBendGivesTheStraightDistance) {
 // Lines running back over themselves share a direction, but joining them
 // would drop the stretch cut out and back, or a whole retraced stroke.
 TEST(LineMergeRegression, LinesRunningInOppositeSensesAreNotJoined) {
-  SettingsTable settings(test::workedExampleSettings());
   const std::vector<std::vector<PathElement>> reversals = {
       {lineElement(0, 0, 10, 0), lineElement(10, 0, 5, 0)},
       {lineElement(0, 0, 10, 0), lineElement(10, 0, 0, 0)},
@@ -119,7 +122,6 @@ TEST(LineMergeRegression, LinesRunningInOppositeSensesAreNotJoined) {
 }
 
 TEST(LineMerge, LineNextToAnArcIsCopiedAndThePairingShifts) {
-  SettingsTable settings(test::workedExampleSettings());
   const PathElement arc = arcElement(-10, 0, 0, 0, -5, 0, 5, 15.7);
   const PassResult r = lineMerge(
       {arc, lineElement(0, 0, 10, 0), lineElement(10, 0, 20, 0), lineElement(20, 0, 20, 9)});
@@ -130,7 +132,6 @@ TEST(LineMerge, LineNextToAnArcIsCopiedAndThePairingShifts) {
 }
 
 TEST(LineMerge, LastRealElementIsNeverJoinedWithTheZeroElement) {
-  SettingsTable settings(test::workedExampleSettings());
   // A vertical line of shape 0 has the zero element's direction and key.
   const PathElement vertical = lineElement(0, 0, 0, 5, 0);
   for (const auto& list :
@@ -143,19 +144,17 @@ TEST(LineMerge, LastRealElementIsNeverJoinedWithTheZeroElement) {
 }
 
 TEST(LineMerge, NanRadiusIsNeverJoined) {
-  SettingsTable settings(test::workedExampleSettings());
   PathElement degenerate = lineElement(0, 0, 1, 0);
   degenerate.radius = std::nan("");
   EXPECT_EQ(lineMerge({degenerate, lineElement(1, 0, 2, 0)}).result, 2);
 }
 
 TEST(LineMerge, NonPositiveCountWritesNothing) {
-  SettingsTable settings(test::workedExampleSettings());
   PathElement out;
   out.shapeKey = 99;
   const PathElement in;
   for (const int32_t count : {0, -5}) {
-    EXPECT_EQ(LineMerge(&in, &out, &count), -1);
+    EXPECT_EQ(LineMerge(&in, &out, &count, 0.0), -1);
     EXPECT_EQ(out.shapeKey, 99);
   }
 }

@@ -1,10 +1,9 @@
-#include "geometry/line_merge.h"
+#include "geometry/line_joining.h"
 
 #include <cmath>
 
 #include "geometry/direction.h"
 #include "geometry/pair_walk.h"
-#include "output/settings.h"
 
 namespace brevanto {
 namespace {
@@ -52,9 +51,10 @@ void writeJoinedLine(const PathElement& a, const PathElement& b, PathElement& ou
 
 }  // namespace
 
-int32_t LineMerge(const PathElement* input, PathElement* output, const int32_t* count) {
+int32_t LineMerge(const PathElement* input, PathElement* output, const int32_t* count,
+                  double precision) {
   if (*count <= 0) return -1;
-  const double tolerance = lineTolerance(readPrecision());
+  const double tolerance = lineTolerance(precision);
   return walkPairs(
       input, output, *count,
       [tolerance](const PathElement& a, const PathElement& b, bool bIsLast, PathElement& joined) {

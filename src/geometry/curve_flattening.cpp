@@ -1,4 +1,4 @@
-#include "entry/curve_flattening.h"
+#include "geometry/curve_flattening.h"
 
 #include "geometry/arc_fit.h"
 #include "geometry/int_conversion.h"

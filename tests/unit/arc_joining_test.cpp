@@ -1,4 +1,4 @@
-#include "geometry/arc_merge.h"
+#include "geometry/arc_joining.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 #include "geometry/arc_fit.h"
 #include "geometry/round_to_decimals.h"
 #include "support/elements.h"
-#include "support/settings_source.h"
 
 namespace brevanto {
 namespace {
@@ -18,13 +17,17 @@ using test::arcElement;
 using test::lineElement;
 using test::PassResult;
 using test::sameElement;
-using test::SettingsTable;
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kDegree = kPi / 180.0;
 
-PassResult arcMerge(const std::vector<PathElement>& list) {
-  return applyPass(ArcMerge, list, 1);
+// One application at the given "Prezision" (0: the default).
+PassResult arcMerge(const std::vector<PathElement>& list, double precision = 0.0) {
+  return applyPass(
+      [precision](const PathElement* in, PathElement* out, const int32_t* count) {
+        return ArcMerge(in, out, count, precision);
+      },
+      list, 1);
 }
 
 // Arc A of every pair below: centre (0, 0), radius 10, clockwise from (0, 10)
@@ -82,7 +85,6 @@ const PairCase kPairCases[] = {
 class ArcPair : public testing::TestWithParam<PairCase> {};
 
 TEST_P(ArcPair, JoinsExactlyWhenTheJunctionAndOneLikenessHold) {
-  SettingsTable settings(test::workedExampleSettings());
   const PairCase& c = GetParam();
   const PathElement a = arcA(c.aLength);
   const PathElement b = arcB(c);
@@ -107,7 +109,6 @@ INSTANTIATE_TEST_SUITE_P(DefaultPrecision, ArcPair, testing::ValuesIn(kPairCases
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ArcMerge, OtherShapeOrTurningSenseIsNeverJoined) {
-  SettingsTable settings(test::workedExampleSettings());
   const PairCase fits = kPairCases[0];
   PathElement otherShape = arcB(fits);
   otherShape.shapeKey = 2;
@@ -123,7 +124,6 @@ TEST(ArcMerge, OtherShapeOrTurningSenseIsNeverJoined) {
 // Junction directions on either side of the vertical: a difference above
 // 179.9 is the same line seen from both sides.
 TEST(ArcMerge, DirectionsAcrossTheVerticalWrapToZero) {
-  SettingsTable settings(test::workedExampleSettings());
   struct {
     double alphaA, alphaB;
     bool joined;
@@ -153,7 +153,6 @@ struct CircleCase {
 class HalfCircles : public testing::TestWithParam<CircleCase> {};
 
 TEST_P(HalfCircles, CloseIntoOneCircleAtATenthOfAUnit) {
-  SettingsTable settings(test::workedExampleSettings());
   const CircleCase& c = GetParam();
   PathElement a = arcElement(2, 5, c.aEndX, 5, 5, 5, 3, 3 * kPi);
   a.colourIndex = 7;
@@ -207,7 +206,6 @@ PathElement chainArc(double fromDegrees, double toDegrees, bool tilted = false) 
 }
 
 TEST(ArcMerge, PairsFromTheFrontAndBAndCStayApart) {
-  SettingsTable settings(test::workedExampleSettings());
   // A|B fail, B|C would pass, C|D fail: nothing is joined in this pass.
   const std::vector<PathElement> list = {chainArc(90, 60), chainArc(60, 30, true), chainArc(30, 0),
                                          chainArc(0, -30, true)};
@@ -217,7 +215,6 @@ TEST(ArcMerge, PairsFromTheFrontAndBAndCStayApart) {
 }
 
 TEST(ArcMerge, SingleCopyShiftsThePairing) {
-  SettingsTable settings(test::workedExampleSettings());
   // The line is copied alone, so the two arcs after it form a pair.
   const PassResult r = arcMerge({lineElement(0, 20, 0, 10), chainArc(90, 60), chainArc(60, 30)});
   ASSERT_EQ(r.result, 2);
@@ -225,32 +222,25 @@ TEST(ArcMerge, SingleCopyShiftsThePairing) {
   EXPECT_NEAR(r.written[1].endX, 10 * std::cos(30 * kDegree), 1e-12);
 }
 
-TEST(ArcMerge, PrecisionIsReadAtEveryApplication) {
-  SettingsTable settings(test::workedExampleSettings());
+TEST(ArcMerge, PrecisionSetsTheLimits) {
   const PairCase tilted3 = {"", kQuarter, 12, 6, 2, 3.0, 12, true};
   const std::vector<PathElement> pair = {arcA(), arcB(tilted3)};
   EXPECT_EQ(arcMerge(pair).result, 2);
-  settings["Prezision"] = "50";  // p10 = 5 degrees
-  EXPECT_EQ(arcMerge(pair).result, 1);
-  settings["Prezision"] = "3 mm";  // reads as 3, the default
-  EXPECT_EQ(arcMerge(pair).result, 2);
-  settings["Prezision"] = "abc";  // not a number: the default
-  EXPECT_EQ(arcMerge(pair).result, 2);
+  EXPECT_EQ(arcMerge(pair, 50.0).result, 1);  // p10 = 5 degrees
+  EXPECT_EQ(arcMerge(pair, 3.0).result, 2);   // the default
 }
 
 TEST(ArcMerge, NonPositiveCountWritesNothing) {
-  SettingsTable settings(test::workedExampleSettings());
   PathElement out;
   out.shapeKey = 99;
   const PathElement in;
   for (const int32_t count : {0, -1}) {
-    EXPECT_EQ(ArcMerge(&in, &out, &count), -1);
+    EXPECT_EQ(ArcMerge(&in, &out, &count, 0.0), -1);
     EXPECT_EQ(out.shapeKey, 99);
   }
 }
 
 TEST(ArcMerge, NanRadiusIsCopied) {
-  SettingsTable settings(test::workedExampleSettings());
   PathElement degenerate = arcA();
   degenerate.radius = std::nan("");
   const PassResult r = arcMerge({degenerate, arcB(kPairCases[0])});

@@ -1,0 +1,94 @@
+// Brevanto for C++ hosts: one job with its values passed in.
+//
+// sp() reads its settings from the platform's store and writes its program to
+// the platform's fixed file. A host program (the brevanto command, a test, a
+// service) chooses both instead and learns what the job did: runJob is the
+// job sp runs, with the same stages, bytes, result codes and messages, and no
+// state shared with any other job, so jobs may run on several threads at once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "brevanto/brevanto.h"
+
+namespace brevanto {
+
+// One setting of the settings store: its name (the registry value a macro
+// saves, or a line of the settings file), the value the command uses when no
+// store exists, and what it means.
+struct SettingInfo {
+  std::string_view name;
+  std::string_view builtIn;
+  std::string_view meaning;
+};
+
+// Every setting a job reads, in the order it reads them.
+inline constexpr SettingInfo kSettings[] = {
+    {"txtFeedZ", "100", "plunge feed, mm/min"},
+    {"txtMaxZ", "1.5", "depth of cut per pass, mm"},
+    {"txtDepth", "2", "total depth, mm"},
+    {"txtSaveZ", "5", "safe height for rapid moves, mm"},
+    {"txtFeedCut", "800", "cutting feed, mm/min"},
+    {"txtWZNummer", "1", "tool number"},
+    {"txtWZDia", "3", "tool diameter, mm (shown in the tool change line)"},
+    {"Prezision", "3",
+     "joining precision: arcs within Prezision/10 degrees and alike in size, "
+     "lines within Prezision/10 degrees are joined"},
+};
+
+// A settings store: the text of the named setting, "" when it is missing.
+// A job asks it for each setting of kSettings exactly once.
+using SettingsSource = std::function<std::string(std::string_view name)>;
+
+// The platform's store: the registry key a VBA macro saves to on Windows, the
+// settings file defaultSettingsFilePath() names elsewhere.
+SettingsSource platformSettings();
+
+// The value `name` has in a settings file of NAME=VALUE lines ("" when the
+// file or the name is missing, or the value is 255 bytes or longer).
+std::string readSettingsFileValue(const std::string& path, std::string_view name);
+
+// $BREVANTO_SETTINGS, else $XDG_CONFIG_HOME/brevanto/CNC.ini, else
+// ~/.config/brevanto/CNC.ini.
+std::string defaultSettingsFilePath();
+
+// Where sp() writes: C:\Brevanto\Brevanto.tap on Windows,
+// $BREVANTO_OUTPUT_DIR/Brevanto.tap (else ~/Brevanto/Brevanto.tap) elsewhere.
+std::string defaultProgramPath();
+
+struct JobOptions {
+  // Where the settings come from; empty: the platform's store.
+  SettingsSource settings{};
+  // The program goes to `program` when it is set: any stream, written as the
+  // stream buffers it. Otherwise to the file `programPath` (empty: the
+  // platform's place), created or truncated after the settings are accepted,
+  // every line flushed as it is written; a file that cannot be written whole
+  // is left empty, so no machine runs half a program.
+  std::ostream* program = nullptr;
+  std::string programPath{};
+};
+
+// What one job did.
+struct JobReport {
+  int32_t result = -1;  // what sp() returns: the last element's index, or a failure code
+  std::string error;    // what spLastError() says: "" after success
+  int32_t segmentsRead = 0;
+  int32_t elementsAfterIntake = 0;
+  int32_t elementsAfterArcJoining = 0;
+  int32_t elementsAfterLineJoining = 0;
+  int32_t arcApplications = 0;
+  int32_t lineApplications = 0;
+
+  [[nodiscard]] bool ok() const { return result >= -1; }
+};
+
+// Runs one job over `segments`: intake, arc joining, line joining, program.
+// Never throws; failures come back in the report's result and error.
+JobReport runJob(std::span<const Segment> segments, const JobOptions& options);
+
+}  // namespace brevanto

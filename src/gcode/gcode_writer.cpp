@@ -1,0 +1,80 @@
+#include "gcode/gcode_writer.h"
+
+namespace brevanto {
+namespace {
+
+// Every line of a program ends in CR LF, on every platform: the stream is
+// written as bytes, never translated.
+constexpr std::string_view kLineEnd = "\r\n";
+
+}  // namespace
+
+void GcodeWriter::writeEndedLine(std::string_view text) {
+  out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+  if (flushEachLine_) out_.flush();
+}
+
+void GcodeWriter::writeLine(std::string_view text) {
+  blockText_.assign(text);
+  blockText_ += kLineEnd;
+  writeEndedLine(blockText_);
+}
+
+void GcodeWriter::beginBlock() {
+  blockText_.clear();
+  blockText_ += 'N';
+  appendInt(blockText_, lineNumber);
+  blockText_ += ' ';
+  blockNumberLength_ = blockText_.size();
+}
+
+void GcodeWriter::addBlockText(std::string_view text) {
+  blockText_ += text;
+  blockText_ += ' ';
+}
+
+void GcodeWriter::addBlockWord(char letter, std::string_view text) {
+  if (text.empty()) return;
+  blockText_ += letter;
+  blockText_ += text;
+  blockText_ += ' ';
+}
+
+void GcodeWriter::addBlockNumber(char letter, double value) {
+  blockText_ += letter;
+  appendFixed4(blockText_, value);
+  blockText_ += ' ';
+}
+
+void GcodeWriter::endBlock() {
+  if (blockText_.size() == blockNumberLength_) return;  // no word: no number used
+  // Wraps instead of overflowing on a program of more than 200 million blocks.
+  lineNumber =
+      static_cast<int32_t>(static_cast<uint32_t>(lineNumber) + static_cast<uint32_t>(lineStep));
+  blockText_ += kLineEnd;
+  writeEndedLine(blockText_);
+}
+
+void GcodeWriter::writeBlock(const BlockWords& words) {
+  beginBlock();
+  // A raw line survives only in a block without a G word: a G word starts the
+  // line afresh.
+  if (!words.gWord.empty()) {
+    addBlockText(words.gWord);
+  } else if (words.rawText.find("\r\n") != std::string::npos) {
+    blockText_ += words.rawText;
+  }
+  addBlockWord('X', words.x);
+  addBlockWord('Y', words.y);
+  addBlockWord('Z', words.z);
+  addBlockWord('R', words.r);
+  addBlockWord('F', words.f);
+  if (!words.comment.empty()) {
+    blockText_ += "( ";
+    blockText_ += words.comment;
+    blockText_ += " ) ";
+  }
+  endBlock();
+}
+
+}  // namespace brevanto

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gcode/gcode_writer.h"
+#include "geometry/path_element.h"
+#include "settings/settings.h"
+
+namespace brevanto {
+
+// Writes the complete G-code program for `count` elements through `writer`:
+// header, every shape with its depth passes, footer. Returns 0.
+int32_t writeProgram(const PathElement* elements, int32_t count, const CncSettings& settings,
+                     GcodeWriter& writer);
+
+// The element count of each shape, in list order. A shape is a run of
+// adjacent elements with equal shapeKey, whatever the keys are: a list whose
+// keys skip values, start high, fall back or go negative is written run by
+// run, and nothing outside the list is read.
+std::vector<int32_t> shapeCounts(const PathElement* elements, int32_t count);
+
+// "T<tool>M6 ( DIA. <diameter>mm )": the tool change line of the header.
+std::string toolChangeLine(const CncSettings& settings);
+
+// The eight opening lines, tool change included. Returns 0.
+int32_t writeHeader(const CncSettings& settings, GcodeWriter& writer);
+
+// The numbered "HOME POSITION" comment and the two closing lines. Returns 0.
+int32_t writeFooter(GcodeWriter& writer);
+
+// The plunge to depth `z` at the plunge feed: "G01 Z<z> F<feed>".
+void writePlunge(double z, const CncSettings& settings, GcodeWriter& writer);
+
+// The retract to the safe height: "G00 Z<safeZ>".
+void writeRetract(const CncSettings& settings, GcodeWriter& writer);
+
+}  // namespace brevanto

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "brevanto/host.h"
+#include "geometry/path_element.h"
+#include "settings/settings.h"
+
+namespace brevanto {
+
+// 1. Intake: the records segments[0..*lastIndex] in array order, the bound
+//    read through its pointer at every step as sp's caller passes it; a
+//    negative bound or a null pointer reads nothing. Adds to `report`.
+std::vector<PathElement> intake(const Segment* segments, const int32_t* lastIndex,
+                                JobReport& report);
+
+// 2./3. Arc joining, then line joining, each until it settles.
+void joinElements(std::vector<PathElement>& elements, const CncSettings& settings,
+                  JobReport& report);
+
+// The whole job of sp() with the given options; never throws. The result and
+// message land in the report.
+JobReport runGuardedJob(const Segment* segments, const int32_t* lastIndex,
+                        const JobOptions& options);
+
+}  // namespace brevanto

@@ -1,0 +1,88 @@
+#include "settings/settings.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "geometry/int_conversion.h"
+#include "job/job_error.h"
+#include "platform/classic_number.h"
+
+namespace brevanto {
+namespace {
+
+[[noreturn]] void refuse(const std::string& message) {
+  throw JobError(BREVANTO_SETTINGS_REFUSED, message);
+}
+
+// Settings are C strings in every store: nothing after a NUL byte counts.
+std::string readText(const SettingsSource& source, std::string_view name) {
+  std::string text = source(name);
+  if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+  return text;
+}
+
+// The number at the start of the text, read as strtod reads it in the "C"
+// locale: leading white space skipped, the rest after the number ignored.
+double parseSettingNumber(const SettingsSource& source, std::string_view name) {
+  const std::string text = readText(source, name);
+  char* end = nullptr;
+  errno = 0;
+  const double value = strtodClassic(text.c_str(), &end);
+  if (end == text.c_str()) refuse("invalid stof argument");
+  if (errno == ERANGE) refuse("stof argument out of range");
+  return value;
+}
+
+// Narrowed to the float the field holds. A value that is not finite there
+// ("nan", "inf", "1e39") is refused: an infinite total depth never ends the
+// pass loop.
+float readSettingFloat(const SettingsSource& source, std::string_view name) {
+  const auto value = static_cast<float>(parseSettingNumber(source, name));
+  if (std::isnan(value)) refuse("invalid stof argument");
+  if (std::isinf(value)) refuse("stof argument out of range");
+  return value;
+}
+
+std::string shortestText(float value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+// The pass loop cuts pass p at p * passDepth (single precision) and stops at
+// the first pass at or below the total depth. The products only fall as p
+// grows, so looking at pass kMostPasses tells whether the loop ends in time.
+// A pass depth of 0 is cut as one pass at the total depth.
+void checkPassCount(float passDepth, float finalDepth) {
+  if (passDepth == 0.0F) return;
+  if (static_cast<float>(kMostPasses) * passDepth <= finalDepth) return;
+  refuse("txtMaxZ: a pass depth of " + shortestText(-passDepth) + " needs more than " +
+         std::to_string(kMostPasses) + " passes to reach the total depth of " +
+         shortestText(-finalDepth) + " (txtDepth)");
+}
+
+}  // namespace
+
+CncSettings loadSettings(const SettingsSource& source) {
+  CncSettings s;
+  s.plungeFeed = std::fabs(readSettingFloat(source, "txtFeedZ"));
+  s.passDepth = std::fabs(readSettingFloat(source, "txtMaxZ")) * -1.0F;
+  s.finalDepth = std::fabs(readSettingFloat(source, "txtDepth")) * -1.0F;
+  checkPassCount(s.passDepth, s.finalDepth);
+  s.safeZ = readSettingFloat(source, "txtSaveZ");
+  s.cutFeed = std::fabs(readSettingFloat(source, "txtFeedCut"));
+  s.toolNumber = truncateToInt32(std::fabs(readSettingFloat(source, "txtWZNummer")));
+  s.toolDiameter = std::fabs(readSettingFloat(source, "txtWZDia"));
+  s.precision = readPrecision(source);
+  return s;
+}
+
+double readPrecision(const SettingsSource& source) {
+  const std::string text = readText(source, "Prezision");
+  return strtodClassic(text.c_str(), nullptr);
+}
+
+}  // namespace brevanto
