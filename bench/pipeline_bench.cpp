@@ -17,10 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "brevanto/brevanto.h"
-#include "gcode/gcode_writer.h"
-#include "platform/output_location.h"
-#include "platform/settings_store.h"
+#include "brevanto/host.h"
 
 namespace {
 
@@ -96,13 +93,7 @@ std::string settingFor(std::string_view name) {
 
 struct ProgramFile {
   std::string path = (std::filesystem::temp_directory_path() / "brevanto-bench.tap").string();
-  ProgramFile() {
-    brevanto::setSettingsSource(settingFor);
-    brevanto::setOutputPath(path);
-  }
   ~ProgramFile() {
-    brevanto::setOutputPath("");
-    brevanto::setSettingsSource({});
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
   }
@@ -123,14 +114,16 @@ FileShape measure(const std::string& path) {
   return shape;
 }
 
-// The floor: `lines` lines of `lineText` through the composer's own writeLine
-// (write, CR LF, flush), into a stream opened the way the program writer opens
-// it.
+// The floor: `lines` lines of `lineText`, each written with its CR LF and
+// flushed at once as the library's own program file is, into a stream opened
+// the way the job opens it.
 void writeFloor(const std::string& path, int64_t lines, const std::string& lineText) {
-  std::ofstream& out = brevanto::gcodeWriter.outputStream;
-  out.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
-  for (int64_t i = 0; i < lines; ++i) brevanto::writeLine(lineText);
-  out.close();
+  std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
+  for (int64_t i = 0; i < lines; ++i) {
+    out.write(lineText.data(), static_cast<std::streamsize>(lineText.size()));
+    out.write("\r\n", 2);
+    out.flush();
+  }
 }
 
 // CPU time of this thread, system time (the writes and flushes) included:
@@ -157,12 +150,14 @@ void timeInto(Spent& spent, auto&& work) {
 void BM_SpWithFloor(benchmark::State& state) {
   ProgramFile file;
   const std::vector<Segment> drawing = makeDrawing(state.range(0));
-  const auto last = static_cast<int32_t>(drawing.size()) - 1;
+  brevanto::JobOptions options;
+  options.settings = settingFor;
+  options.programPath = file.path;
   int32_t result = 0;
   Spent spSpent;
   int64_t runs = 0;
   for (auto _ : state) {
-    timeInto(spSpent, [&] { result = sp(drawing.data(), &last); });
+    timeInto(spSpent, [&] { result = brevanto::runJob(drawing, options).result; });
     ++runs;
     benchmark::DoNotOptimize(result);
   }

@@ -1,10 +1,12 @@
 #include "job/job.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include "gcode/gcode_writer.h"
 #include "gcode/program_writer.h"
@@ -32,6 +34,26 @@ PathElement lineElement(const Segment& s) {
   // The caller's measurement, not the distance between the end points.
   e.length = static_cast<double>(s.length);
   return e;
+}
+
+// A point the job reads that is not a finite number would reach the program
+// as "Xnan" or "Xinf", which a controller may read as anything: the record is
+// refused, by its index, before anything is written. A line's control points
+// are never read, so they may hold anything.
+void checkFinite(const Segment& s, int64_t index) {
+  const struct {
+    double x, y;
+    const char* what;
+  } points[] = {{s.x0, s.y0, "start point"},
+                {s.x3, s.y3, "end point"},
+                {s.x1, s.y1, "first control point"},
+                {s.x2, s.y2, "second control point"}};
+  const size_t read = s.kind == 1 ? 4 : 2;
+  for (size_t i = 0; i < read; ++i) {
+    if (std::isfinite(points[i].x) && std::isfinite(points[i].y)) continue;
+    throw JobError(BREVANTO_NON_FINITE_COORDINATE, "segment " + std::to_string(index) + ": its " +
+                                                       points[i].what + " is not a finite number");
+  }
 }
 
 // 4. The program, to the host's stream or to the program file.
@@ -84,6 +106,7 @@ std::vector<PathElement> intake(const Segment* segments, const int32_t* lastInde
   // curve. A 64-bit index cannot overflow at INT32_MAX.
   for (int64_t i = 0; i <= static_cast<int64_t>(*lastIndex); ++i) {
     const Segment& s = segments[i];
+    checkFinite(s, i);
     if (!matched || s.colour != matchedColour) {
       matchedIndex = NearestColourIndex(s.colour);
       matchedColour = s.colour;

@@ -1,7 +1,10 @@
 #include "platform/settings_file.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace brevanto {
 namespace {
@@ -16,16 +19,27 @@ std::string_view trimBlanks(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+// A settings file holds a few short lines; anything larger is not one.
+constexpr std::uintmax_t kLargestFile = 1 << 20;
+
 // The file's bytes; "" when it is missing or unreadable (a folder, no
-// permission). The C streams report a read error instead of throwing it.
+// permission), not a plain file (a FIFO would block the job, and with it
+// every other caller, forever; a device such as /dev/zero never ends), or
+// larger than kLargestFile. The C streams report a read error instead of
+// throwing it.
 std::string readWholeFile(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::is_regular_file(status)) return {};
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return {};
   std::string content;
   char chunk[4096];
   size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
-  const bool failed = std::ferror(file) != 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && content.size() <= kLargestFile) {
+    content.append(chunk, got);
+  }
+  const bool failed = std::ferror(file) != 0 || content.size() > kLargestFile;
   std::fclose(file);
   return failed ? std::string() : content;
 }

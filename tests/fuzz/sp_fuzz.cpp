@@ -1,6 +1,7 @@
-// libFuzzer target for the exported entry sp(): the input bytes are the
-// caller's Segment array (any bit patterns), its count and the eight settings
-// texts. Every sanitizer report, and every result sp() may not give, is a crash.
+// libFuzzer target for the job sp() runs: the input bytes are the caller's
+// Segment array (any bit patterns), its count and the eight settings texts.
+// Every sanitizer report, and every result sp() may not give, is a crash. The
+// program goes to memory, so every run writes one at no disk cost.
 //
 // Input layout:
 //   byte 0      flags: bit 0 settings texts follow (else a sane set is used),
@@ -9,7 +10,6 @@
 //               are capped at the last record the input holds
 //   [bit 0]     eight settings texts, each one length byte and that many bytes
 //   the rest    Segment records of 80 bytes; a partial record is ignored
-#include <unistd.h>
 
 #include <array>
 #include <cmath>
@@ -18,12 +18,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <span>
+#include <sstream>
 #include <string>
 #include <string_view>
 
-#include "brevanto/brevanto.h"
-#include "platform/output_location.h"
-#include "platform/settings_store.h"
+#include "brevanto/host.h"
 
 namespace {
 
@@ -73,43 +73,20 @@ void limitPassCount() {
   }
 }
 
-std::string outputFile;
-
-bool isWholeProgram(const std::string& path) {
+bool isWholeProgram(const std::string& program) {
   static const std::string head = "(Created with Brevanto)\r\n";
   static const std::string tail = "\r\nM30\r\n";
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  std::string start(head.size(), '\0');
-  std::string end(tail.size(), '\0');
-  bool ok = std::fread(start.data(), 1, start.size(), f) == start.size() && start == head;
-  ok = ok && std::fseek(f, -static_cast<long>(tail.size()), SEEK_END) == 0 &&
-       std::fread(end.data(), 1, end.size(), f) == end.size() && end == tail;
-  std::fclose(f);
-  return ok;
+  return program.starts_with(head) && program.ends_with(tail);
+}
+
+std::string settingFor(std::string_view name) {
+  for (size_t i = 0; i < kSettingNames.size(); ++i) {
+    if (name == kSettingNames[i]) return settings[i];
+  }
+  std::abort();  // the library asked for a setting nobody stores
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  // In memory where there is a RAM file system: every run writes a program.
-  char shm[] = "/dev/shm/brevanto-sp-fuzz-XXXXXX";
-  char tmp[] = "/tmp/brevanto-sp-fuzz-XXXXXX";
-  char* pattern = access("/dev/shm", W_OK) == 0 ? shm : tmp;
-  const int fd = mkstemp(pattern);
-  if (fd < 0) std::abort();
-  close(fd);
-  outputFile = pattern;
-  std::atexit([] { std::remove(outputFile.c_str()); });
-  brevanto::setOutputPath(outputFile);
-  brevanto::setSettingsSource([](std::string_view name) -> std::string {
-    for (size_t i = 0; i < kSettingNames.size(); ++i) {
-      if (name == kSettingNames[i]) return settings[i];
-    }
-    std::abort();  // the library asked for a setting nobody stores
-  });
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Reader in(data, size);
@@ -128,18 +105,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t lastIndex =
       rawCount < 0 ? rawCount
                    : (static_cast<size_t>(rawCount) < n ? rawCount : static_cast<int32_t>(n) - 1);
-  auto count = std::make_unique<int32_t>(lastIndex);
+  // A missing array or count, or a negative count, reads no record.
+  const bool none = (flags & 6) != 0 || lastIndex < 0;
+  const std::span<const Segment> records(segments.get(),
+                                         none ? 0 : static_cast<size_t>(lastIndex) + 1);
 
-  const int32_t result =
-      sp((flags & 2) != 0 ? nullptr : segments.get(), (flags & 4) != 0 ? nullptr : count.get());
+  std::ostringstream program;
+  brevanto::JobOptions options;
+  options.settings = settingFor;
+  options.program = &program;
+  const brevanto::JobReport report = brevanto::runJob(records, options);
 
   // Results below -1 are the documented failure codes, each with a message;
   // a success leaves no message.
-  const char* message = spLastError();
-  if (result < BREVANTO_OUT_OF_MEMORY) std::abort();
-  if (result < -1 && message[0] == '\0') std::abort();
-  if (result >= -1 && message[0] != '\0') std::abort();
+  const int32_t result = report.result;
+  if (result < BREVANTO_NON_FINITE_COORDINATE) std::abort();
+  if (result < -1 && report.error.empty()) std::abort();
+  if (result >= -1 && !report.error.empty()) std::abort();
   // A success leaves a whole program: header first, end of program last.
-  if (result >= -1 && !isWholeProgram(outputFile)) std::abort();
+  if (result >= -1 && !isWholeProgram(program.str())) std::abort();
   return 0;
 }

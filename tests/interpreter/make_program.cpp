@@ -1,26 +1,24 @@
-// Makes a program for the interpreter tests, through the exported sp():
+// Makes a program for the interpreter tests, through the library's job:
 //   make_program SEGMENTS.seg SETTINGS.ini PROGRAM.tap
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "brevanto/brevanto.h"
-#include "platform/output_location.h"
-#include "platform/settings_file.h"
-#include "platform/settings_store.h"
+#include "brevanto/host.h"
 #include "support/seg_file.h"
 
 namespace {
 
 int makeProgram(const std::vector<Segment>& segments, const std::string& ini,
                 const std::string& program) {
-  brevanto::setSettingsSource(
-      [ini](std::string_view name) { return brevanto::readSettingsFileValue(ini, name); });
-  brevanto::setOutputPath(program);
-  const auto last = static_cast<int32_t>(segments.size()) - 1;
-  const int32_t result = sp(segments.data(), &last);
-  if (result < -1) {
-    std::fprintf(stderr, "sp failed (%d): %s\n", result, spLastError());
+  brevanto::JobOptions options;
+  options.settings = [ini](std::string_view name) {
+    return brevanto::readSettingsFileValue(ini, name);
+  };
+  options.programPath = program;
+  const brevanto::JobReport report = brevanto::runJob(segments, options);
+  if (!report.ok()) {
+    std::fprintf(stderr, "the job failed (%d): %s\n", report.result, report.error.c_str());
     return 1;
   }
   return 0;

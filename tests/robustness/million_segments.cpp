@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "brevanto/brevanto.h"
-#include "job/job.h"
-#include "platform/output_location.h"
-#include "platform/settings_store.h"
+#include "brevanto/host.h"
 #include "support/segments.h"
 
 namespace {
+
+// The library's path element record: ten doubles and four 32-bit fields. The
+// peak memory is judged against the list of them the job holds.
+constexpr double kPathElementBytes = 96.0;
 
 std::vector<Segment> roundedRectangles(int32_t count) {
   using brevanto::test::curve;
@@ -52,8 +53,9 @@ int main(int argc, char** argv) {
   char dir[] = "/tmp/brevanto-million-XXXXXX";
   if (mkdtemp(dir) == nullptr) return 2;
   const std::string program = std::string(dir) + "/Brevanto.tap";
-  brevanto::setOutputPath(program);
-  brevanto::setSettingsSource([](std::string_view name) -> std::string {
+  brevanto::JobOptions options;
+  options.programPath = program;  // the library's own file, flushed line by line
+  options.settings = [](std::string_view name) -> std::string {
     if (name == "txtFeedZ") return "100";
     if (name == "txtMaxZ" || name == "txtDepth") return "1.5";  // one pass
     if (name == "txtSaveZ") return "5";
@@ -61,13 +63,12 @@ int main(int argc, char** argv) {
     if (name == "txtWZNummer") return "1";
     if (name == "txtWZDia") return "3";
     return "3";  // Prezision, as the example settings
-  });
+  };
 
   const std::vector<Segment> segments = roundedRectangles(count);
-  const int32_t lastIndex = count - 1;
-  brevanto::JobReport report;
   const auto start = std::chrono::steady_clock::now();
-  const int32_t result = brevanto::runGuardedJob(segments.data(), &lastIndex, &report);
+  const brevanto::JobReport report = brevanto::runJob(segments, options);
+  const int32_t result = report.result;
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
 
   long long programBytes = -1;
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
   rmdir(dir);
 
   const double elementMiB =
-      static_cast<double>(report.elementsAfterIntake) * sizeof(brevanto::PathElement) / 1048576.0;
+      static_cast<double>(report.elementsAfterIntake) * kPathElementBytes / 1048576.0;
   std::printf("segments %d (%.1f MiB)\n", count,
               static_cast<double>(count) * sizeof(Segment) / 1048576.0);
   std::printf(
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
       report.arcApplications, report.elementsAfterLineJoining, report.lineApplications);
   std::printf("element_list_mib %.1f\n", elementMiB);
   std::printf("program %lld bytes, result %d, %s\n", programBytes, result,
-              result >= -1 ? "ok" : brevanto::lastJobError());
+              result >= -1 ? "ok" : report.error.c_str());
   std::printf("seconds %.2f\n", seconds.count());
   return result == report.elementsAfterLineJoining - 1 ? 0 : 1;
 }

@@ -110,15 +110,26 @@ TEST_F(HostileEnvironment, UnreadableSettingsFileRefusesAndKeepsTheEarlierProgra
   EXPECT_EQ(filesUnder(dir_.path()), before);
 }
 
-TEST_F(HostileEnvironment, SettingsPathNamingAFolderRefusesAndKeepsTheEarlierProgram) {
+// A settings path that names no plain file is no store: a folder, a FIFO
+// (reading it would block this call, and every other caller behind the job
+// lock, forever), an endless device, or a file far too large to be one.
+TEST_F(HostileEnvironment, SettingsPathThatIsNoFileRefusesAndKeepsTheEarlierProgram) {
   const std::string earlier = writeEarlierProgram();
-  fs::remove(settings_);
-  fs::create_directory(settings_);
-  const std::set<std::string> before = filesUnder(dir_.path());
-  EXPECT_EQ(callSp(), BREVANTO_SETTINGS_REFUSED);
-  EXPECT_STREQ(spLastError(), "invalid stof argument");
-  EXPECT_EQ(readFileBytes(output_), earlier);
-  EXPECT_EQ(filesUnder(dir_.path()), before);
+  const std::function<void()> makers[] = {
+      [this] { fs::create_directory(settings_); },
+      [this] { ASSERT_EQ(mkfifo(settings_.c_str(), 0600), 0); },
+      [this] { fs::create_symlink("/dev/zero", settings_); },
+      [this] { writeFileBytes(settings_, kGoodSettings + std::string(2 << 20, '#')); },
+  };
+  for (const auto& make : makers) {
+    fs::remove_all(settings_);
+    make();
+    const std::set<std::string> before = filesUnder(dir_.path());
+    EXPECT_EQ(callSp(), BREVANTO_SETTINGS_REFUSED);
+    EXPECT_STREQ(spLastError(), "invalid stof argument");
+    EXPECT_EQ(readFileBytes(output_), earlier);
+    EXPECT_EQ(filesUnder(dir_.path()), before);
+  }
 }
 
 // Values that are not what a settings dialog stores.

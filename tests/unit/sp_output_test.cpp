@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,6 +107,45 @@ TEST_F(SpOutputTest, FailedWriteIsReportedAndLeavesNoPartialProgram) {
   EXPECT_EQ(left, "");
 }
 #endif
+
+// A point that is not a number refuses the job, by the record's index, and
+// leaves the earlier program as it was; a line's unread control points may
+// hold anything.
+TEST_F(SpOutputTest, NonFiniteRecordsAreRefusedByIndex) {
+  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  Segment endAtNan = test::line(10, 0, 10, 5, 5, 1);
+  endAtNan.x3 = nan;
+  Segment startAtInf = test::line(10, 0, 10, 5, 5, 1);
+  startAtInf.y0 = -inf;
+  Segment curveWithNan = test::curve(0, 0, 1, 1, 2, 1, 3, 0, 3, 1);
+  curveWithNan.y2 = nan;
+  Segment lineWithNanControl = test::line(0, 0, 5, 0, 5, 1);
+  lineWithNanControl.x1 = nan;
+  const struct {
+    Segment record;
+    int32_t result;
+    const char* message;
+  } cases[] = {
+      {endAtNan, BREVANTO_NON_FINITE_COORDINATE, "segment 3: its end point is not a finite number"},
+      {startAtInf, BREVANTO_NON_FINITE_COORDINATE,
+       "segment 3: its start point is not a finite number"},
+      {curveWithNan, BREVANTO_NON_FINITE_COORDINATE,
+       "segment 3: its second control point is not a finite number"},
+      {lineWithNanControl, 3, ""},
+  };
+  ASSERT_EQ(run(), 2);
+  const std::string earlier = test::readFileBytes(file_);
+  for (const auto& c : cases) {
+    segments_.push_back(c.record);
+    EXPECT_EQ(run(), c.result);
+    EXPECT_STREQ(spLastError(), c.message);
+    if (c.result < -1) {
+      EXPECT_EQ(test::readFileBytes(file_), earlier);
+    }
+    segments_.pop_back();
+  }
+}
 
 // Each thread reads the message of its own last call.
 TEST_F(SpOutputTest, LastErrorIsPerThread) {

@@ -1,4 +1,4 @@
-// Runs one drawing through the exported sp, as the golden tests do, for a
+// Runs one drawing through the library's job, as the golden tests do, for a
 // build that has no test framework (the 32-bit x86 build under emulation).
 //
 //   golden_runner run SEG INI OUT     settings from INI, program into OUT;
@@ -16,9 +16,7 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "platform/output_location.h"
-#include "platform/settings_file.h"
-#include "platform/settings_store.h"
+#include "brevanto/host.h"
 #include "support/seg_file.h"
 
 namespace {
@@ -27,12 +25,13 @@ constexpr double kPi = std::numbers::pi;
 
 int runCase(const std::string& segPath, const std::string& iniPath, const std::string& outPath) {
   const std::vector<Segment> segments = brevanto::test::readSegFile(segPath);
-  brevanto::setSettingsSource(
-      [iniPath](std::string_view name) { return brevanto::readSettingsFileValue(iniPath, name); });
-  brevanto::setOutputPath(outPath);
-  const auto lastIndex = static_cast<int32_t>(segments.size()) - 1;
-  const int32_t result = sp(segments.data(), &lastIndex);
-  std::printf("result %d\nerror %s\n", static_cast<int>(result), spLastError());
+  brevanto::JobOptions options;
+  options.settings = [iniPath](std::string_view name) {
+    return brevanto::readSettingsFileValue(iniPath, name);
+  };
+  options.programPath = outPath;
+  const brevanto::JobReport report = brevanto::runJob(segments, options);
+  std::printf("result %d\nerror %s\n", static_cast<int>(report.result), report.error.c_str());
   return 0;
 }
 
