@@ -39,6 +39,7 @@ inline constexpr SettingInfo kSettings[] = {
     {"Prezision", "3",
      "joining precision: arcs within Prezision/10 degrees and alike in size, "
      "lines within Prezision/10 degrees are joined"},
+    {"Dialect", "classic", "the controllers the program is written for: classic, linuxcnc or grbl"},
 };
 
 // A settings store: the text of the named setting, "" when it is missing.

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "brevanto/host.h"
+#include "gcode/dialect.h"
 
 namespace brevanto {
 
@@ -11,14 +12,15 @@ namespace brevanto {
 // diameter non-negative, whatever sign the user typed; the safe height keeps
 // its sign.
 struct CncSettings {
-  float plungeFeed = 0.0F;    // "txtFeedZ": feed of the plunge into the material
-  float passDepth = 0.0F;     // "txtMaxZ": depth of cut per pass, negated
-  float finalDepth = 0.0F;    // "txtDepth": total depth, negated
-  float safeZ = 0.0F;         // "txtSaveZ": height of rapid moves and retracts
-  float cutFeed = 0.0F;       // "txtFeedCut": feed along the path
-  int32_t toolNumber = 0;     // "txtWZNummer": truncated toward zero
-  float toolDiameter = 0.0F;  // "txtWZDia": only shown in the tool change line
-  double precision = 0.0;     // "Prezision": scaled by each joining pass in its own way
+  float plungeFeed = 0.0F;             // "txtFeedZ": feed of the plunge into the material
+  float passDepth = 0.0F;              // "txtMaxZ": depth of cut per pass, negated
+  float finalDepth = 0.0F;             // "txtDepth": total depth, negated
+  float safeZ = 0.0F;                  // "txtSaveZ": height of rapid moves and retracts
+  float cutFeed = 0.0F;                // "txtFeedCut": feed along the path
+  int32_t toolNumber = 0;              // "txtWZNummer": truncated toward zero
+  float toolDiameter = 0.0F;           // "txtWZDia": only shown in the tool change line
+  double precision = 0.0;              // "Prezision": scaled by each joining pass in its own way
+  Dialect dialect = Dialect::Classic;  // "Dialect": the words of the program
 };
 
 // A total depth that needs more passes than this is refused: it is a typing
@@ -34,7 +36,9 @@ inline constexpr int32_t kMostPasses = 100000;
 //     infinite as a float;
 //   a message naming txtMaxZ when the depths need more than kMostPasses passes.
 // The precision never fails: a text that does not start with a number reads
-// as 0, and the joining passes use their defaults.
+// as 0, and the joining passes use their defaults. A dialect name that is not
+// known is refused like a bad machining value (blanks around it and the case
+// of its letters do not count; missing or empty is classic).
 CncSettings loadSettings(const SettingsSource& source);
 
 // The precision alone, as loadSettings reads it.
