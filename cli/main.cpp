@@ -285,10 +285,10 @@ int main(int argc, char** argv) {
       "depth, txtSaveZ safe height, txtFeedCut cutting feed, txtWZNummer tool number, txtWZDia "
       "tool diameter, Prezision joining precision. Default settings file: " +
       defaultSettingsFilePath() +
-      " ($BREVANTO_SETTINGS overrides); with none, the values of examples/CNC.ini.\n"
+      " ($BREVANTO_SETTINGS overrides); with none, the values of examples/CNC.ini.\n\n"
       "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
       "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
-      "is the stroke, else the fill. Text and images are left out.\n"
+      "is the stroke, else the fill. Text and images are left out.\n\n"
       "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
       "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n");
   try {
