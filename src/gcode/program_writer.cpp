@@ -46,66 +46,99 @@ Point2 centreOfRadiusArc(Point2 from, Point2 to, double radius, bool clockwise) 
   return {middle.x - side * h * dy / chord, middle.y + side * h * dx / chord};
 }
 
+// A radius this much shorter than half the written chord is no rounding: an
+// R-format controller refuses the block (LinuxCNC allows about 0.001 mm).
+constexpr double kRadiusShortfall = 0.0005;
+
 // The cutting moves of one pass over one shape. Only the first block of the
 // pass and the first half of every full circle carry the feed; the depth is
 // modal from the plunge. `at` is where the tool stands, as written; it
 // follows every move.
+//
+// Every block is one the controller can run as the element means it:
+//   - an arc starts where the element starts: where the tool stands
+//     elsewhere (a full circle found among other elements of its shape starts
+//     at its leftmost point), a straight move takes it there first, so the
+//     arc is not bent to fit another chord;
+//   - a move whose written ends coincide is never an arc, which would read
+//     as nothing or as a whole circle: an arc that turns more than half way
+//     round is cut as the whole circle it nearly is (two halves), a smaller
+//     one as the straight move it is;
+//   - an R word never falls short of half its chord.
 void writeCuts(const PathElement* shape, int32_t count, const CncSettings& settings,
                GcodeWriter& writer, Point2& at) {
   const std::string feed = formatFixed(settings.cutFeed, 4);
   const bool centreFormat = settings.dialect != Dialect::Classic;
-  // One arc block, in the dialect's words: R, or the centre relative to the
-  // start (I J). A centre-format arc whose written ends coincide would read
-  // as a whole circle; it moves nowhere, so it is written as a straight move.
+  bool feedDue = true;
+  const auto lineBlock = [&](double x, double y) {
+    writer.beginBlock();
+    writer.addBlockText("G01");
+    writer.addBlockNumber('X', x);
+    writer.addBlockNumber('Y', y);
+    if (feedDue) writer.addBlockWord('F', feed);
+    writer.endBlock();
+    feedDue = false;
+    at = written(x, y);
+  };
+  // One arc block in the dialect's words: R, or the centre relative to the
+  // start (I J).
   const auto arcBlock = [&](std::string_view gWord, double x, double y, double radius,
                             bool withFeed) {
+    const Point2 to = written(x, y);
+    if (to.x == at.x && to.y == at.y) {
+      lineBlock(x, y);
+      return;
+    }
+    const double dx = to.x - at.x;
+    const double dy = to.y - at.y;
+    const double halfChord = std::sqrt(dx * dx + dy * dy) * 0.5;
+    if (fixed4Value(std::fabs(radius)) < halfChord - kRadiusShortfall) {
+      radius = std::copysign(std::ceil(halfChord * 10000.0) / 10000.0, radius);
+    }
     writer.beginBlock();
+    writer.addBlockText(gWord);
+    writer.addBlockNumber('X', x);
+    writer.addBlockNumber('Y', y);
     if (centreFormat) {
-      const Point2 to = written(x, y);
-      const bool nowhere = to.x == at.x && to.y == at.y;
-      writer.addBlockText(nowhere ? std::string_view("G01") : gWord);
-      writer.addBlockNumber('X', x);
-      writer.addBlockNumber('Y', y);
-      if (!nowhere) {
-        const Point2 c =
-            centreOfRadiusArc(at, to, fixed4Value(radius), gWord == std::string_view("G02"));
-        writer.addBlockNumber('I', c.x - at.x);
-        writer.addBlockNumber('J', c.y - at.y);
-      }
-      at = to;
+      const Point2 c =
+          centreOfRadiusArc(at, to, fixed4Value(radius), gWord == std::string_view("G02"));
+      writer.addBlockNumber('I', c.x - at.x);
+      writer.addBlockNumber('J', c.y - at.y);
     } else {
-      writer.addBlockText(gWord);
-      writer.addBlockNumber('X', x);
-      writer.addBlockNumber('Y', y);
       writer.addBlockNumber('R', radius);
     }
-    if (withFeed) writer.addBlockWord('F', feed);
+    if (withFeed || feedDue) writer.addBlockWord('F', feed);
     writer.endBlock();
+    feedDue = false;
+    at = to;
   };
+  constexpr double kHalfTurn = 3.141592653589793;
   for (int32_t m = 0; m < count; ++m) {
     const PathElement& e = shape[m];
-    const bool arc = e.radius > 0.0;  // a NaN radius is cut as a straight move
-    bool withFeed = m == 0;
-    if (!arc) {
-      writer.beginBlock();
-      writer.addBlockText("G01");
-      writer.addBlockNumber('X', e.endX);
-      writer.addBlockNumber('Y', e.endY);
-      if (withFeed) writer.addBlockWord('F', feed);
-      writer.endBlock();
-      if (centreFormat) at = written(e.endX, e.endY);
+    if (!(e.radius > 0.0)) {  // a line; a NaN radius is cut as a straight move too
+      lineBlock(e.endX, e.endY);
       continue;
     }
+    const Point2 from = written(e.startX, e.startY);
+    if (from.x != at.x || from.y != at.y) lineBlock(e.startX, e.startY);
     const std::string_view gWord = e.clockwise == 1 ? "G02" : "G03";
-    double radius = e.radius;
+    const Point2 to = written(e.endX, e.endY);
     if (isFullCircle(e)) {
       // Over to the rightmost point and back: two halves of one circle.
-      arcBlock(gWord, e.endX + 2.0 * e.radius, e.endY, radius, true);
-      withFeed = false;
-    } else if (sweepsMoreThanHalf(e)) {
-      radius = -e.radius;  // the long way round
+      arcBlock(gWord, e.endX + 2.0 * e.radius, e.endY, e.radius, true);
+      arcBlock(gWord, e.endX, e.endY, e.radius, false);
+    } else if (to.x == at.x && to.y == at.y) {
+      if (turnRadians(e) > kHalfTurn) {
+        // Round through the point opposite the start, and back.
+        arcBlock(gWord, 2.0 * e.centreX - e.startX, 2.0 * e.centreY - e.startY, e.radius, true);
+        arcBlock(gWord, e.endX, e.endY, e.radius, false);
+      } else {
+        lineBlock(e.endX, e.endY);
+      }
+    } else {
+      // A negative R: the long way round.
+      arcBlock(gWord, e.endX, e.endY, sweepsMoreThanHalf(e) ? -e.radius : e.radius, false);
     }
-    arcBlock(gWord, e.endX, e.endY, radius, withFeed);
   }
 }
 
