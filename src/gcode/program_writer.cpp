@@ -46,6 +46,15 @@ Point2 centreOfRadiusArc(Point2 from, Point2 to, double radius, bool clockwise) 
   return {middle.x - side * h * dy / chord, middle.y + side * h * dx / chord};
 }
 
+// Whether `p` lies on the circle of the arc `e`, within what rounding and
+// the joining of two arcs into one circle leave.
+bool onCircle(const PathElement& e, Point2 p) {
+  constexpr double kOnCircle = 0.005;  // mm
+  const double dx = p.x - e.centreX;
+  const double dy = p.y - e.centreY;
+  return std::fabs(std::sqrt(dx * dx + dy * dy) - e.radius) <= kOnCircle;
+}
+
 // A radius this much shorter than half the written chord is no rounding: an
 // R-format controller refuses the block (LinuxCNC allows about 0.001 mm).
 constexpr double kRadiusShortfall = 0.0005;
@@ -56,10 +65,12 @@ constexpr double kRadiusShortfall = 0.0005;
 // follows every move.
 //
 // Every block is one the controller can run as the element means it:
-//   - an arc starts where the element starts: where the tool stands
-//     elsewhere (a full circle found among other elements of its shape starts
-//     at its leftmost point), a straight move takes it there first, so the
-//     arc is not bent to fit another chord;
+//   - a full circle joined from arcs of a longer shape (its record starts at
+//     its leftmost point) is cut from where the tool stands on it, round and
+//     back there, where the rest of the shape goes on;
+//   - any other arc starts where the element starts: where the tool stands
+//     elsewhere (a gap in the drawing), a straight move takes it there first,
+//     so the arc is not bent to fit another chord;
 //   - a move whose written ends coincide is never an arc, which would read
 //     as nothing or as a whole circle: an arc that turns more than half way
 //     round is cut as the whole circle it nearly is (two halves), a smaller
@@ -119,9 +130,18 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
       lineBlock(e.endX, e.endY);
       continue;
     }
-    const Point2 from = written(e.startX, e.startY);
-    if (from.x != at.x || from.y != at.y) lineBlock(e.startX, e.startY);
     const std::string_view gWord = e.clockwise == 1 ? "G02" : "G03";
+    const Point2 from = written(e.startX, e.startY);
+    const bool elsewhere = from.x != at.x || from.y != at.y;
+    if (isFullCircle(e) && elsewhere && onCircle(e, at)) {
+      // Joined from arcs that began where the tool stands: round from here,
+      // through the opposite point, and back here, where the shape goes on.
+      const Point2 here = at;
+      arcBlock(gWord, 2.0 * e.centreX - here.x, 2.0 * e.centreY - here.y, e.radius, true);
+      arcBlock(gWord, here.x, here.y, e.radius, false);
+      continue;
+    }
+    if (elsewhere) lineBlock(e.startX, e.startY);
     const Point2 to = written(e.endX, e.endY);
     if (isFullCircle(e)) {
       // Over to the rightmost point and back: two halves of one circle.
