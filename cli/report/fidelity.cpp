@@ -1,71 +1,71 @@
-#include "fidelity.h"
+#include "report/fidelity.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
-#include <limits>
 #include <vector>
 
-#include "geometry/curve_flattening.h"
-#include "geometry/point2.h"
+#include "report/piece_tree.h"
 
 namespace brevanto::cli {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+// Curves and arcs become chains of chords that stay within this of them; the
+// figure is then searched to within the same again.
+constexpr double kChordError = kFidelityTolerance / 2.0;
+constexpr int kDeepestSplit = 30;
 
-// Sample spacing: fine enough that sampling adds at most a few microns to the
-// figure, coarse enough that a very large drawing stays a linear job.
-constexpr double kFinestSpacing = 0.005;
-constexpr double kMostSamples = 2.0e6;
-
-bool finite(Point2 p) {
+bool finite(PlanePoint p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
-// A polyline of samples and the shape it belongs to.
-struct Trace {
-  std::vector<Point2> points;
-  int32_t shapeKey = 0;
-};
+// Chains of points, each with the shape it belongs to.
+struct Chains {
+  std::vector<PlanePoint> points;
+  std::vector<size_t> starts;  // where each chain begins in `points`
+  std::vector<int32_t> shapes;
 
-struct Traces {
-  std::vector<Trace> list;
-  double length = 0.0;  // rough total, to choose the spacing
+  void begin(PlanePoint p, int32_t shape) {
+    starts.push_back(points.size());
+    shapes.push_back(shape);
+    points.push_back(p);
+  }
+  [[nodiscard]] size_t count() const { return starts.size(); }
+  [[nodiscard]] size_t end(size_t chain) const {
+    return chain + 1 < starts.size() ? starts[chain + 1] : points.size();
+  }
 };
-
-// Samples for a piece of the given length: at least `least`, at most a
-// million, and `least` when the length is not a number.
-int32_t stepsFor(double length, double spacing, int32_t least) {
-  const double q = std::ceil(length / spacing);
-  if (!(q > least)) return least;
-  return q < 1.0e6 ? static_cast<int32_t>(q) : 1000000;
-}
 
 // ---- the drawing ----------------------------------------------------------
 
-void sampleCurve(const Segment& s, double spacing, Trace& out) {
-  const double rough = std::hypot(s.x1 - s.x0, s.y1 - s.y0) + std::hypot(s.x2 - s.x1, s.y2 - s.y1) +
-                       std::hypot(s.x3 - s.x2, s.y3 - s.y2);
-  const int32_t n = stepsFor(rough, spacing, 8);
-  for (int32_t i = 0; i <= n; ++i) {
-    out.points.push_back(curvePoint(s, static_cast<double>(i) / n));
-  }
+double distanceToChord(PlanePoint p, PlanePoint a, PlanePoint b) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double ll = dx * dx + dy * dy;
+  const double t =
+      ll == 0.0 ? 0.0 : std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / ll, 0.0, 1.0);
+  return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
 }
 
-void sampleLine(Point2 a, Point2 b, double spacing, Trace& out) {
-  const int32_t n = stepsFor(std::hypot(b.x - a.x, b.y - a.y), spacing, 1);
-  for (int32_t i = 0; i <= n; ++i) {
-    const double t = static_cast<double>(i) / n;
-    out.points.push_back({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t});
+// A cubic lies inside the hull of its four points, and every point of the
+// hull is within the larger distance of the two handles from the chord: once
+// that is small enough the chord stands for the curve. Otherwise it is split
+// in halves (de Casteljau).
+void flattenCubic(PlanePoint p0, PlanePoint p1, PlanePoint p2, PlanePoint p3, int depth,
+                  std::vector<PlanePoint>& out) {
+  if (depth >= kDeepestSplit ||
+      std::max(distanceToChord(p1, p0, p3), distanceToChord(p2, p0, p3)) <= kChordError) {
+    out.push_back(p3);
+    return;
   }
-}
-
-double segmentLength(const Segment& s) {
-  if (s.kind != 1) return std::hypot(s.x3 - s.x0, s.y3 - s.y0);
-  return std::hypot(s.x1 - s.x0, s.y1 - s.y0) + std::hypot(s.x2 - s.x1, s.y2 - s.y1) +
-         std::hypot(s.x3 - s.x2, s.y3 - s.y2);
+  auto mid = [](PlanePoint a, PlanePoint b) {
+    return PlanePoint{(a.x + b.x) / 2, (a.y + b.y) / 2};
+  };
+  const PlanePoint a = mid(p0, p1), b = mid(p1, p2), c = mid(p2, p3);
+  const PlanePoint ab = mid(a, b), bc = mid(b, c);
+  const PlanePoint m = mid(ab, bc);
+  flattenCubic(p0, a, ab, m, depth + 1, out);
+  flattenCubic(m, bc, c, p3, depth + 1, out);
 }
 
 bool finiteSegment(const Segment& s) {
@@ -73,230 +73,151 @@ bool finiteSegment(const Segment& s) {
   return s.kind == 1 ? ends && finite({s.x1, s.y1}) && finite({s.x2, s.y2}) : ends;
 }
 
-void traceDrawing(std::span<const Segment> segments, double spacing, Traces& out) {
-  for (const Segment& s : segments) {
+// One chain per run of joined segments; shapes numbered as the program
+// numbers them, one for each run of equal shape keys.
+Chains drawingChains(std::span<const Segment> segments) {
+  Chains out;
+  int32_t shape = 0;
+  for (size_t i = 0; i < segments.size(); ++i) {
+    const Segment& s = segments[i];
+    const bool newShape = i == 0 || s.shapeKey != segments[i - 1].shapeKey;
+    if (newShape) ++shape;
     if (!finiteSegment(s)) continue;
-    Trace& t = out.list.emplace_back();
-    t.shapeKey = s.shapeKey;
+    const PlanePoint start{s.x0, s.y0};
+    const bool joined = !newShape && out.count() > 0 && out.points.back().x == start.x &&
+                        out.points.back().y == start.y && out.shapes.back() == shape;
+    if (!joined) out.begin(start, shape);
     if (s.kind == 1) {
-      sampleCurve(s, spacing, t);
+      flattenCubic(start, {s.x1, s.y1}, {s.x2, s.y2}, {s.x3, s.y3}, 0, out.points);
     } else {
-      sampleLine({s.x0, s.y0}, {s.x3, s.y3}, spacing, t);
+      out.points.push_back({s.x3, s.y3});
     }
   }
+  return out;
 }
 
 // ---- the written path -----------------------------------------------------
 
-void sampleArc(Point2 from, Point2 to, Point2 centre, bool clockwise, bool wholeTurn,
-               double spacing, Trace& out) {
-  const double r = std::hypot(from.x - centre.x, from.y - centre.y);
-  const double a0 = std::atan2(from.y - centre.y, from.x - centre.x);
-  const double a1 = std::atan2(to.y - centre.y, to.x - centre.x);
-  double sweep = clockwise ? a0 - a1 : a1 - a0;  // counter-clockwise positive
-  sweep = std::fmod(sweep + 4.0 * kPi, 2.0 * kPi);
-  if (wholeTurn && sweep == 0.0) sweep = 2.0 * kPi;
-  const int32_t n = stepsFor(r * sweep, spacing, 4);
-  for (int32_t i = 0; i <= n; ++i) {
-    const double a = a0 + (clockwise ? -sweep : sweep) * (static_cast<double>(i) / n);
-    out.points.push_back({centre.x + r * std::cos(a), centre.y + r * std::sin(a)});
-  }
+// The chords of an arc: a chord over the angle a sits r (1 - cos(a/2)) from
+// it, so chords over 2 acos(1 - e/r) keep within e.
+void flattenArc(const ProgramMove& m, std::vector<PlanePoint>& out) {
+  const double ratio = 1.0 - kChordError / m.radius;
+  const double step = ratio > -1.0 ? 2.0 * std::acos(ratio) : m.sweep;
+  const double pieces = std::ceil(m.sweep / step);
+  const auto n = static_cast<int64_t>(std::clamp(pieces, 1.0, 1.0e6));
+  for (int64_t k = 1; k < n; ++k) out.push_back(m.pointAlong(static_cast<double>(k) / n));
+  out.push_back({m.toX, m.toY});
 }
 
-// The centre a machine finds for an R-word arc from `from` to `to`.
-Point2 centreFromRadius(Point2 from, Point2 to, double r, bool clockwise, bool longWay) {
-  const double dx = to.x - from.x;
-  const double dy = to.y - from.y;
-  const double chord = std::hypot(dx, dy);
-  const Point2 middle{(from.x + to.x) / 2.0, (from.y + to.y) / 2.0};
-  if (chord == 0.0) return middle;
-  const double h = std::sqrt(std::max(0.0, r * r - chord * chord / 4.0));
-  // Left of the direction of travel for a short counter-clockwise arc.
-  const double side = (clockwise != longWay) ? -1.0 : 1.0;
-  return {middle.x - side * h * dy / chord, middle.y + side * h * dx / chord};
-}
-
-void traceElement(const PathElement& e, Point2& at, double spacing, Trace& t) {
-  const Point2 end{e.endX, e.endY};
-  if (!(e.radius > 0.0)) {
-    sampleLine(at, end, spacing, t);
-  } else if (isFullCircle(e)) {
-    // Two halves through the rightmost point, back to the start.
-    const Point2 centre{e.endX + e.radius, e.endY};
-    sampleLine(at, end, spacing, t);
-    sampleArc(end, end, centre, e.clockwise == 1, true, spacing, t);
-  } else {
-    const bool clockwise = e.clockwise == 1;
-    const Point2 centre = centreFromRadius(at, end, e.radius, clockwise, sweepsMoreThanHalf(e));
-    sampleArc(at, end, centre, clockwise, false, spacing, t);
-  }
-  at = end;
-}
-
-void tracePath(std::span<const PathElement> elements, double spacing, Traces& out) {
-  Point2 at{0.0, 0.0};
-  for (size_t i = 0; i < elements.size(); ++i) {
-    const PathElement& e = elements[i];
-    const bool newShape = i == 0 || e.shapeKey != elements[i - 1].shapeKey;
-    if (newShape) at = {e.startX, e.startY};  // the rapid approach is not a cut
-    if (!finite(at) || !finite({e.endX, e.endY}) || !std::isfinite(e.radius)) {
-      at = {e.endX, e.endY};
+// The cutting moves of each shape's first pass (later passes follow the same
+// path deeper), a chain for each run of moves without a rapid between them.
+Chains pathChains(std::span<const ProgramMove> moves) {
+  Chains out;
+  bool chained = false;
+  for (const ProgramMove& m : moves) {
+    const bool cut = m.kind != ProgramMove::Kind::Rapid && m.shape > 0 && m.pass <= 1 &&
+                     m.fromKnown && finite({m.fromX, m.fromY}) && finite({m.toX, m.toY});
+    if (!cut) {
+      chained = false;
       continue;
     }
-    Trace& t = out.list.emplace_back();
-    t.shapeKey = e.shapeKey;
-    traceElement(e, at, spacing, t);
+    if (m.fromX == m.toX && m.fromY == m.toY && !m.curved()) continue;  // a plunge
+    if (!chained || out.shapes.back() != m.shape) out.begin({m.fromX, m.fromY}, m.shape);
+    chained = true;
+    if (m.curved() && std::isfinite(m.radius)) {
+      flattenArc(m, out.points);
+    } else {
+      out.points.push_back({m.toX, m.toY});
+    }
   }
+  return out;
 }
 
-double pathLength(std::span<const PathElement> elements) {
-  double total = 0.0;
-  for (const PathElement& e : elements) {
-    const double l =
-        e.radius > 0.0 ? 2.0 * kPi * e.radius : std::hypot(e.endX - e.startX, e.endY - e.startY);
-    if (std::isfinite(l)) total += l;
-  }
-  return total;
-}
+// ---- the largest distance -------------------------------------------------
 
-// ---- nearest distances ----------------------------------------------------
-
-// The pieces of a set of traces in a tree of bounding boxes (split at the
-// median of the wider side), for nearest-distance queries in logarithmic time
-// whether the answer is a micron or a metre.
-class PieceTree {
+// The farthest any point of the chains `from` lies from the pieces of `to`.
+// The distance to a piece is a convex function along a chord, so between two
+// points whose nearest pieces are P and Q it stays below the larger of their
+// distances to P (or to Q); it also changes no faster than the position, so
+// it stays below (da + db + length) / 2. Only where neither bound rules out
+// a new largest distance is the chord split and its middle measured.
+class Farthest {
  public:
-  explicit PieceTree(const Traces& traces) {
-    for (const Trace& t : traces.list) {
-      if (t.points.size() == 1) pieces_.push_back({t.points[0], t.points[0]});
-      for (size_t i = 0; i + 1 < t.points.size(); ++i) {
-        pieces_.push_back({t.points[i], t.points[i + 1]});
+  Farthest(const PieceTree& to, bool pathStrays, Deviation& worst)
+      : to_(to), pathStrays_(pathStrays), worst_(worst) {}
+
+  void measure(const Chains& from) {
+    for (size_t c = 0; c < from.count(); ++c) {
+      shape_ = from.shapes[c];
+      const size_t first = from.starts[c], last = from.end(c);
+      Probe previous = probe(from.points[first]);
+      for (size_t i = first + 1; i < last; ++i) {
+        const Probe next = probe(from.points[i]);
+        between(previous, next, 0);
+        previous = next;
       }
     }
-    if (!pieces_.empty()) build(0, pieces_.size());
-  }
-
-  bool empty() const { return pieces_.empty(); }
-
-  // Distance from p to the nearest piece. `hint` is a piece index to start
-  // from (the previous answer: neighbouring samples have near neighbours).
-  double distance(Point2 p, size_t& hint) const {
-    double best = toPiece(p, pieces_[hint]);
-    size_t stack[128];
-    size_t depth = 0;
-    stack[depth++] = 0;
-    while (depth > 0) {
-      const Node& n = nodes_[stack[--depth]];
-      if (boxDistance(p, n) >= best) continue;
-      if (n.left == 0) {
-        for (size_t i = n.begin; i < n.end; ++i) {
-          const double d = toPiece(p, pieces_[i]);
-          if (d < best) {
-            best = d;
-            hint = i;
-          }
-        }
-        continue;
-      }
-      // Nearer child last, so it is taken first.
-      const bool leftFirst = boxDistance(p, nodes_[n.left]) <= boxDistance(p, nodes_[n.right]);
-      stack[depth++] = leftFirst ? n.right : n.left;
-      stack[depth++] = leftFirst ? n.left : n.right;
-    }
-    return best;
   }
 
  private:
-  struct Piece {
-    Point2 a, b;
+  struct Probe {
+    PlanePoint p;
+    double distance;
+    size_t piece;
   };
-  struct Node {
-    double minX, minY, maxX, maxY;
-    size_t begin, end;
-    size_t left = 0, right = 0;  // 0: a leaf (the root is never a child)
-  };
-  static constexpr size_t kLeafSize = 8;
 
-  size_t build(size_t begin, size_t end) {
-    const size_t index = nodes_.size();
-    Node node{
-        pieces_[begin].a.x, pieces_[begin].a.y, pieces_[begin].a.x, pieces_[begin].a.y, begin, end};
-    for (size_t i = begin; i < end; ++i) {
-      for (const Point2 q : {pieces_[i].a, pieces_[i].b}) {
-        node.minX = std::min(node.minX, q.x);
-        node.minY = std::min(node.minY, q.y);
-        node.maxX = std::max(node.maxX, q.x);
-        node.maxY = std::max(node.maxY, q.y);
-      }
+  Probe probe(PlanePoint p) {
+    Probe q{p, to_.nearest(p, hint_), hint_};
+    if (!worst_.measured || q.distance > worst_.distance) {
+      worst_ = {true, q.distance, p.x, p.y, shape_, pathStrays_};
     }
-    nodes_.push_back(node);
-    if (end - begin <= kLeafSize) return index;
-    const bool alongX = node.maxX - node.minX >= node.maxY - node.minY;
-    const size_t middle = begin + (end - begin) / 2;
-    std::nth_element(pieces_.begin() + static_cast<std::ptrdiff_t>(begin),
-                     pieces_.begin() + static_cast<std::ptrdiff_t>(middle),
-                     pieces_.begin() + static_cast<std::ptrdiff_t>(end),
-                     [alongX](const Piece& u, const Piece& v) {
-                       return alongX ? u.a.x + u.b.x < v.a.x + v.b.x
-                                     : u.a.y + u.b.y < v.a.y + v.b.y;
-                     });
-    const size_t left = build(begin, middle);
-    const size_t right = build(middle, end);
-    nodes_[index].left = left;
-    nodes_[index].right = right;
-    return index;
+    return q;
   }
 
-  static double boxDistance(Point2 p, const Node& n) {
-    const double dx = std::max({n.minX - p.x, 0.0, p.x - n.maxX});
-    const double dy = std::max({n.minY - p.y, 0.0, p.y - n.maxY});
-    return std::hypot(dx, dy);
+  void between(const Probe& a, const Probe& b, int depth) {
+    const double length = std::hypot(b.p.x - a.p.x, b.p.y - a.p.y);
+    const double enough = worst_.distance + kFidelityTolerance / 2.0;
+    if (length <= kFidelityTolerance || depth >= kDeepestSplit) return;
+    if ((a.distance + b.distance + length) / 2.0 <= enough) return;
+    if (std::max(a.distance, to_.distanceTo(b.p, a.piece)) <= enough) return;
+    if (std::max(b.distance, to_.distanceTo(a.p, b.piece)) <= enough) return;
+    hint_ = a.piece;
+    const Probe middle = probe({(a.p.x + b.p.x) / 2.0, (a.p.y + b.p.y) / 2.0});
+    between(a, middle, depth + 1);
+    between(middle, b, depth + 1);
   }
 
-  static double toPiece(Point2 p, const Piece& s) {
-    const double dx = s.b.x - s.a.x;
-    const double dy = s.b.y - s.a.y;
-    const double ll = dx * dx + dy * dy;
-    double t = ll == 0.0 ? 0.0 : ((p.x - s.a.x) * dx + (p.y - s.a.y) * dy) / ll;
-    t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(p.x - s.a.x - t * dx, p.y - s.a.y - t * dy);
-  }
-
-  std::vector<Piece> pieces_;
-  std::vector<Node> nodes_;
+  const PieceTree& to_;
+  bool pathStrays_;
+  Deviation& worst_;
+  int32_t shape_ = 0;
+  size_t hint_ = 0;
 };
 
-void farthest(const Traces& from, const PieceTree& to, bool pathStrays, Deviation& worst) {
-  size_t hint = 0;
-  for (const Trace& t : from.list) {
-    for (const Point2 p : t.points) {
-      const double d = to.distance(p, hint);
-      if (!worst.measured || d > worst.distance) {
-        worst = {true, d, p.x, p.y, t.shapeKey, pathStrays};
-      }
+PieceTree treeOf(const Chains& chains) {
+  std::vector<PieceTree::Piece> pieces;
+  pieces.reserve(chains.points.size());
+  for (size_t c = 0; c < chains.count(); ++c) {
+    const size_t first = chains.starts[c], last = chains.end(c);
+    if (last - first == 1) pieces.push_back({chains.points[first], chains.points[first]});
+    for (size_t i = first; i + 1 < last; ++i) {
+      pieces.push_back({chains.points[i], chains.points[i + 1]});
     }
   }
+  return PieceTree(std::move(pieces));
 }
 
 }  // namespace
 
-Deviation measureDeviation(std::span<const Segment> segments,
-                           std::span<const PathElement> elements) {
-  double total = pathLength(elements);
-  for (const Segment& s : segments) {
-    if (finiteSegment(s)) total += segmentLength(s);
-  }
-  const double spacing = std::max(kFinestSpacing, total / kMostSamples);
-
-  Traces drawing, path;
-  traceDrawing(segments, spacing, drawing);
-  tracePath(elements, spacing, path);
-  const PieceTree drawingTree(drawing);
-  const PieceTree pathTree(path);
+Deviation measureDeviation(std::span<const Segment> segments, std::span<const ProgramMove> moves) {
+  const Chains drawing = drawingChains(segments);
+  const Chains path = pathChains(moves);
+  const PieceTree drawingTree = treeOf(drawing);
+  const PieceTree pathTree = treeOf(path);
   Deviation worst;
   if (drawingTree.empty() || pathTree.empty()) return worst;
-  farthest(path, drawingTree, true, worst);
-  farthest(drawing, pathTree, false, worst);
+  Farthest(drawingTree, true, worst).measure(path);
+  Farthest(pathTree, false, worst).measure(drawing);
   return worst;
 }
 
@@ -304,7 +225,7 @@ std::string describeDeviation(const Deviation& d) {
   if (!d.measured) return "none: nothing to compare";
   char text[160];
   std::snprintf(text, sizeof text, "%.4f mm at (%.4f, %.4f) in shape %d, where %s", d.distance, d.x,
-                d.y, static_cast<int>(d.shapeKey),
+                d.y, static_cast<int>(d.shape),
                 d.pathStrays ? "the path strays from the drawing" : "the drawing is not cut");
   return text;
 }

@@ -1,4 +1,4 @@
-#include "toolpath_preview.h"
+#include "report/toolpath_preview.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,20 +8,6 @@
 
 namespace brevanto::cli {
 namespace {
-
-struct Bounds {
-  double minX = std::numeric_limits<double>::infinity();
-  double minY = std::numeric_limits<double>::infinity();
-  double maxX = -std::numeric_limits<double>::infinity();
-  double maxY = -std::numeric_limits<double>::infinity();
-  void add(double x, double y) {
-    if (!std::isfinite(x) || !std::isfinite(y)) return;
-    minX = std::min(minX, x);
-    minY = std::min(minY, y);
-    maxX = std::max(maxX, x);
-    maxY = std::max(maxY, y);
-  }
-};
 
 // Machine millimetres to picture pixels: y up becomes y down.
 struct View {
@@ -77,22 +63,15 @@ std::string escapeXml(const std::string& s) {
 std::string renderPreview(const std::vector<Segment>& drawing,
                           const std::vector<ProgramMove>& moves,
                           const std::vector<SummaryRow>& legend) {
-  Bounds b;
+  PlaneBox b;
   b.add(0.0, 0.0);  // the origin cross is always in view
   for (const Segment& s : drawing) {
     b.add(s.x0, s.y0);
     b.add(s.x3, s.y3);
   }
   for (const ProgramMove& m : moves) {
-    if (m.shape == 0) continue;  // header and home moves lie outside the work
-    b.add(m.toX, m.toY);
-    if (m.isArc()) {                 // an arc may bulge beyond its end points
-      for (int i = 1; i < 4; ++i) {  // no arc here turns much more than 90 degrees
-        double x = 0.0, y = 0.0;
-        m.pointAlong(i / 4.0, x, y);
-        b.add(x, y);
-      }
-    }
+    if (m.shape == 0 || !m.fromKnown) continue;  // header and home moves lie outside the work
+    b.add(m);
   }
   const double spanX = std::max(b.maxX - b.minX, 1e-3);
   const double spanY = std::max(b.maxY - b.minY, 1e-3);
@@ -149,7 +128,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   double penX = std::numeric_limits<double>::quiet_NaN(), penY = penX;  // where the path is
   for (const ProgramMove& m : moves) {
     if (!m.fromKnown || m.shape == 0) continue;  // the way home is left out
-    const bool moves2d = m.fromX != m.toX || m.fromY != m.toY;
+    const bool moves2d = m.fromX != m.toX || m.fromY != m.toY || m.curved();
     if (m.kind == ProgramMove::Kind::Rapid) {
       if (moves2d) {
         rapids += "M" + point(v, m.fromX, m.fromY) + "L" + point(v, m.toX, m.toY);
@@ -173,14 +152,23 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     if (!(m.fromX == penX && m.fromY == penY)) cuts += "M" + point(v, m.fromX, m.fromY);
     penX = m.toX;
     penY = m.toY;
-    if (m.isArc()) {
+    if (m.curved()) {
       // The picture shows the machine's view (y up), where SVG's positive
-      // sweep looks clockwise: G02 has sweep flag 1.
-      const bool large = m.arcSweep() > M_PI;
-      const int sweepFlag = m.kind == ProgramMove::Kind::ClockwiseArc ? 1 : 0;
-      const std::string r = number(std::fabs(m.radius) * v.scale);
-      cuts += "A" + r + " " + r + " 0 " + (large ? "1" : "0") + " " + std::to_string(sweepFlag) +
-              " " + point(v, m.toX, m.toY);
+      // sweep looks clockwise: G02 has sweep flag 1. A whole turn (I J words
+      // back to the start) is drawn as two halves: an SVG arc to its own
+      // start draws nothing.
+      const std::string r = number(m.radius * v.scale);
+      const std::string flag = m.kind == ProgramMove::Kind::ClockwiseArc ? " 1 " : " 0 ";
+      auto arcTo = [&](double x, double y, bool large) {
+        cuts += "A" + r + " " + r + " 0 " + (large ? "1" : "0") + flag + point(v, x, y);
+      };
+      if (m.sweep >= 2.0 * M_PI) {
+        const PlanePoint half = m.pointAlong(0.5);
+        arcTo(half.x, half.y, false);
+        arcTo(m.toX, m.toY, false);
+      } else {
+        arcTo(m.toX, m.toY, m.sweep > M_PI);
+      }
     } else {
       cuts += "L" + point(v, m.toX, m.toY);
     }

@@ -108,7 +108,7 @@ TEST(Command, SettingsOverridesAndTheirOrigin) {
   const CommandRun shown = brevanto(dir, "--show-settings --set txtMaxZ=0.5 " + kSettings);
   EXPECT_EQ(shown.status, 0);
   EXPECT_TRUE(contains(shown.out, "txtMaxZ=0.5    (--set)")) << shown.out;
-  EXPECT_TRUE(contains(shown.out, "txtFeedZ=100    (" + kExamples + "/CNC.ini)")) << shown.out;
+  EXPECT_TRUE(contains(shown.out, "txtFeedZ=100    (" + kExamples + "/CNC.ini:6)")) << shown.out;
 
   const CommandRun builtIn =
       brevanto(dir, "--show-settings", "BREVANTO_SETTINGS=/nonexistent/CNC.ini");
@@ -133,14 +133,15 @@ TEST(Command, ExitStatusesOfFailures) {
     int status;
     const char* message;
   } cases[] = {
-      {"unreadable drawing", "missing.svg " + kSettings, 1, "cannot read missing.svg"},
+      {"unreadable drawing", "missing.svg " + kSettings, 1,
+       "cannot read missing.svg: No such file"},
       {"refused setting", "square.svg --set txtFeedZ=fast " + kSettings, 2,
-       "settings refused: invalid stof argument"},
+       "setting refused: txtFeedZ=fast (from --set): not a plain decimal number"},
       {"unknown setting", "square.svg --set txtFeed=1 " + kSettings, 2, "--set txtFeed=1"},
       {"missing settings file", "square.svg --settings nowhere.ini", 2,
-       "the settings file nowhere.ini cannot be read"},
+       "the settings file nowhere.ini cannot be read: No such file"},
       {"missing folder", "square.svg -o no/such/dir/x.tap " + kSettings, 3,
-       "cannot write the program no/such/dir/x.tap"},
+       "cannot write the program no/such/dir/x.tap: No such file"},
       {"preview folder", "square.svg -o ok.tap --preview no/such/p.svg " + kSettings, 3,
        "cannot write the preview no/such/p.svg"},
   };
