@@ -240,11 +240,18 @@ int run(const Options& options) {
                                                renderPreview(drawing->segments, moves, rows))) {
     return kOutputFailed;
   }
-  if (options.maxDeviation && deviation.measured && deviation.distance > *options.maxDeviation) {
+  if (options.maxDeviation && deviation.measured) {
     char limit[64];
     std::snprintf(limit, sizeof limit, "%.4f mm", *options.maxDeviation);
-    return fail(kDeviationExceeded, "the program strays further from the drawing than " +
-                                        std::string(limit) + ": " + describeDeviation(deviation));
+    if (deviation.distance > *options.maxDeviation) {
+      return fail(kDeviationExceeded, "the program strays further from the drawing than " +
+                                          std::string(limit) + ": " + describeDeviation(deviation));
+    }
+    // A check cut short cannot vouch for the rest of the path.
+    if (!deviation.whole) {
+      return fail(kDeviationExceeded, "cannot tell whether the program stays within " +
+                                          std::string(limit) + ": " + describeDeviation(deviation));
+    }
   }
   return kOk;
 }
@@ -313,7 +320,8 @@ int main(int argc, char** argv) {
                  "also write the Segment records passed to the library to this .seg file");
   app.add_option("--max-deviation", options.maxDeviation,
                  "fail with exit status 4 when the written path strays further than MM from the "
-                 "drawing (the program is still written)")
+                 "drawing, or when the drawing is too dense to check whole (the program is still "
+                 "written)")
       ->type_name("MM")
       ->check(CLI::NonNegativeNumber);
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);

@@ -135,8 +135,8 @@ std::optional<std::string> check(const Rule& rule, const SettingInfo& info,
                     (rule.leastIncluded ? size >= rule.least : size > rule.least) &&
                     size <= rule.most && (!rule.whole || number == std::floor(number));
   if (fits) return std::nullopt;
-  return describe(rule, value) + ": " + std::string(info.meaning) + " must be " +
-         std::string(rule.range) + "; for example " + example;
+  return describe(rule, value) + ": must be " + std::string(rule.range) + " (" +
+         std::string(info.meaning) + "); for example " + example;
 }
 
 }  // namespace

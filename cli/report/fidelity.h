@@ -16,9 +16,12 @@ namespace brevanto::cli {
 // curves (the cubic Beziers and lines of the Segment records). Both ways
 // count: a point of the path far from every curve, and a point of a curve far
 // from the path (a part of the drawing that is not cut). Exact to about
-// kFidelityTolerance.
+// kFidelityTolerance. The work is bounded: pieces piled so densely that
+// bounding boxes cannot tell them apart (a million long lines criss-crossing
+// a small square) cut the check short rather than make it take hours.
 struct Deviation {
   bool measured = false;  // false when there was nothing to compare
+  bool whole = true;      // false when the check was cut short: the figure is a least value
   double distance = 0.0;  // mm, the largest distance found
   double x = 0.0;         // where it occurs
   double y = 0.0;

@@ -80,17 +80,20 @@ void PlaneBox::add(const ProgramMove& m) {
   add(m.fromX, m.fromY);
   add(m.toX, m.toY);
   if (!m.curved()) return;
-  // The arc reaches the circle's extreme in a direction when it passes that
-  // quarter's angle: counted counter-clockwise from its start for G03, from
-  // its end for G02 (the same arc, run the other way).
-  const double from =
+  // G02 runs the arc of the same points the other way: from its end.
+  const double first =
       m.kind == ProgramMove::Kind::CounterClockwiseArc ? m.startAngle : m.startAngle - m.sweep;
+  addArcExtremes({m.centreX, m.centreY}, m.radius, first, m.sweep);
+}
+
+void PlaneBox::addArcExtremes(PlanePoint centre, double radius, double first, double sweep) {
+  // The arc reaches the circle's extreme in a direction when it passes that
+  // quarter's angle.
   for (int quarter = 0; quarter < 4; ++quarter) {
-    const double angle = quarter * std::numbers::pi / 2.0;
-    if (wrapped(angle - from) <= m.sweep) {
+    if (wrapped(quarter * std::numbers::pi / 2.0 - first) <= sweep) {
       const double c = quarter == 0 ? 1.0 : quarter == 2 ? -1.0 : 0.0;
       const double s = quarter == 1 ? 1.0 : quarter == 3 ? -1.0 : 0.0;
-      add(m.centreX + m.radius * c, m.centreY + m.radius * s);
+      add(centre.x + radius * c, centre.y + radius * s);
     }
   }
 }

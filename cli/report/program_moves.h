@@ -63,6 +63,9 @@ struct PlaneBox {
   // The move's whole course in the plane: an arc's bulge included, exactly
   // (its end points and every quarter of the circle it passes).
   void add(const ProgramMove& move);
+  // The points where an arc running counter-clockwise from the angle `first`
+  // over `sweep` radians reaches the top, bottom, left or right of its circle.
+  void addArcExtremes(PlanePoint centre, double radius, double first, double sweep);
 };
 
 // Reads the moves of a program: optional "N" numbers, G00/G01/G02/G03

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/command_run.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -17,30 +18,13 @@ using brevanto::test::writeFileBytes;
 const std::string kExamples = std::string(BREVANTO_SOURCE_DIR) + "/examples";
 const std::string kSettings = "--settings '" + kExamples + "/CNC.ini'";
 
-struct CommandRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using brevanto::test::CommandRun;
+using brevanto::test::contains;
 
-// Runs the command with the shell; settings come from the example file unless
-// the arguments say otherwise, so the user's own settings never count.
+// Settings come from the example file unless the arguments say otherwise, so
+// the user's own settings never count.
 CommandRun brevanto(const TempDir& dir, const std::string& arguments, const std::string& env = "") {
-  const std::string out = dir.file("stdout.txt");
-  const std::string err = dir.file("stderr.txt");
-  const std::string command = "cd '" + dir.path().string() + "' && " + env + " '" +
-                              BREVANTO_CLI_EXECUTABLE + "' " + arguments + " >'" + out + "' 2>'" +
-                              err + "'";
-  const int raw = std::system(command.c_str());
-  CommandRun r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = readFileBytes(out);
-  r.err = readFileBytes(err);
-  return r;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
+  return brevanto::test::runCommand(dir, arguments, env);
 }
 
 const char* kSquare =
