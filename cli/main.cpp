@@ -260,34 +260,31 @@ int run(const Options& options) {
 // the table the job reads.
 std::string helpFooter() {
   std::string text =
-      "Settings (NAME for --set, or a NAME=VALUE line of the settings file; the "
-      "value built in):\n";
+      "Settings (NAME for --set, or a NAME=VALUE line of the settings file), their built-in "
+      "values and what each may hold, a plain decimal number with a decimal point (no comma, "
+      "unit, hex, NaN or infinity):\n";
   for (const SettingInfo& s : kSettings) {
     text += "  " + std::string(s.name) + "=" + std::string(s.builtIn) + "  " +
-            std::string(s.meaning) + "\n";
+            std::string(s.meaning) + "; " + std::string(settingRange(s.name)) + "\n";
   }
-  text +=
-      "Each value must be a plain decimal number with a decimal point (no comma, unit or "
-      "hex), in its range: feeds above 0, a safe height above the surface (above 0), a tool "
-      "number from 1 to 9999; Prezision may be empty. Default settings file: " +
-      defaultSettingsFilePath() +
-      " ($BREVANTO_SETTINGS overrides); with none, the values above (those of "
-      "examples/CNC.ini). A settings file is a regular file of at most " +
-      describeSize(kLargestSettingsFile) + "; its lines may stand under [" +
-      std::string(kSettingsSection) +
-      "] (any other section is refused), '#' and ';' start comments, a UTF-8 byte-order "
-      "mark is allowed.\n"
-      "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
-      "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
-      "is the stroke, else the fill. Text and images are left out. A drawing is a regular "
-      "file of at most " +
-      describeSize(kLargestDrawing) +
-      ".\n"
-      "Outputs: the program, the preview and the segment dump are each written whole to a "
-      "new file beside their target and then renamed over it, so a failed run leaves an "
-      "earlier file as it was; none may be the drawing or another output.\n"
-      "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
-      "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n";
+  text += "Default settings file: " + defaultSettingsFilePath() +
+          " ($BREVANTO_SETTINGS overrides); with none, the built-in values (those of "
+          "examples/CNC.ini). A settings file is a regular file of at most " +
+          describeSize(kLargestSettingsFile) + "; its lines may stand under [" +
+          std::string(kSettingsSection) +
+          "] (any other section is refused), '#' and ';' start comments, a UTF-8 byte-order "
+          "mark is allowed.\n"
+          "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
+          "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
+          "is the stroke, else the fill. Text and images are left out. A drawing is a regular "
+          "file of at most " +
+          describeSize(kLargestDrawing) +
+          ".\n"
+          "Outputs: the program, the preview and the segment dump are each written whole to a "
+          "new file beside their target and then renamed over it, so a failed run leaves an "
+          "earlier file as it was; none may be the drawing or another output.\n"
+          "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
+          "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n";
   return text;
 }
 

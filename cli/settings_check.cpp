@@ -22,8 +22,10 @@ struct Rule {
 
 constexpr Rule kRules[] = {
     {"txtFeedZ", 0.0, false, 100000.0, false, false, false, "more than 0 and at most 100000"},
-    {"txtMaxZ", 0.0, true, 1000.0, true, false, false, "at most 1000 (0: one pass)"},
-    {"txtDepth", 0.0, true, 1000.0, true, false, false, "at most 1000"},
+    {"txtMaxZ", 0.0, true, 1000.0, true, false, false,
+     "at most 1000 either side of 0 (the sign does not count; 0: one pass)"},
+    {"txtDepth", 0.0, true, 1000.0, true, false, false,
+     "at most 1000 either side of 0 (the sign does not count)"},
     {"txtSaveZ", 0.0, false, 1000.0, false, false, false,
      "above the surface of the workpiece: more than 0 and at most 1000"},
     {"txtFeedCut", 0.0, false, 100000.0, false, false, false, "more than 0 and at most 100000"},
@@ -140,6 +142,13 @@ std::optional<std::string> check(const Rule& rule, const SettingInfo& info,
 }
 
 }  // namespace
+
+std::string_view settingRange(std::string_view name) {
+  for (const Rule& rule : kRules) {
+    if (rule.name == name) return rule.range;
+  }
+  return {};
+}
 
 std::optional<std::string> checkSettings(const SettingsChoice& choice) {
   for (size_t i = 0; i < std::size(kRules); ++i) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "settings_choice.h"
 
@@ -14,5 +15,9 @@ namespace brevanto::cli {
 // the setting, its value, where it came from and the fix; nullopt when all
 // are fine.
 std::optional<std::string> checkSettings(const SettingsChoice& choice);
+
+// What checkSettings lets the setting hold, in words ("more than 0 and at
+// most 100000").
+std::string_view settingRange(std::string_view name);
 
 }  // namespace brevanto::cli

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "brevanto/host.h"
 #include "support/command_run.h"
 #include "support/temp_dir.h"
 
@@ -41,6 +42,10 @@ TEST(Command, HelpAndVersionTellTheTruth) {
                              "--no-flip", "--preview", "--dump-segments", "--max-deviation",
                              "--version", "Exit status: 0 success, 1 unreadable"}) {
     EXPECT_TRUE(contains(help.out, option)) << option;
+  }
+  for (const brevanto::SettingInfo& s : brevanto::kSettings) {
+    EXPECT_TRUE(contains(help.out, "  " + std::string(s.name) + "=" + std::string(s.builtIn)))
+        << s.name;
   }
   const CommandRun version = brevanto(dir, "--version");
   EXPECT_EQ(version.status, 0);
