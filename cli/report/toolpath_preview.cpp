@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <string_view>
 
 namespace brevanto::cli {
 namespace {
@@ -26,8 +27,22 @@ std::string number(double v) {
   return error == std::errc() ? std::string(text, end) : std::string("0");
 }
 
-std::string point(const View& v, double x, double y) {
-  return number(v.px(x)) + " " + number(v.py(y));
+// Appends `prefix` and the point's "x y" in pixels: the preview's path data
+// is most of its bytes, so it is built in place.
+void addPoint(std::string& out, std::string_view prefix, const View& v, double x, double y) {
+  out.append(prefix);
+  auto put = [&out](double value) {
+    char text[64];  // more than a pixel coordinate of a sane picture needs
+    const auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3);
+    if (r.ec == std::errc()) {
+      out.append(text, r.ptr);
+    } else {
+      out += '0';
+    }
+  };
+  put(v.px(x));
+  out += ' ';
+  put(v.py(y));
 }
 
 // Well separated hues for consecutive shapes.
@@ -100,11 +115,13 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     const Segment& s = drawing[i];
     const bool continues = i > 0 && drawing[i - 1].shapeKey == s.shapeKey &&
                            drawing[i - 1].x3 == s.x0 && drawing[i - 1].y3 == s.y0;
-    if (!continues) svg += "M" + point(v, s.x0, s.y0);
+    if (!continues) addPoint(svg, "M", v, s.x0, s.y0);
     if (s.kind == 1) {
-      svg += "C" + point(v, s.x1, s.y1) + " " + point(v, s.x2, s.y2) + " " + point(v, s.x3, s.y3);
+      addPoint(svg, "C", v, s.x1, s.y1);
+      addPoint(svg, " ", v, s.x2, s.y2);
+      addPoint(svg, " ", v, s.x3, s.y3);
     } else {
-      svg += "L" + point(v, s.x3, s.y3);
+      addPoint(svg, "L", v, s.x3, s.y3);
     }
   }
   svg += "\"/>\n";
@@ -131,7 +148,8 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     const bool moves2d = m.fromX != m.toX || m.fromY != m.toY || m.curved();
     if (m.kind == ProgramMove::Kind::Rapid) {
       if (moves2d) {
-        rapids += "M" + point(v, m.fromX, m.fromY) + "L" + point(v, m.toX, m.toY);
+        addPoint(rapids, "M", v, m.fromX, m.fromY);
+        addPoint(rapids, "L", v, m.toX, m.toY);
       }
       continue;
     }
@@ -149,7 +167,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
                 "\" r=\"3.5\" fill=\"" + shapeColour(m.shape) + "\"/>";
     }
     if (!moves2d) continue;  // plunges: no plan-view movement
-    if (!(m.fromX == penX && m.fromY == penY)) cuts += "M" + point(v, m.fromX, m.fromY);
+    if (!(m.fromX == penX && m.fromY == penY)) addPoint(cuts, "M", v, m.fromX, m.fromY);
     penX = m.toX;
     penY = m.toY;
     if (m.curved()) {
@@ -160,7 +178,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       const std::string r = number(m.radius * v.scale);
       const std::string flag = m.kind == ProgramMove::Kind::ClockwiseArc ? " 1 " : " 0 ";
       auto arcTo = [&](double x, double y, bool large) {
-        cuts += "A" + r + " " + r + " 0 " + (large ? "1" : "0") + flag + point(v, x, y);
+        addPoint(cuts, "A" + r + " " + r + " 0 " + (large ? "1" : "0") + flag, v, x, y);
       };
       if (m.sweep >= 2.0 * M_PI) {
         const PlanePoint half = m.pointAlong(0.5);
@@ -170,7 +188,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
         arcTo(m.toX, m.toY, m.sweep > M_PI);
       }
     } else {
-      cuts += "L" + point(v, m.toX, m.toY);
+      addPoint(cuts, "L", v, m.toX, m.toY);
     }
   }
   if (currentShape >= 0) cuts += "\"/>\n";
