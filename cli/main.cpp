@@ -256,33 +256,37 @@ int run(const Options& options) {
   return kOk;
 }
 
-// The part of --help after the options. The settings come from kSettings,
-// the table the job reads.
+// The part of --help after the options, in paragraphs. The settings come
+// from kSettings, the table the job reads, and their ranges from the checks.
 std::string helpFooter() {
   std::string text =
       "Settings (NAME for --set, or a NAME=VALUE line of the settings file), their built-in "
       "values and what each may hold, a plain decimal number with a decimal point (no comma, "
       "unit, hex, NaN or infinity):\n";
   for (const SettingInfo& s : kSettings) {
-    text += "  " + std::string(s.name) + "=" + std::string(s.builtIn) + "  " +
-            std::string(s.meaning) + "; " + std::string(settingRange(s.name)) + "\n";
+    text +=
+        "  " + std::string(s.name) + "=" + std::string(s.builtIn) + "  " + std::string(s.meaning);
+    if (const std::string_view range = settingRange(s.name); !range.empty()) {
+      text += "; " + std::string(range);
+    }
+    text += "\n";
   }
-  text += "Default settings file: " + defaultSettingsFilePath() +
+  text += "\nDefault settings file: " + defaultSettingsFilePath() +
           " ($BREVANTO_SETTINGS overrides); with none, the built-in values (those of "
           "examples/CNC.ini). A settings file is a regular file of at most " +
           describeSize(kLargestSettingsFile) + "; its lines may stand under [" +
           std::string(kSettingsSection) +
           "] (any other section is refused), '#' and ';' start comments, a UTF-8 byte-order "
-          "mark is allowed.\n"
+          "mark is allowed.\n\n"
           "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
           "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
           "is the stroke, else the fill. Text and images are left out. A drawing is a regular "
           "file of at most " +
           describeSize(kLargestDrawing) +
-          ".\n"
+          ".\n\n"
           "Outputs: the program, the preview and the segment dump are each written whole to a "
           "new file beside their target and then renamed over it, so a failed run leaves an "
-          "earlier file as it was; none may be the drawing or another output.\n"
+          "earlier file as it was; none may be the drawing or another output.\n\n"
           "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
           "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n";
   return text;

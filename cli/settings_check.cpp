@@ -7,7 +7,8 @@
 namespace brevanto::cli {
 namespace {
 
-// What a setting may hold. Depths are taken without their sign by the
+// What a numeric setting may hold; a setting without a rule here is left to
+// the library's own reading. Depths are taken without their sign by the
 // library (a depth is always cut downwards), so only their size is limited.
 struct Rule {
   std::string_view name;
@@ -34,16 +35,6 @@ constexpr Rule kRules[] = {
     {"Prezision", 0.0, false, HUGE_VAL, false, false, true,
      "a finite number above 0, or empty for the default"},
 };
-static_assert(
-    [] {
-      if (std::size(kRules) != std::size(kSettings)) return false;
-      for (size_t i = 0; i < std::size(kRules); ++i) {
-        if (kRules[i].name != kSettings[i].name) return false;
-      }
-      return true;
-    }(),
-    "a rule for every setting, in the order of kSettings");
-
 std::string_view trimBlanks(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -141,20 +132,25 @@ std::optional<std::string> check(const Rule& rule, const SettingInfo& info,
          std::string(info.meaning) + "); for example " + example;
 }
 
+const Rule* ruleFor(std::string_view name) {
+  for (const Rule& rule : kRules) {
+    if (rule.name == name) return &rule;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::string_view settingRange(std::string_view name) {
-  for (const Rule& rule : kRules) {
-    if (rule.name == name) return rule.range;
-  }
-  return {};
+  const Rule* rule = ruleFor(name);
+  return rule != nullptr ? rule->range : std::string_view();
 }
 
 std::optional<std::string> checkSettings(const SettingsChoice& choice) {
-  for (size_t i = 0; i < std::size(kRules); ++i) {
-    if (auto refusal = check(kRules[i], kSettings[i], choice.value(kSettings[i].name))) {
-      return refusal;
-    }
+  for (const SettingInfo& info : kSettings) {
+    const Rule* rule = ruleFor(info.name);
+    if (rule == nullptr) continue;
+    if (auto refusal = check(*rule, info, choice.value(info.name))) return refusal;
   }
   return std::nullopt;
 }
