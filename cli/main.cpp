@@ -1,28 +1,26 @@
 // brevanto: reads a drawing, fills the Segment array as a drawing program's
 // macro would, runs the library's job (the code path of sp) and reports.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "brevanto/brevanto.h"
-#include "job/job.h"
+#include "brevanto/host.h"
+#include "io/input_file.h"
+#include "io/output_file.h"
 #include "report/fidelity.h"
 #include "report/job_summary.h"
-#include "platform/output_location.h"
-#include "platform/settings_file.h"
 #include "report/program_moves.h"
+#include "report/toolpath_preview.h"
 #include "seg_file.h"
+#include "settings_check.h"
 #include "settings_choice.h"
 #include "svg/svg_import.h"
-#include "report/toolpath_preview.h"
 
 namespace {
 
@@ -36,6 +34,10 @@ constexpr int kSettingsRefused = 2;
 constexpr int kOutputFailed = 3;
 constexpr int kDeviationExceeded = 4;
 constexpr int kUsage = 64;
+
+// A drawing file is read only up to this size: larger ones are refused before
+// they are read.
+constexpr size_t kLargestDrawing = size_t{512} << 20;
 
 struct Options {
   std::string drawing;
@@ -55,23 +57,13 @@ int fail(int status, const std::string& message) {
   return status;
 }
 
-// In one read: drawings can be large.
-bool readWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return false;
-  const std::streamoff size = in.tellg();
-  if (size < 0) return false;
-  bytes.resize(static_cast<size_t>(size));
-  in.seekg(0);
-  in.read(bytes.data(), size);
-  return in.gcount() == size;
-}
-
-bool writeWholeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return !out.fail();
+// Writes the whole of `bytes` in place of `path`, or leaves the file as it
+// was; false after saying why.
+bool writeOutput(const std::string& what, const std::string& path, std::string_view bytes) {
+  std::string error;
+  if (replaceFile(path, bytes, error)) return true;
+  fail(kOutputFailed, "cannot write " + what + path + ": " + error);
+  return false;
 }
 
 bool isSegFile(const std::string& path) {
@@ -90,13 +82,13 @@ struct Drawing {
 std::optional<Drawing> readDrawing(const Options& options, int& status) {
   status = kBadDrawing;
   std::string bytes;
-  if (!readWholeFile(options.drawing, bytes)) {
-    fail(kBadDrawing, "cannot read " + options.drawing);
+  std::string error;
+  if (!readRegularFile(options.drawing, kLargestDrawing, bytes, error)) {
+    fail(kBadDrawing, "cannot read " + options.drawing + ": " + error);
     return std::nullopt;
   }
   Drawing d;
   if (isSegFile(options.drawing)) {
-    std::string error;
     if (!decodeSegments(bytes, d.segments, error)) {
       fail(kBadDrawing, options.drawing + ": " + error);
       return std::nullopt;
@@ -144,21 +136,34 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
 }
 
 void showSettings(const SettingsChoice& choice) {
-  for (std::string_view name : kSettingNames) {
-    std::cout << name << "=" << choice.text(name) << "    (" << choice.origin(name) << ")\n";
+  for (const SettingInfo& s : kSettings) {
+    const ChosenValue& v = choice.value(s.name);
+    std::cout << s.name << "=" << v.text << "    (" << v.origin << ")\n";
   }
 }
 
-// A private file for the program when it goes to standard output.
-std::optional<std::string> makeTemporaryProgramPath() {
-  std::error_code ec;
-  const auto dir = std::filesystem::temp_directory_path(ec);
-  if (ec) return std::nullopt;
-  std::string pattern = (dir / "brevanto-XXXXXX").string();
-  const int fd = mkstemp(pattern.data());
-  if (fd < 0) return std::nullopt;
-  close(fd);
-  return pattern;
+// The files the run writes: each must be a file of its own, neither the
+// drawing nor another output, or one would overwrite the other.
+bool outputsAreDistinct(const Options& options, const std::string& programPath) {
+  struct Named {
+    const char* what;
+    std::string path;
+  };
+  std::vector<Named> files{{"the drawing", options.drawing}};
+  if (!programPath.empty()) files.push_back({"the program", programPath});
+  if (!options.preview.empty()) files.push_back({"the preview", options.preview});
+  if (!options.dumpSegments.empty()) files.push_back({"the segment dump", options.dumpSegments});
+  for (size_t i = 1; i < files.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      if (samePlace(files[i].path, files[j].path)) {
+        fail(kOutputFailed, std::string(files[i].what) + " " + files[i].path + " would overwrite " +
+                                files[j].what + " " + files[j].path +
+                                ": give each output a file of its own");
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 int run(const Options& options) {
@@ -166,14 +171,26 @@ int run(const Options& options) {
   const auto choice = chooseSettings(options.settingsFile, options.assignments, error);
   if (!choice) return fail(kSettingsRefused, error);
   if (options.showSettings) showSettings(*choice);
+  if (const auto refusal = checkSettings(*choice)) {
+    return fail(kSettingsRefused, "setting refused: " + *refusal);
+  }
   if (options.drawing.empty()) return kOk;  // only --show-settings
+
+  const bool toStdout = options.output == "-";
+  std::string programPath = options.output;
+  if (toStdout) {
+    programPath.clear();
+  } else if (programPath.empty()) {
+    programPath = std::filesystem::path(options.drawing).replace_extension(".tap").string();
+  }
+  if (!outputsAreDistinct(options, programPath)) return kOutputFailed;
 
   int status = kOk;
   const auto drawing = readDrawing(options, status);
   if (!drawing) return status;
   if (!options.dumpSegments.empty() &&
-      !writeWholeFile(options.dumpSegments, encodeSegments(drawing->segments))) {
-    return fail(kOutputFailed, "cannot write " + options.dumpSegments);
+      !writeOutput("the segment dump ", options.dumpSegments, encodeSegments(drawing->segments))) {
+    return kOutputFailed;
   }
   if (drawing->segments.empty()) {
     return fail(kBadDrawing, options.drawing + ": the drawing has no outlines to cut");
@@ -184,67 +201,95 @@ int run(const Options& options) {
     std::cerr << "brevanto: no settings file (looked for " << choice->filePath
               << "): using the built-in values of examples/CNC.ini\n";
   }
-  installSettings(*choice);
 
-  const bool toStdout = options.output == "-";
-  std::string programPath = options.output;
-  if (toStdout) {
-    const auto temporary = makeTemporaryProgramPath();
-    if (!temporary) return fail(kOutputFailed, "cannot create a temporary file for the program");
-    programPath = *temporary;
-  } else if (programPath.empty()) {
-    programPath = std::filesystem::path(options.drawing).replace_extension(".tap").string();
-  }
-  std::error_code ec;
-  if (std::filesystem::equivalent(programPath, options.drawing, ec)) {
-    return fail(kOutputFailed, "the program would overwrite the drawing " + options.drawing);
-  }
-  setOutputPath(programPath);
-
-  JobReport report;
-  report.keepElements = true;  // for the deviation figure
-  const auto lastIndex = static_cast<int32_t>(drawing->segments.size()) - 1;
-  const int32_t result = runGuardedJob(drawing->segments.data(), &lastIndex, &report);
-  std::string program;
-  const bool programRead = result >= -1 && readWholeFile(programPath, program);
-  if (toStdout) std::filesystem::remove(programPath, ec);
-  switch (result) {
+  // The program is made in memory and then put in place whole: the summary,
+  // the preview and the fidelity figure read these very bytes.
+  std::ostringstream programStream;
+  const JobReport report =
+      runJob(drawing->segments, {.settings = choice->source(), .program = &programStream});
+  switch (report.result) {
     case BREVANTO_SETTINGS_REFUSED:
-      return fail(kSettingsRefused, std::string("settings refused: ") + lastJobError());
+      return fail(kSettingsRefused, "settings refused: " + report.error);
     case BREVANTO_OUTPUT_FAILED:
-      return fail(kOutputFailed, "cannot write the program " + programPath + ": " + lastJobError());
+      return fail(kOutputFailed, "cannot write the program: " + report.error);
     case BREVANTO_OUT_OF_MEMORY:
-      return fail(kBadDrawing, options.drawing + ": " + lastJobError());
+      return fail(kBadDrawing, options.drawing + ": " + report.error);
     default:
+      if (!report.ok()) return fail(kBadDrawing, options.drawing + ": " + report.error);
       break;
   }
-  if (!programRead) return fail(kOutputFailed, "the program " + programPath + " was not written");
+  const std::string program = std::move(programStream).str();
   if (toStdout) {
     std::cout.write(program.data(), static_cast<std::streamsize>(program.size()));
     std::cout.flush();
     if (!std::cout) return fail(kOutputFailed, "cannot write the program to standard output");
+  } else if (!writeOutput("the program ", programPath, program)) {
+    return kOutputFailed;
   }
 
   const std::vector<ProgramMove> moves = readProgramMoves(program);
   std::vector<SummaryRow> rows = summarize(drawing->facts, report, moves);
-  const Deviation deviation = measureDeviation(drawing->segments, report.elements);
+  const Deviation deviation = measureDeviation(drawing->segments, moves);
   rows.push_back({"largest deviation", describeDeviation(deviation)});
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
               << (toStdout ? "standard output" : programPath) << "\n"
               << formatSummary(rows);
   }
-  if (!options.preview.empty() &&
-      !writeWholeFile(options.preview, renderPreview(drawing->segments, moves, rows))) {
-    return fail(kOutputFailed, "cannot write the preview " + options.preview);
+  if (!options.preview.empty() && !writeOutput("the preview ", options.preview,
+                                               renderPreview(drawing->segments, moves, rows))) {
+    return kOutputFailed;
   }
-  if (options.maxDeviation && deviation.measured && deviation.distance > *options.maxDeviation) {
+  if (options.maxDeviation && deviation.measured) {
     char limit[64];
     std::snprintf(limit, sizeof limit, "%.4f mm", *options.maxDeviation);
-    return fail(kDeviationExceeded, "the program strays further from the drawing than " +
-                                        std::string(limit) + ": " + describeDeviation(deviation));
+    if (deviation.distance > *options.maxDeviation) {
+      return fail(kDeviationExceeded, "the program strays further from the drawing than " +
+                                          std::string(limit) + ": " + describeDeviation(deviation));
+    }
+    // A check cut short cannot vouch for the rest of the path.
+    if (!deviation.whole) {
+      return fail(kDeviationExceeded, "cannot tell whether the program stays within " +
+                                          std::string(limit) + ": " + describeDeviation(deviation));
+    }
   }
   return kOk;
+}
+
+// The part of --help after the options, in paragraphs. The settings come
+// from kSettings, the table the job reads, and their ranges from the checks.
+std::string helpFooter() {
+  std::string text =
+      "Settings (NAME for --set, or a NAME=VALUE line of the settings file), their built-in "
+      "values and what each may hold, a plain decimal number with a decimal point (no comma, "
+      "unit, hex, NaN or infinity):\n";
+  for (const SettingInfo& s : kSettings) {
+    text +=
+        "  " + std::string(s.name) + "=" + std::string(s.builtIn) + "  " + std::string(s.meaning);
+    if (const std::string_view range = settingRange(s.name); !range.empty()) {
+      text += "; " + std::string(range);
+    }
+    text += "\n";
+  }
+  text += "\nDefault settings file: " + defaultSettingsFilePath() +
+          " ($BREVANTO_SETTINGS overrides); with none, the built-in values (those of "
+          "examples/CNC.ini). A settings file is a regular file of at most " +
+          describeSize(kLargestSettingsFile) + "; its lines may stand under [" +
+          std::string(kSettingsSection) +
+          "] (any other section is refused), '#' and ';' start comments, a UTF-8 byte-order "
+          "mark is allowed.\n\n"
+          "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
+          "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
+          "is the stroke, else the fill. Text and images are left out. A drawing is a regular "
+          "file of at most " +
+          describeSize(kLargestDrawing) +
+          ".\n\n"
+          "Outputs: the program, the preview and the segment dump are each written whole to a "
+          "new file beside their target and then renamed over it, so a failed run leaves an "
+          "earlier file as it was; none may be the drawing or another output.\n\n"
+          "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
+          "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n";
+  return text;
 }
 
 }  // namespace
@@ -276,21 +321,12 @@ int main(int argc, char** argv) {
                  "also write the Segment records passed to the library to this .seg file");
   app.add_option("--max-deviation", options.maxDeviation,
                  "fail with exit status 4 when the written path strays further than MM from the "
-                 "drawing (the program is still written)")
+                 "drawing, or when the drawing is too dense to check whole (the program is still "
+                 "written)")
       ->type_name("MM")
       ->check(CLI::NonNegativeNumber);
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
-  app.footer(
-      "Settings (NAME for --set): txtFeedZ plunge feed, txtMaxZ depth per pass, txtDepth total "
-      "depth, txtSaveZ safe height, txtFeedCut cutting feed, txtWZNummer tool number, txtWZDia "
-      "tool diameter, Prezision joining precision. Default settings file: " +
-      defaultSettingsFilePath() +
-      " ($BREVANTO_SETTINGS overrides); with none, the values of examples/CNC.ini.\n\n"
-      "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
-      "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
-      "is the stroke, else the fill. Text and images are left out.\n\n"
-      "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
-      "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n");
+  app.footer(helpFooter());
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
