@@ -48,6 +48,8 @@ struct Options {
   std::string preview;
   std::string dumpSegments;
   std::optional<double> maxDeviation;  // mm
+  double dpi = 96.0;
+  bool strict = false;
 };
 
 int fail(int status, const std::string& message) {
@@ -107,7 +109,8 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
     }
     d.facts.shapes = shapes;
   } else {
-    ImportResult r = importSvg(bytes, {.flipY = !options.noFlip});
+    const ImportOptions importOptions{.flipY = !options.noFlip, .dpi = options.dpi};
+    ImportResult r = importSvg(bytes, importOptions);
     if (!r.ok()) {
       const std::string where =
           r.errorLine > 0 ? options.drawing + ":" + std::to_string(r.errorLine) : options.drawing;
@@ -128,9 +131,13 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
       if (!d.facts.skippedDetail.empty()) d.facts.skippedDetail += ", ";
       d.facts.skippedDetail += name + " " + std::to_string(count);
     }
-    if (!r.skippedElements.empty() && !options.quiet) {
-      std::cerr << "brevanto: " << options.drawing
-                << ": left out (not outlines): " << d.facts.skippedDetail << "\n";
+    for (const std::string& line : describeImport(r, importOptions)) {
+      if (!options.quiet) std::cerr << "brevanto: " << options.drawing << ": " << line << "\n";
+    }
+    if (options.strict && r.leftOutCount() > 0) {
+      fail(kBadDrawing, options.drawing + ": --strict: " + std::to_string(r.leftOutCount()) +
+                            " element(s) left out, nothing written");
+      return std::nullopt;
     }
     d.segments = std::move(r.segments);
   }
@@ -279,6 +286,14 @@ int main(int argc, char** argv) {
                  "drawing (the program is still written)")
       ->type_name("MM")
       ->check(CLI::NonNegativeNumber);
+  app.add_option("--dpi", options.dpi,
+                 "pixels per inch for drawings whose size is not in mm, cm, in, pt or pc: px and "
+                 "unitless lengths (default 96, as CSS; 72 or 90 for some older editors)")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
+  app.add_flag("--strict", options.strict,
+               "exit with status 1, writing nothing, when any content is left out (text, images, "
+               "invisible shapes, clipped-away parts, unusable elements)");
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
   app.footer(
       "Settings (NAME for --set): txtFeedZ plunge feed, txtMaxZ depth per pass, txtDepth total "
@@ -287,9 +302,12 @@ int main(int argc, char** argv) {
       defaultSettingsFilePath() +
       " ($BREVANTO_SETTINGS overrides); with none, the values of examples/CNC.ini.\n"
       "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
-      "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
-      "is the stroke, else the fill. Text and images are left out.\n"
-      "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
+      "viewBox, clip paths, markers, <style> sheets; units mm, cm, in, pt, px (96 per inch, or "
+      "--dpi). Each subpath is one shape; its colour is the stroke, else the fill. What shows "
+      "nothing (no stroke or fill, opacity 0, hidden, clipped away), text and images are left "
+      "out and listed with the line of the first of each kind.\n"
+      "Exit status: 0 success, 1 unreadable or invalid drawing (or, with --strict, content left "
+      "out), 2 settings refused, 3 output "
       "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n");
   try {
     app.parse(argc, argv);

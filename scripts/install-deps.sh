@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev python3 time
   libcli11-dev libsvgpp-dev libboost-dev libxml2-dev zlib1g-dev librsvg2-bin
+  libpolyclipping-dev
 )
 
 # Brevanto.dll: the mingw-w64 cross compilers (win32 thread model), and Wine

@@ -203,7 +203,10 @@ TEST(Command, UnknownElementsAreSkippedAndCounted) {
 )");
   const CommandRun r = brevanto(dir, "mixed.svg " + kSettings);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.err, "left out (not outlines): blob 1, image 1, text 1")) << r.err;
+  EXPECT_TRUE(contains(r.err,
+                       "left out: text 1 (first at line 2), images 1 (first at line 2), "
+                       "other elements 1 (first at line 2)"))
+      << r.err;
   EXPECT_TRUE(contains(r.err, "3 (blob 1, image 1, text 1)")) << r.err;
 }
 
