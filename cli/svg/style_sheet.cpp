@@ -321,7 +321,6 @@ bool StyleSheet::matches(const Selector& s, const xmlNode* node) {
 }
 
 void StyleSheet::applyTo(xmlNode* root) const {
-  if (rules_.empty()) return;
   // Rules by what their last compound needs, so that each element tries only
   // the rules that can match it.
   std::unordered_map<std::string, std::vector<size_t>> byId, byClass, byType;
@@ -377,8 +376,8 @@ void StyleSheet::applyTo(xmlNode* root) const {
         offer(d, Key{d.important, false, rule.selector.specificity, rule.order});
       }
     }
-    if (!matched) continue;
     const std::string own = attribute(node, "style", present);
+    if (!matched && own.find("marker") == std::string::npos) continue;
     size_t order = 0;
     for (const StyleDeclaration& d : parseDeclarations(own)) {
       offer(d, Key{d.important, true, 0, order++});

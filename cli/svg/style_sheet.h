@@ -34,7 +34,7 @@ class StyleSheet {
   // reader sees the cascade's outcome: rules by specificity then order,
   // below the element's own style declarations, and !important ones above.
   // Presentation attributes stay below both, as style attributes already
-  // override them.
+  // override them. The marker shorthand is written out as its three parts.
   void applyTo(xmlNode* root) const;
 
  private:

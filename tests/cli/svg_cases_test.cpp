@@ -60,8 +60,20 @@ TEST(SvgCases, ConvertAsARendererShowsThem) {
        5,
        ""},
       {"6-use-from-clip-path.svg", {{0, 1, 2, 6, 2}}, 1, ""},
-      // The marker's line, turned along the line's end (down the page).
-      {"7-markers.svg", {{0, 0, 0, 0, 10}, {0, 0, 10, 0, 12}}, 2, ""},
+      // The arrow's line turned along the line's end (down the page); the
+      // dots (viewBox 10 into 2 units, refX/refY at their middle, times the
+      // stroke width 2) at the polyline's three vertices, from the marker
+      // shorthand.
+      {"7-markers.svg",
+       {{0, 0, 0, 0, 10},
+        {0, 0, 10, 0, 12},
+        {0, 20, 0, 30, 0},
+        {0, 30, 0, 30, 10},
+        {0, 18, 0, 22, 0},
+        {0, 28, 0, 32, 0},
+        {0, 28, 10, 32, 10}},
+       7,
+       ""},
       {"8-entities.svg", {{0, 1, 1, 3, 1}}, 1, ""},
       // 100 % of the inner svg: 22 x 27.9, not the page.
       {"9-nested-percent.svg",
