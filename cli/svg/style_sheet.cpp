@@ -304,10 +304,12 @@ bool compoundMatches(const auto& compound, const xmlNode* node) {
 
 bool StyleSheet::matches(const Selector& s, const xmlNode* node) {
   // Right to left; a descendant combinator tries every ancestor in turn.
-  // Selectors are short (drawing programs write one or two compounds), so the
-  // backtracking stays small.
+  // Drawing programs write one or two compounds; a made-up selector of many
+  // descendant steps could backtrack without end, so the work is bounded and
+  // such a selector, past the bound, does not match.
+  int budget = 10'000;
   auto matchFrom = [&](auto& self, size_t index, const xmlNode* at) -> bool {
-    if (!compoundMatches(s.compounds[index], at)) return false;
+    if (--budget < 0 || !compoundMatches(s.compounds[index], at)) return false;
     if (index == 0) return true;
     const char combinator = s.combinators[index - 1];
     for (const xmlNode* up = at->parent; up != nullptr && up->type == XML_ELEMENT_NODE;
