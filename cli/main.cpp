@@ -50,6 +50,8 @@ struct Options {
   std::string preview;
   std::string dumpSegments;
   std::optional<double> maxDeviation;  // mm
+  double dpi = 96.0;
+  bool strict = false;
 };
 
 int fail(int status, const std::string& message) {
@@ -99,7 +101,8 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
     }
     d.facts.shapes = shapes;
   } else {
-    ImportResult r = importSvg(bytes, {.flipY = !options.noFlip});
+    const ImportOptions importOptions{.flipY = !options.noFlip, .dpi = options.dpi};
+    ImportResult r = importSvg(bytes, importOptions);
     if (!r.ok()) {
       const std::string where =
           r.errorLine > 0 ? options.drawing + ":" + std::to_string(r.errorLine) : options.drawing;
@@ -120,9 +123,13 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
       if (!d.facts.skippedDetail.empty()) d.facts.skippedDetail += ", ";
       d.facts.skippedDetail += name + " " + std::to_string(count);
     }
-    if (!r.skippedElements.empty() && !options.quiet) {
-      std::cerr << "brevanto: " << options.drawing
-                << ": left out (not outlines): " << d.facts.skippedDetail << "\n";
+    for (const std::string& line : describeImport(r, importOptions)) {
+      if (!options.quiet) std::cerr << "brevanto: " << options.drawing << ": " << line << "\n";
+    }
+    if (options.strict && r.leftOutCount() > 0) {
+      fail(kBadDrawing, options.drawing + ": --strict: " + std::to_string(r.leftOutCount()) +
+                            " element(s) left out, nothing written");
+      return std::nullopt;
     }
     d.segments = std::move(r.segments);
   }
@@ -279,16 +286,19 @@ std::string helpFooter() {
           "] (any other section is refused), '#' and ';' start comments, a UTF-8 byte-order "
           "mark is allowed.\n\n"
           "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
-          "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
-          "is the stroke, else the fill. Text and images are left out. A drawing is a regular "
-          "file of at most " +
+          "viewBox, clip paths, markers, <style> sheets; units mm, cm, in, pt, px (96 per inch, "
+          "or --dpi). Each subpath is one shape; its colour is the stroke, else the fill. What "
+          "shows nothing (no stroke or fill, opacity 0, hidden, clipped away), text and images "
+          "are left out and listed with the line of the first of each kind. A drawing is a "
+          "regular file of at most " +
           describeSize(kLargestDrawing) +
           ".\n\n"
           "Outputs: the program, the preview and the segment dump are each written whole to a "
           "new file beside their target and then renamed over it, so a failed run leaves an "
           "earlier file as it was; none may be the drawing or another output.\n\n"
-          "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
-          "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n";
+          "Exit status: 0 success, 1 unreadable or invalid drawing (or, with --strict, content "
+          "left out), 2 settings refused, 3 output not written, 4 the path strays further than "
+          "--max-deviation, 64 wrong usage.\n";
   return text;
 }
 
@@ -325,6 +335,14 @@ int main(int argc, char** argv) {
                  "written)")
       ->type_name("MM")
       ->check(CLI::NonNegativeNumber);
+  app.add_option("--dpi", options.dpi,
+                 "pixels per inch for drawings whose size is not in mm, cm, in, pt or pc: px and "
+                 "unitless lengths (default 96, as CSS; 72 or 90 for some older editors)")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
+  app.add_flag("--strict", options.strict,
+               "exit with status 1, writing nothing, when any content is left out (text, images, "
+               "invisible shapes, clipped-away parts, unusable elements)");
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
   app.footer(helpFooter());
   try {

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev python3 time
   libcli11-dev libsvgpp-dev libboost-dev libxml2-dev zlib1g-dev librsvg2-bin
+  libpolyclipping-dev
 )
 # Packaging: the man page from --help (help2man), the Debian package's
 # dependencies (dpkg-shlibdeps from dpkg-dev; CPack finds the ELF files with

@@ -101,11 +101,22 @@ void OutlineBuilder::close() {
 }
 
 void OutlineBuilder::emit(int32_t firstShapeKey, int32_t colour, std::vector<Segment>& out) const {
-  for (const Piece& piece : pieces_) {
-    Segment s = piece.segment;
+  emitPieces(pieces(), firstShapeKey, colour, out);
+}
+
+std::vector<Segment> OutlineBuilder::pieces() const {
+  std::vector<Segment> out;
+  out.reserve(pieces_.size());
+  for (const Piece& piece : pieces_) out.push_back(piece.segment);
+  return out;
+}
+
+void OutlineBuilder::emitPieces(const std::vector<Segment>& pieces, int32_t firstShapeKey,
+                                int32_t colour, std::vector<Segment>& out) {
+  for (Segment s : pieces) {
     const double length = s.kind == 1 ? cubicLength(s) : lineLength(s);
     s.length = static_cast<float>(length);
-    s.shapeKey = firstShapeKey + piece.segment.shapeKey;
+    s.shapeKey = firstShapeKey + s.shapeKey;
     s.colour = colour;
     out.push_back(s);
   }

@@ -32,6 +32,12 @@ class OutlineBuilder {
   // (one per subpath) and the given colour; measures their lengths.
   void emit(int32_t firstShapeKey, int32_t colour, std::vector<Segment>& out) const;
 
+  // The collected segments; shapeKey holds the subpath index (0, 1, ...).
+  [[nodiscard]] std::vector<Segment> pieces() const;
+  // emit() for segments in the form pieces() gives.
+  static void emitPieces(const std::vector<Segment>& pieces, int32_t firstShapeKey, int32_t colour,
+                         std::vector<Segment>& out);
+
  private:
   struct Piece {
     Segment segment;  // kind, points; shapeKey holds the subpath index

@@ -14,6 +14,17 @@ struct ImportOptions {
   // SVG's y axis points down; the machine's points up. Flip about the page
   // height (the drawing's lowest point when the page has no height).
   bool flipY = true;
+  // Pixels (and unitless user units) per inch, for drawings whose size is
+  // not given in physical units: 96 as in CSS; 72 for drawings from some
+  // illustration programs, 90 for older vector editors.
+  double dpi = 96.0;
+};
+
+// One kind of content that is drawn on screen, or would be, but not cut.
+struct LeftOut {
+  std::string kind;       // "text", "images", "invisible shapes", "clipped-away parts", ...
+  int32_t count = 0;      // elements (or, for clipped-away parts, shapes cut short)
+  int32_t firstLine = 0;  // line of the first such element
 };
 
 struct ImportResult {
@@ -22,18 +33,32 @@ struct ImportResult {
   // Elements that could carry geometry but are not cut (text, images,
   // unknown SVG elements), by element name.
   std::map<std::string, int32_t> skippedElements;
+  // Everything that is not cut, by kind, in a fixed order.
+  std::vector<LeftOut> leftOut;
   double pageWidthMm = 0.0;  // 0 when the drawing does not say
   double pageHeightMm = 0.0;
+  // The outermost svg gives its size in mm, cm, in, pt or pc; otherwise the
+  // size depends on ImportOptions::dpi.
+  bool hasPhysicalUnits = false;
+  // The cut geometry's extent (control points included), in mm, after the
+  // flip; all 0 without segments.
+  double minXMm = 0.0, minYMm = 0.0, maxXMm = 0.0, maxYMm = 0.0;
   std::vector<std::string> warnings;  // "line N: ..." notes on parts that were left out
   std::string error;                  // empty on success
   int32_t errorLine = 0;              // line of the offending element or text; 0 when unknown
 
   [[nodiscard]] bool ok() const { return error.empty(); }
   [[nodiscard]] int32_t skippedCount() const;
+  [[nodiscard]] int32_t leftOutCount() const;
 };
 
 // Reads an SVG drawing. Never throws: a drawing that cannot be read gives an
 // ImportResult with `error` set (and `errorLine` where the line is known).
 ImportResult importSvg(std::string_view text, const ImportOptions& options);
+
+// What a user should see of an import before cutting: what was left out,
+// by kind with the first element's line; the drawing's extent in mm; and a
+// warning when its size rests on the pixel density. One line each.
+std::vector<std::string> describeImport(const ImportResult& result, const ImportOptions& options);
 
 }  // namespace brevanto::cli

@@ -1,14 +1,20 @@
 #include "svg_survey.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 
 #include <array>
 #include <climits>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unordered_set>
 #include <vector>
+
+#include "number_lists.h"
+#include "style_sheet.h"
 
 namespace brevanto::cli {
 namespace {
@@ -46,6 +52,50 @@ std::string localName(const xmlNode* node) {
   return text(node->name);
 }
 
+// Entities are expanded, but one that names a file or an address is never
+// loaded: the reader refuses it, whatever the drawing asks for. libxml2 asks
+// this loader for every external resource, so nothing bypasses it.
+thread_local std::string refusedResource;
+bool refusedAny = false;
+
+xmlParserInputPtr refuseExternal(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
+  refusedAny = true;
+  if (refusedResource.empty()) {
+    refusedResource = url != nullptr ? url : (id != nullptr ? id : "?");
+  }
+  if (ctxt != nullptr) xmlStopParser(ctxt);
+  return nullptr;
+}
+
+// Attributes holding lists of plain numbers, where numbers run together are
+// separated before they are read.
+bool holdsNumberList(const xmlChar* name) {
+  for (const char* n :
+       {"transform", "points", "viewBox", "gradientTransform", "patternTransform"}) {
+    if (xmlStrEqual(name, BAD_CAST n) != 0) return true;
+  }
+  return false;
+}
+
+bool blank(const char* s) {
+  for (; *s != 0; ++s) {
+    if (*s != ' ' && *s != '\t' && *s != '\n' && *s != '\r') return false;
+  }
+  return true;
+}
+
+// A width or height in a physical unit: the drawing says how large it is.
+bool physicalLength(const xmlNode* node, const char* name) {
+  xmlChar* value = xmlGetNoNsProp(node, BAD_CAST name);
+  if (value == nullptr) return false;
+  std::string v = text(value);
+  xmlFree(value);
+  while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.pop_back();
+  if (v.size() < 2) return false;
+  const std::string unit = v.substr(v.size() - 2);
+  return unit == "mm" || unit == "cm" || unit == "in" || unit == "pt" || unit == "pc";
+}
+
 // "0 0 100 50" or "0,0,100,50".
 std::optional<SvgSurvey::ViewBox> parseViewBox(const char* s) {
   std::array<double, 4> v{};
@@ -58,6 +108,24 @@ std::optional<SvgSurvey::ViewBox> parseViewBox(const char* s) {
   }
   if (!(v[2] > 0.0) || !(v[3] > 0.0)) return std::nullopt;
   return SvgSurvey::ViewBox{v[0], v[1], v[2], v[3]};
+}
+
+// The text of a <style> element for screens, in CSS.
+void readStyle(const xmlNode* node, StyleSheet& sheet) {
+  for (const char* attribute : {"type", "media"}) {
+    xmlChar* value = xmlGetNoNsProp(node, BAD_CAST attribute);
+    if (value == nullptr) continue;
+    const std::string v = text(value);
+    xmlFree(value);
+    const bool usable = attribute[0] == 't' ? (v.empty() || v == "text/css")
+                                            : (v.empty() || v.find("screen") != std::string::npos ||
+                                               v.find("all") != std::string::npos);
+    if (!usable) return;
+  }
+  xmlChar* css = xmlNodeGetContent(node);
+  if (css == nullptr) return;
+  sheet.parse(text(css));
+  xmlFree(css);
 }
 
 }  // namespace
@@ -76,12 +144,26 @@ bool SvgSurvey::read(std::string_view input) {
     error_ = "out of memory";
     return false;
   }
-  // No network, no external entities, no messages of libxml2's own; depth
+  // Internal entities are expanded (drawing programs declare pieces of
+  // markup as entities); external ones are refused by the loader above, and
+  // no external DTD is read. No network, no messages of libxml2's own; depth
   // stays within libxml2's default limit, which keeps every later recursion
-  // shallow.
-  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  // shallow, and libxml2's own limits stop entity expansion from exploding.
+  const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  const xmlExternalEntityLoader previousLoader = xmlGetExternalEntityLoader();
+  xmlSetExternalEntityLoader(refuseExternal);
+  refusedResource.clear();
+  refusedAny = false;
   doc_.reset(xmlCtxtReadMemory(ctxt.get(), input.data(), static_cast<int>(input.size()), nullptr,
                                nullptr, options));
+  xmlSetExternalEntityLoader(previousLoader);
+  if (refusedAny) {
+    error_ = "the drawing refers to an external resource (\"" + refusedResource +
+             "\"), which is never loaded";
+    errorLine_ = ctxt->input != nullptr ? ctxt->input->line : 0;
+    doc_.reset();
+    return false;
+  }
   if (!doc_ || ctxt->wellFormed == 0) {
     const xmlError* e = xmlCtxtGetLastError(ctxt.get());
     std::string message =
@@ -109,58 +191,114 @@ bool SvgSurvey::read(std::string_view input) {
     errorLine_ = rootLine();
     return false;
   }
+  walk();
   rootHasSize_ = xmlHasProp(root_, BAD_CAST "width") != nullptr ||
                  xmlHasProp(root_, BAD_CAST "height") != nullptr;
+  rootHasPhysicalUnits_ = physicalLength(root_, "width") || physicalLength(root_, "height");
   if (xmlChar* vb = xmlGetProp(root_, BAD_CAST "viewBox")) {
     rootViewBox_ = parseViewBox(text(vb));
     xmlFree(vb);
   }
+  completeRootSize();
   rootHasSize_ = rootHasSize_ || rootViewBox_.has_value();
-  walk();
   return true;
+}
+
+// A drawing that gives only its width (or only its height) and a viewBox
+// has the other from the viewBox's proportions, as a renderer sizes it.
+void SvgSurvey::completeRootSize() {
+  if (!rootViewBox_) return;
+  const bool hasWidth = xmlHasProp(root_, BAD_CAST "width") != nullptr;
+  const bool hasHeight = xmlHasProp(root_, BAD_CAST "height") != nullptr;
+  if (hasWidth == hasHeight) return;
+  const char* given = hasWidth ? "width" : "height";
+  xmlChar* value = xmlGetNoNsProp(root_, BAD_CAST given);
+  const std::string length = text(value);
+  xmlFree(value);
+  char* end = nullptr;
+  const double number = std::strtod(length.c_str(), &end);
+  if (end == length.c_str() || !std::isfinite(number) || std::strchr(end, '%') != nullptr) return;
+  const double ratio = hasWidth ? rootViewBox_->height / rootViewBox_->width
+                                : rootViewBox_->width / rootViewBox_->height;
+  char other[64];
+  std::snprintf(other, sizeof other, "%.17g", number * ratio);
+  xmlSetProp(root_, BAD_CAST(hasWidth ? "height" : "width"),
+             BAD_CAST(std::string(other) + end).c_str());
 }
 
 int32_t SvgSurvey::rootLine() const {
   return root_ != nullptr ? static_cast<int32_t>(xmlGetLineNo(root_)) : 0;
 }
 
+// Empty attributes count as missing, as in a renderer; numbers run together
+// in lists are separated.
+void SvgSurvey::tidyAttributes(xmlNode* node) {
+  for (xmlAttr* a = node->properties; a != nullptr;) {
+    xmlAttr* next = a->next;
+    xmlChar* value = xmlNodeGetContent(reinterpret_cast<xmlNode*>(a));
+    if (value != nullptr) {
+      if (blank(text(value)) && xmlStrEqual(a->name, BAD_CAST "d") == 0) {
+        xmlRemoveProp(a);
+      } else if (a->ns == nullptr && holdsNumberList(a->name)) {
+        const std::string separated = separateNumbers(text(value));
+        if (separated != text(value)) xmlSetProp(node, a->name, BAD_CAST separated.c_str());
+      }
+      xmlFree(value);
+    }
+    a = next;
+  }
+}
+
 // One pass over all elements, without recursion: put namespace-less elements
-// into the SVG namespace, collect ids, count what will not be cut.
+// into the SVG namespace, tidy attributes, collect ids (also inside clip
+// paths and markers, which `use` may draw from), read style sheets, and
+// count what will not be cut where the drawing is drawn.
 void SvgSurvey::walk() {
   xmlNs* svgNs = root_->ns;
   if (svgNs == nullptr) svgNs = xmlNewNs(root_, BAD_CAST kSvgNamespace, nullptr);
-  std::vector<xmlNode*> pending{root_};
+  StyleSheet sheet;
+  struct Pending {
+    xmlNode* node;
+    bool drawn;  // in the part of the drawing that is drawn where it stands
+  };
+  std::vector<Pending> pending{{root_, true}};
+  std::vector<xmlNode*> children;
   while (!pending.empty()) {
-    xmlNode* node = pending.back();
+    const auto [node, drawn] = pending.back();
     pending.pop_back();
-    if (node->type != XML_ELEMENT_NODE) continue;
     if (node->ns == nullptr) xmlSetNs(node, svgNs);
+    tidyAttributes(node);
     if (xmlChar* id = xmlGetProp(node, BAD_CAST "id")) {
       ids_.emplace(text(id), node);
       xmlFree(id);
     }
-    bool descend = true;
+    bool descend = false;
+    bool drawnBelow = drawn;
     if (isSvgElement(node)) {
       const std::string name = localName(node);
       if (structuralElements().contains(name)) {
         descend = true;
+        drawnBelow = drawn;
       } else if (descriptiveElements().contains(name)) {
-        descend = false;
-      } else {
-        ++skipped_[name];  // text, image, foreignObject, unknown names
-        descend = false;
+        descend = name == "clipPath" || name == "marker" || name == "mask" || name == "pattern";
+        drawnBelow = false;
+        if (name == "style") readStyle(node, sheet);
+      } else if (drawn) {
+        Skipped& s = skipped_[name];  // text, image, foreignObject, unknown names
+        if (s.count++ == 0) s.firstLine = static_cast<int32_t>(xmlGetLineNo(node));
       }
-    } else {
-      descend = false;  // editors' own elements (metadata) are not drawn
     }
     if (!descend) continue;
     // Children pushed in reverse keep the walk in document order.
-    std::vector<xmlNode*> children;
+    children.clear();
     for (xmlNode* child = node->children; child != nullptr; child = child->next) {
       if (child->type == XML_ELEMENT_NODE) children.push_back(child);
     }
-    pending.insert(pending.end(), children.rbegin(), children.rend());
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+      pending.push_back({*it, drawnBelow});
+    }
   }
+  sheet.applyTo(root_);
 }
 
 const xmlNode* SvgSurvey::referencedElement(const xmlNode* use) const {
@@ -170,7 +308,11 @@ const xmlNode* SvgSurvey::referencedElement(const xmlNode* use) const {
   const std::string reference = text(href);
   xmlFree(href);
   if (reference.size() < 2 || reference[0] != '#') return nullptr;
-  const auto found = ids_.find(reference.substr(1));
+  return elementById(reference.substr(1));
+}
+
+const xmlNode* SvgSurvey::elementById(const std::string& id) const {
+  const auto found = ids_.find(id);
   return found != ids_.end() ? found->second : nullptr;
 }
 

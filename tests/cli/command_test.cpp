@@ -193,8 +193,39 @@ TEST(Command, UnknownElementsAreSkippedAndCounted) {
 )");
   const CommandRun r = brevanto(dir, "mixed.svg " + kSettings);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.err, "left out (not outlines): blob 1, image 1, text 1")) << r.err;
+  EXPECT_TRUE(contains(r.err,
+                       "left out: text 1 (first at line 2), images 1 (first at line 2), "
+                       "other elements 1 (first at line 2)"))
+      << r.err;
   EXPECT_TRUE(contains(r.err, "3 (blob 1, image 1, text 1)")) << r.err;
+}
+
+// A drawing in pixels: its size rests on --dpi, which the command says;
+// --strict refuses a drawing with anything left out and writes nothing.
+TEST(Command, PixelDensityAndStrict) {
+  TempDir dir;
+  writeFileBytes(dir.file("px.svg"),
+                 R"(<svg xmlns="http://www.w3.org/2000/svg" width="96" height="96">
+<rect x="0" y="0" width="96" height="48" stroke="black" fill="none"/>
+<text x="1" y="1">label</text></svg>
+)");
+  struct Run {
+    std::string arguments;
+    int status;
+    const char* message;
+  };
+  for (const Run& run : {Run{"px.svg", 0, "extent: 25.40 x 12.70 mm"},
+                         Run{"px.svg --dpi 72", 0, "extent: 33.87 x 16.93 mm"},
+                         Run{"px.svg --dpi 72", 0, "taken at 72 pixels per inch (--dpi)"},
+                         Run{"px.svg --strict", 1, "px.svg: --strict: 1 element(s) left out"},
+                         Run{"px.svg --dpi 0", 64, "--dpi"}}) {
+    SCOPED_TRACE(run.arguments);
+    std::filesystem::remove(dir.file("px.tap"));
+    const CommandRun r = brevanto(dir, run.arguments + " " + kSettings);
+    EXPECT_EQ(r.status, run.status) << r.err;
+    EXPECT_TRUE(contains(r.err, run.message)) << r.err;
+    EXPECT_EQ(std::filesystem::exists(dir.file("px.tap")), run.status == 0);
+  }
 }
 
 // A 50 MB drawing, made here: mostly a long run of small shapes inside one

@@ -211,7 +211,8 @@ TEST(SvgImport, ClosedSubpathAlreadyAtItsStartGetsNoExtraLine) {
   EXPECT_EQ(r.segments.size(), 3U);
 }
 
-TEST(SvgImport, ColourFromStrokeElseFillElseBlack) {
+TEST(SvgImport, ColourFromStrokeElseFill) {
+  // Neither stroke nor fill shows nothing: left out, not cut.
   const auto r = importSvg(page(R"~(
       <g stroke="#ff0000"><path d="M 0 0 L 1 0"/><path stroke="none" fill="rgb(0,0,255)" d="M 0 0 L 1 0"/></g>
       <path style="fill:none;stroke:#00ff00" d="M 0 0 L 1 0"/>
@@ -220,13 +221,15 @@ TEST(SvgImport, ColourFromStrokeElseFillElseBlack) {
       <path d="M 0 0 L 1 0"/>)~"),
                            {});
   ASSERT_TRUE(r.ok()) << r.error;
-  ASSERT_EQ(r.segments.size(), 6U);
+  ASSERT_EQ(r.segments.size(), 5U);
   EXPECT_EQ(r.segments[0].colour, 255);
   EXPECT_EQ(r.segments[1].colour, 255 * 65536);
   EXPECT_EQ(r.segments[2].colour, 255 * 256);
-  EXPECT_EQ(r.segments[3].colour, 0);
-  EXPECT_EQ(r.segments[4].colour, 1 + 2 * 256 + 3 * 65536);
-  EXPECT_EQ(r.segments[5].colour, 0);
+  EXPECT_EQ(r.segments[3].colour, 1 + 2 * 256 + 3 * 65536);
+  EXPECT_EQ(r.segments[4].colour, 0);
+  ASSERT_EQ(r.leftOut.size(), 1U);
+  EXPECT_EQ(r.leftOut[0].kind, "invisible shapes");
+  EXPECT_EQ(r.leftOut[0].firstLine, 5);
 }
 
 TEST(SvgImport, UseOfASymbolIsDrawnWhereItIsPlaced) {

@@ -1,0 +1,199 @@
+#include "clip_region.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace brevanto::cli {
+namespace {
+
+using ClipperLib::cInt;
+using ClipperLib::IntPoint;
+using ClipperLib::Path;
+using ClipperLib::Paths;
+
+constexpr double kUnitsPerMm = 1.0e4;
+constexpr int kMaxCurvePieces = 4096;
+
+IntPoint toInt(double x, double y) {
+  return {static_cast<cInt>(std::llround(x * kUnitsPerMm)),
+          static_cast<cInt>(std::llround(y * kUnitsPerMm))};
+}
+
+// The piece's points from start to end, flattened within kFlatnessMm, with
+// repeated points left out.
+Path flatten(const Segment& s) {
+  Path path{toInt(s.x0, s.y0)};
+  auto add = [&](double x, double y) {
+    const IntPoint p = toInt(x, y);
+    if (!(p == path.back())) path.push_back(p);
+  };
+  if (s.kind == 1) {
+    // Uniform steps: the chord of a step strays from the cubic by at most
+    // 1/8 · (step)² · max|B''|, and |B''| ≤ 6 · the control polygon's largest
+    // second difference.
+    const double d1 = std::hypot(s.x0 - 2 * s.x1 + s.x2, s.y0 - 2 * s.y1 + s.y2);
+    const double d2 = std::hypot(s.x1 - 2 * s.x2 + s.x3, s.y1 - 2 * s.y2 + s.y3);
+    const double bound = 0.75 * std::max(d1, d2) / ClipRegion::kFlatnessMm;
+    const int n = std::clamp(static_cast<int>(std::ceil(std::sqrt(bound))), 1, kMaxCurvePieces);
+    for (int i = 1; i < n; ++i) {
+      const double t = static_cast<double>(i) / n;
+      const double u = 1.0 - t;
+      const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
+      add(a * s.x0 + b * s.x1 + c * s.x2 + d * s.x3, a * s.y0 + b * s.y1 + c * s.y2 + d * s.y3);
+    }
+  }
+  add(s.x3, s.y3);
+  return path;
+}
+
+// Where a point lies along a polyline, as edge index plus fraction.
+double positionAlong(const Path& line, const IntPoint& p) {
+  double best = 0.0;
+  double bestDistance = INFINITY;
+  for (size_t i = 0; i + 1 < line.size(); ++i) {
+    const double ax = static_cast<double>(line[i].X), ay = static_cast<double>(line[i].Y);
+    const double dx = static_cast<double>(line[i + 1].X) - ax;
+    const double dy = static_cast<double>(line[i + 1].Y) - ay;
+    const double px = static_cast<double>(p.X) - ax, py = static_cast<double>(p.Y) - ay;
+    const double len2 = dx * dx + dy * dy;
+    const double t = len2 > 0.0 ? std::clamp((px * dx + py * dy) / len2, 0.0, 1.0) : 0.0;
+    const double distance = std::hypot(px - t * dx, py - t * dy);
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = static_cast<double>(i) + t;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+void ClipRegion::addFilledOutline(const std::vector<Segment>& pieces, bool evenOdd) {
+  Paths polygons;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    if (i == 0 || pieces[i].shapeKey != pieces[i - 1].shapeKey) polygons.emplace_back();
+    const Path points = flatten(pieces[i]);
+    Path& polygon = polygons.back();
+    polygon.insert(polygon.end(), points.begin() + (polygon.empty() ? 0 : 1), points.end());
+  }
+  ClipperLib::SimplifyPolygons(polygons, evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
+  ClipperLib::Clipper clipper;
+  clipper.AddPaths(area_, ClipperLib::ptSubject, true);
+  clipper.AddPaths(polygons, ClipperLib::ptClip, true);
+  Paths joined;
+  clipper.Execute(ClipperLib::ctUnion, joined, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+  area_ = std::move(joined);
+}
+
+ClipRegion ClipRegion::intersection(const ClipRegion& other) const {
+  ClipRegion out;
+  ClipperLib::Clipper clipper;
+  clipper.AddPaths(area_, ClipperLib::ptSubject, true);
+  clipper.AddPaths(other.area_, ClipperLib::ptClip, true);
+  clipper.Execute(ClipperLib::ctIntersection, out.area_, ClipperLib::pftNonZero,
+                  ClipperLib::pftNonZero);
+  return out;
+}
+
+std::vector<Segment> ClipRegion::clipOutline(const std::vector<Segment>& pieces,
+                                             bool& removed) const {
+  std::vector<Segment> out;
+  ClipperLib::IntRect box{0, 0, -1, -1};
+  bool firstPoint = true;
+  for (const Path& polygon : area_) {
+    for (const IntPoint& p : polygon) {
+      if (firstPoint) box = {p.X, p.Y, p.X, p.Y};
+      firstPoint = false;
+      box = {std::min(box.left, p.X), std::min(box.top, p.Y), std::max(box.right, p.X),
+             std::max(box.bottom, p.Y)};
+    }
+  }
+  int32_t subpath = -1;
+  bool joined = false;  // the next kept piece may continue the last one
+  auto keep = [&](Segment s, bool continues) {
+    if (!continues || !joined || out.empty() || out.back().x3 != s.x0 || out.back().y3 != s.y0) {
+      ++subpath;
+    }
+    s.shapeKey = subpath;
+    out.push_back(s);
+    joined = true;
+  };
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    const Segment& piece = pieces[i];
+    const bool sameSubpath = i > 0 && piece.shapeKey == pieces[i - 1].shapeKey;
+    if (!sameSubpath) joined = false;
+    const Path line = flatten(piece);
+    cInt minX = line[0].X, maxX = line[0].X, minY = line[0].Y, maxY = line[0].Y;
+    for (const IntPoint& p : line) {
+      minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
+      minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
+    }
+    if (area_.empty() || maxX < box.left || minX > box.right || maxY < box.top ||
+        minY > box.bottom) {
+      removed = true;
+      joined = false;
+      continue;
+    }
+    ClipperLib::Clipper clipper;
+    clipper.AddPath(line, ClipperLib::ptSubject, false);
+    clipper.AddPaths(area_, ClipperLib::ptClip, true);
+    ClipperLib::PolyTree tree;
+    clipper.Execute(ClipperLib::ctIntersection, tree, ClipperLib::pftNonZero,
+                    ClipperLib::pftNonZero);
+    Paths inside;
+    ClipperLib::OpenPathsFromPolyTree(tree, inside);
+    if (inside.size() == 1 && inside[0].size() == line.size() &&
+        ((inside[0].front() == line.front() && inside[0].back() == line.back()) ||
+         (inside[0].front() == line.back() && inside[0].back() == line.front()))) {
+      keep(piece, true);  // untouched by the boundary
+      continue;
+    }
+    removed = true;
+    // Clipper gives the parts in no particular order or direction: put them
+    // back in the order and direction of the piece.
+    struct Part {
+      double from;
+      Path points;
+    };
+    std::vector<Part> parts;
+    for (Path& p : inside) {
+      if (p.size() < 2) continue;
+      double a = positionAlong(line, p.front());
+      const double b = positionAlong(line, p.back());
+      if (b < a) {
+        std::reverse(p.begin(), p.end());
+        a = b;
+      }
+      parts.push_back({a, std::move(p)});
+    }
+    std::sort(parts.begin(), parts.end(),
+              [](const Part& x, const Part& y) { return x.from < y.from; });
+    for (size_t k = 0; k < parts.size(); ++k) {
+      const Path& p = parts[k].points;
+      // The first part continues the subpath only when it starts at the piece's start.
+      bool continues = k == 0 && p.front() == line.front();
+      for (size_t j = 0; j + 1 < p.size(); ++j) {
+        Segment s{};
+        s.kind = 0;
+        s.x0 = static_cast<double>(p[j].X) / kUnitsPerMm;
+        s.y0 = static_cast<double>(p[j].Y) / kUnitsPerMm;
+        s.x3 = static_cast<double>(p[j + 1].X) / kUnitsPerMm;
+        s.y3 = static_cast<double>(p[j + 1].Y) / kUnitsPerMm;
+        if (j == 0 && continues) {
+          s.x0 = piece.x0;  // exactly where the last piece ended
+          s.y0 = piece.y0;
+        }
+        keep(s, j > 0 || continues);
+      }
+      // The last part's end joins the next piece only where it ends the piece.
+      joined = p.back() == line.back();
+      if (joined) {
+        out.back().x3 = piece.x3;
+        out.back().y3 = piece.y3;
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace brevanto::cli

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brevanto::cli {
+
+struct StyleDeclaration {
+  std::string property;
+  std::string value;
+  bool important = false;
+};
+
+// Splits "a:b; c:d !important" into declarations, as written in a rule's
+// block or an element's style attribute.
+std::vector<StyleDeclaration> parseDeclarations(std::string_view text);
+
+// The rules of a drawing's <style> sheets, as drawing programs write them:
+// selectors of type, class, id, attribute presence or value and *, joined
+// by descendant (space) or child (>) combinators, in comma lists. A selector
+// with anything else (pseudo-classes, sibling combinators) never matches,
+// which is also what a renderer does for :hover and the like. @media blocks
+// for screen or all are read; other at-rules are skipped; nothing is loaded.
+class StyleSheet {
+ public:
+  // Adds the rules of one sheet's text.
+  void parse(std::string_view css);
+  [[nodiscard]] bool empty() const { return rules_.empty(); }
+
+  // Folds the matching rules into each element's style attribute, so the
+  // reader sees the cascade's outcome: rules by specificity then order,
+  // below the element's own style declarations, and !important ones above.
+  // Presentation attributes stay below both, as style attributes already
+  // override them. The marker shorthand is written out as its three parts.
+  void applyTo(xmlNode* root) const;
+
+ private:
+  struct Compound {
+    std::string type;  // empty: any element
+    std::string id;
+    std::vector<std::string> classes;
+    std::vector<std::pair<std::string, std::string>> attributes;  // name, value ("\x01": any)
+  };
+  struct Selector {
+    std::vector<Compound> compounds;  // left to right
+    std::vector<char> combinators;    // between compounds: ' ' descendant, '>' child
+    int specificity = 0;
+  };
+  struct Rule {
+    Selector selector;
+    std::vector<StyleDeclaration> declarations;
+    size_t order = 0;
+  };
+
+  void parseBlock(std::string_view css, int depth);
+  void addRule(std::string_view selectors, std::string_view body);
+  static bool parseSelector(std::string_view text, Selector& out);
+  [[nodiscard]] static bool matches(const Selector& s, const xmlNode* node);
+
+  std::vector<Rule> rules_;
+};
+
+}  // namespace brevanto::cli
