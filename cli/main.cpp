@@ -52,7 +52,22 @@ struct Options {
   std::optional<double> maxDeviation;  // mm
   double dpi = 96.0;
   bool strict = false;
+  std::optional<std::string> dialect;  // --dialect NAME: short for --set Dialect=NAME
 };
+
+// The program's usual file name ending for each dialect: what the
+// controllers' own file dialogs look for.
+std::string programExtension(std::string_view dialect) {
+  std::string name(dialect);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto first = name.find_first_not_of(" \t\r");
+  name = first == std::string::npos
+             ? ""
+             : name.substr(first, name.find_last_not_of(" \t\r") + 1 - first);
+  if (name == "linuxcnc") return ".ngc";
+  if (name == "grbl") return ".nc";
+  return ".tap";
+}
 
 int fail(int status, const std::string& message) {
   std::cerr << "brevanto: " << message << "\n";
@@ -175,7 +190,9 @@ bool outputsAreDistinct(const Options& options, const std::string& programPath) 
 
 int run(const Options& options) {
   std::string error;
-  const auto choice = chooseSettings(options.settingsFile, options.assignments, error);
+  std::vector<std::string> assignments = options.assignments;
+  if (options.dialect) assignments.push_back("Dialect=" + *options.dialect);
+  const auto choice = chooseSettings(options.settingsFile, assignments, error);
   if (!choice) return fail(kSettingsRefused, error);
   if (options.showSettings) showSettings(*choice);
   if (const auto refusal = checkSettings(*choice)) {
@@ -188,7 +205,9 @@ int run(const Options& options) {
   if (toStdout) {
     programPath.clear();
   } else if (programPath.empty()) {
-    programPath = std::filesystem::path(options.drawing).replace_extension(".tap").string();
+    programPath = std::filesystem::path(options.drawing)
+                      .replace_extension(programExtension(choice->value("Dialect").text))
+                      .string();
   }
   if (!outputsAreDistinct(options, programPath)) return kOutputFailed;
 
@@ -310,8 +329,8 @@ int main(int argc, char** argv) {
   app.add_option("DRAWING", options.drawing,
                  "SVG drawing, or a .seg file of raw 80-byte Segment records (little-endian)");
   app.add_option("-o,--output", options.output,
-                 "program file; default: the drawing's name with .tap, beside it; - for standard "
-                 "output");
+                 "program file; default: the drawing's name beside it, ending in .tap (classic), "
+                 ".ngc (linuxcnc) or .nc (grbl); - for standard output");
   app.add_flag("-q,--quiet", options.quiet,
                "no summary on standard error (errors, and the use of built-in settings, are still "
                "reported)");
@@ -321,6 +340,10 @@ int main(int argc, char** argv) {
                  "NAME=VALUE: one setting for this run only (repeatable)")
       ->type_name("NAME=VALUE")
       ->allow_extra_args(false);
+  app.add_option("--dialect", options.dialect,
+                 "the controllers the program is written for: classic (the default), linuxcnc or "
+                 "grbl; short for --set Dialect=NAME")
+      ->type_name("NAME");
   app.add_flag("--show-settings", options.showSettings,
                "print the settings in effect and where each comes from");
   app.add_flag("--no-flip", options.noFlip,

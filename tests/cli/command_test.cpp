@@ -73,6 +73,36 @@ TEST(Command, WritesTheProgramBesideTheDrawingAndSummarises) {
   EXPECT_EQ(readFileBytes(dir.file("other.tap")), program);
 }
 
+// Each dialect's program lands under the name its controllers look for, and
+// the summary measures the program actually written: the same path, so the
+// same deviation, whatever the words.
+TEST(Command, DialectsChooseTheFileNameAndCutTheSamePath) {
+  TempDir dir;
+  writeFileBytes(dir.file("circle.svg"), readFileBytes(kExamples + "/circle.svg"));
+  const struct {
+    const char* arguments;
+    const char* file;
+    const char* header;  // the second line
+  } cases[] = {
+      {"", "circle.tap", "G0 G49 G40  G17 G80 G50 G90"},
+      {"--dialect linuxcnc", "circle.ngc", "G17 G40 G49 G80 G90 G91.1"},
+      {"--set Dialect=grbl", "circle.nc", "G17 G40 G49 G80 G90 G91.1"},
+  };
+  std::string deviation;
+  for (const auto& c : cases) {
+    const CommandRun r = brevanto(dir, "circle.svg " + kSettings + " " + c.arguments);
+    ASSERT_EQ(r.status, 0) << c.arguments << r.err;
+    const std::string program = readFileBytes(dir.file(c.file));
+    EXPECT_TRUE(contains(program, std::string("\r\n") + c.header + "\r\n")) << c.file;
+    const std::string figure = r.err.substr(r.err.find("largest deviation"));
+    if (deviation.empty()) deviation = figure;
+    EXPECT_EQ(figure, deviation) << c.arguments;
+  }
+  const CommandRun unknown = brevanto(dir, "circle.svg --dialect fanuc " + kSettings);
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(contains(unknown.err, "use one of classic, linuxcnc, grbl")) << unknown.err;
+}
+
 TEST(Command, ProgramToStandardOutput) {
   TempDir dir;
   writeFileBytes(dir.file("square.svg"), kSquare);
