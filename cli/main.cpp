@@ -21,6 +21,7 @@
 #include "settings_check.h"
 #include "settings_choice.h"
 #include "svg/svg_import.h"
+#include "tolerance.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ struct Options {
   double dpi = 96.0;
   bool strict = false;
   std::optional<std::string> dialect;  // --dialect NAME: short for --set Dialect=NAME
+  std::string tolerance = "0.05";      // mm, or "none"
 };
 
 // The program's usual file name ending for each dialect: what the
@@ -230,9 +232,10 @@ int run(const Options& options) {
 
   // The program is made in memory and then put in place whole: the summary,
   // the preview and the fidelity figure read these very bytes.
-  std::ostringstream programStream;
-  const JobReport report =
-      runJob(drawing->segments, {.settings = choice->source(), .program = &programStream});
+  std::optional<double> tolerance;
+  if (options.tolerance != "none") tolerance = std::strtod(options.tolerance.c_str(), nullptr);
+  MadeProgram made = makeProgram(drawing->segments, choice->source(), tolerance);
+  const JobReport& report = made.report;
   switch (report.result) {
     case BREVANTO_SETTINGS_REFUSED:
       return fail(kSettingsRefused, "settings refused: " + report.error);
@@ -244,7 +247,17 @@ int run(const Options& options) {
       if (!report.ok()) return fail(kBadDrawing, options.drawing + ": " + report.error);
       break;
   }
-  const std::string program = std::move(programStream).str();
+  const Deviation& deviation = made.deviation;
+  if (tolerance && deviation.measured && deviation.whole && deviation.distance > *tolerance) {
+    std::string changed;
+    for (const std::string& c : made.changes) changed += "; tried " + c;
+    return fail(kDeviationExceeded,
+                "nothing written: the program would stray further from the "
+                "drawing than the tolerance " +
+                    options.tolerance + " mm: " + describeDeviation(deviation) + changed +
+                    " (--tolerance none writes it anyway)");
+  }
+  const std::string& program = made.program;
   if (toStdout) {
     std::cout.write(program.data(), static_cast<std::streamsize>(program.size()));
     std::cout.flush();
@@ -253,10 +266,12 @@ int run(const Options& options) {
     return kOutputFailed;
   }
 
-  const std::vector<ProgramMove> moves = readProgramMoves(program);
+  const std::vector<ProgramMove>& moves = made.moves;
   std::vector<SummaryRow> rows = summarize(drawing->facts, report, moves);
-  const Deviation deviation = measureDeviation(drawing->segments, moves);
   rows.push_back({"largest deviation", describeDeviation(deviation)});
+  rows.push_back(
+      {"tolerance", tolerance ? options.tolerance + " mm" : "none (as the job made it)"});
+  for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
               << (toStdout ? "standard output" : programPath) << "\n"
@@ -358,6 +373,20 @@ int main(int argc, char** argv) {
                  "written)")
       ->type_name("MM")
       ->check(CLI::NonNegativeNumber);
+  app.add_option("--tolerance", options.tolerance,
+                 "keep the program within MM of the drawing (default 0.05): where it strays "
+                 "further, the job is run again with a finer joining precision, then with the "
+                 "curves cut in two, a few times; if that does not do, nothing is written and the "
+                 "exit status is 4. none: the library's own result, as a macro gets it")
+      ->type_name("MM|none")
+      ->check([](const std::string& text) {
+        char* end = nullptr;
+        const double mm = std::strtod(text.c_str(), &end);
+        if (text == "none" || (end != text.c_str() && *end == '\0' && mm > 0.0 && mm < 1e6)) {
+          return std::string();
+        }
+        return std::string("--tolerance takes a positive number of mm, or none");
+      });
   app.add_option("--dpi", options.dpi,
                  "pixels per inch for drawings whose size is not in mm, cm, in, pt or pc: px and "
                  "unitless lengths (default 96, as CSS; 72 or 90 for some older editors)")

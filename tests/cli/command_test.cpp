@@ -289,8 +289,8 @@ TEST(Command, MaxDeviationFailsWhenACoarseJoinStrays) {
   EXPECT_EQ(fine.status, 0) << fine.err;
   EXPECT_TRUE(contains(fine.err, "largest deviation")) << fine.err;
 
-  const CommandRun coarse =
-      brevanto(dir, "ellipse.svg --max-deviation 0.3 --set Prezision=30 " + kSettings);
+  const CommandRun coarse = brevanto(
+      dir, "ellipse.svg --tolerance none --max-deviation 0.3 --set Prezision=30 " + kSettings);
   EXPECT_EQ(coarse.status, 4) << coarse.err;
   EXPECT_TRUE(contains(coarse.err, "strays further from the drawing than 0.3000 mm")) << coarse.err;
   EXPECT_TRUE(contains(coarse.err, "in shape 1, where the path strays")) << coarse.err;
@@ -298,6 +298,56 @@ TEST(Command, MaxDeviationFailsWhenACoarseJoinStrays) {
   EXPECT_EQ(readFileBytes(dir.file("ellipse.tap")).rfind("(Created with Brevanto)\r\n", 0), 0U);
 
   EXPECT_EQ(brevanto(dir, "ellipse.svg --max-deviation -1 " + kSettings).status, 64);
+}
+
+// The summary's figure in mm, or -1.
+double deviationOf(const CommandRun& r) {
+  const auto at = r.err.find("largest deviation");
+  if (at == std::string::npos) return -1.0;
+  const auto digits = r.err.find_first_of("0123456789", at);
+  return std::strtod(r.err.c_str() + digits, nullptr);
+}
+
+// The command keeps its tolerance by refining the job where the program
+// strays, and writes nothing when it cannot.
+TEST(Command, ToleranceIsKeptOrNothingIsWritten) {
+  TempDir dir;
+  writeFileBytes(
+      dir.file("ellipse.svg"),
+      R"(<svg xmlns="http://www.w3.org/2000/svg" width="100mm" height="100mm" viewBox="0 0 100 100">
+<ellipse cx="50" cy="50" rx="40" ry="10" stroke="black" fill="none"/></svg>
+)");
+  std::string spiral =
+      R"(<svg xmlns="http://www.w3.org/2000/svg" width="100mm" height="100mm" viewBox="0 0 100 100"><path fill="none" stroke="black" d="M50 50)";
+  for (int i = 1; i <= 12; ++i) {
+    const double r = 3.0 * i;
+    spiral += " A" + std::to_string(r) + " " + std::to_string(r) + " 0 0 1 " +
+              std::to_string(i % 2 == 1 ? 50 + r : 50 - r) + " 50";
+  }
+  writeFileBytes(dir.file("spiral.svg"), spiral + "\"/></svg>\n");
+  writeFileBytes(dir.file("glyphs.svg"), readFileBytes(kExamples + "/glyphs.svg"));
+  const struct {
+    const char* arguments;
+    int status;
+    double within;  // mm
+  } cases[] = {
+      {"ellipse.svg --tolerance 0.01", 0, 0.01},
+      {"ellipse.svg --set Prezision=30", 0, 0.05},  // a coarse join is refined
+      {"spiral.svg --tolerance 0.01", 0, 0.01},
+      {"glyphs.svg --tolerance 0.01", 0, 0.01},
+  };
+  for (const auto& c : cases) {
+    const CommandRun r = brevanto(dir, std::string(c.arguments) + " -o out.tap " + kSettings);
+    EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.err;
+    EXPECT_GE(deviationOf(r), 0.0) << r.err;
+    EXPECT_LE(deviationOf(r), c.within) << c.arguments << "\n" << r.err;
+  }
+  std::filesystem::remove(dir.file("out.tap"));
+  const CommandRun impossible =
+      brevanto(dir, "glyphs.svg --tolerance 1e-9 -o out.tap " + kSettings);
+  EXPECT_EQ(impossible.status, 4) << impossible.err;
+  EXPECT_TRUE(contains(impossible.err, "nothing written")) << impossible.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.tap")));
 }
 
 }  // namespace

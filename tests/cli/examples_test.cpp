@@ -143,7 +143,7 @@ TEST(Examples, ProgramsAreStable) {
     const std::string name = entry.path().stem().string();
     SCOPED_TRACE(name);
     const std::string program = dir.file(name + ".tap");
-    const std::string command = std::string("'") + BREVANTO_CLI_EXECUTABLE + "' -q --settings '" +
+    const std::string command = std::string("'") + BREVANTO_CLI_EXECUTABLE + "' -q --tolerance none --settings '" +
                                 kExamples + "CNC.ini' -o '" + program + "' '" +
                                 entry.path().string() + "'";
     const int raw = std::system(command.c_str());

@@ -1,0 +1,112 @@
+#include "tolerance.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <utility>
+
+namespace brevanto::cli {
+namespace {
+
+// Precision tries: the user's, then a quarter and a sixteenth of it.
+constexpr int kPrecisionRefinements = 2;
+// Then the curves are cut in two this many times at most (each time doubling
+// their number), as long as the drawing stays below kMostSplitCurves curves.
+constexpr int kSplitRounds = 3;
+constexpr size_t kMostSplitCurves = 4000000;
+
+MadeProgram run(const std::vector<Segment>& segments, const SettingsSource& settings) {
+  MadeProgram made;
+  std::ostringstream stream;
+  made.report = runJob(segments, {.settings = settings, .program = &stream});
+  if (!made.report.ok()) return made;
+  made.program = std::move(stream).str();
+  made.moves = readProgramMoves(made.program);
+  made.deviation = measureDeviation(segments, made.moves);
+  return made;
+}
+
+// A check cut short (a drawing too dense to measure whole) cannot tell where
+// to refine, so it ends the tries; the caller says the figure is a least one.
+bool within(const Deviation& d, double tolerance) {
+  return !d.measured || !d.whole || d.distance <= tolerance;
+}
+
+std::string number(double value) {
+  std::ostringstream text;
+  text << value;
+  return text.str();
+}
+
+}  // namespace
+
+std::pair<Segment, Segment> splitCurve(const Segment& s) {
+  const auto mid = [](double a, double b) { return (a + b) * 0.5; };
+  // Midpoints of the control polygon, of those, and of those: the point at
+  // t = 1/2 and the control points of both halves.
+  const double ax = mid(s.x0, s.x1), ay = mid(s.y0, s.y1);
+  const double bx = mid(s.x1, s.x2), by = mid(s.y1, s.y2);
+  const double cx = mid(s.x2, s.x3), cy = mid(s.y2, s.y3);
+  const double dx = mid(ax, bx), dy = mid(ay, by);
+  const double ex = mid(bx, cx), ey = mid(by, cy);
+  const double mx = mid(dx, ex), my = mid(dy, ey);
+  Segment first = s, second = s;
+  first.x1 = ax, first.y1 = ay, first.x2 = dx, first.y2 = dy, first.x3 = mx, first.y3 = my;
+  second.x0 = mx, second.y0 = my, second.x1 = ex, second.y1 = ey, second.x2 = cx, second.y2 = cy;
+  return {first, second};
+}
+
+MadeProgram makeProgram(const std::vector<Segment>& segments, const SettingsSource& settings,
+                        std::optional<double> tolerance) {
+  MadeProgram made = run(segments, settings);
+  if (!tolerance || !made.report.ok() || within(made.deviation, *tolerance)) return made;
+
+  const double first = made.deviation.distance;
+  // A precision that reads as 0 (or not a number) means the default, 3.
+  double precision = std::strtod(settings("Prezision").c_str(), nullptr);
+  if (!(precision > 0.0)) precision = 3.0;
+  const double userPrecision = precision;
+  std::string precisionText;
+  const SettingsSource finer = [&settings, &precisionText](std::string_view name) {
+    return name == "Prezision" ? precisionText : settings(name);
+  };
+  for (int i = 0; i < kPrecisionRefinements && !within(made.deviation, *tolerance); ++i) {
+    precision /= 4.0;
+    precisionText = number(precision);
+    made = run(segments, finer);
+    if (!made.report.ok()) return made;
+  }
+  if (within(made.deviation, *tolerance)) {
+    made.changes.push_back("joining at Prezision=" + number(userPrecision) + " strayed " +
+                           number(first) + " mm; used Prezision=" + precisionText);
+    return made;
+  }
+
+  std::vector<Segment> pieces = segments;
+  int rounds = 0;
+  while (rounds < kSplitRounds && !within(made.deviation, *tolerance) &&
+         pieces.size() < kMostSplitCurves) {
+    std::vector<Segment> halves;
+    halves.reserve(pieces.size() * 2);
+    for (const Segment& s : pieces) {
+      if (s.kind != 1) {
+        halves.push_back(s);
+        continue;
+      }
+      const auto [a, b] = splitCurve(s);
+      halves.push_back(a);
+      halves.push_back(b);
+    }
+    pieces = std::move(halves);
+    ++rounds;
+    MadeProgram next = run(pieces, finer);
+    if (!next.report.ok()) return next;
+    // Measured against the drawing itself, not its pieces.
+    next.deviation = measureDeviation(segments, next.moves);
+    made = std::move(next);
+  }
+  made.changes.push_back("Prezision=" + precisionText + " (from " + number(userPrecision) +
+                         "), curves cut in two " + std::to_string(rounds) + " time(s)");
+  return made;
+}
+
+}  // namespace brevanto::cli
