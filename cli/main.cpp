@@ -324,7 +324,8 @@ std::string helpFooter() {
           "or --dpi). Each subpath is one shape; its colour is the stroke, else the fill. What "
           "shows nothing (no stroke or fill, opacity 0, hidden, clipped away), text and images "
           "are left out and listed with the line of the first of each kind. A drawing is a "
-          "regular file of at most " +
+          "regular file of at most 10000000 elements, counting what use references repeat, "
+          "and of at most " +
           describeSize(kLargestDrawing) +
           ".\n\n"
           "Outputs: the program, the preview and the segment dump are each written whole to a "

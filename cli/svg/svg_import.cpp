@@ -106,6 +106,12 @@ void importDocument(std::string_view text, const ImportOptions& options, ImportR
     return;
   }
   result.hasPhysicalUnits = survey.rootHasPhysicalUnits();
+  if (survey.expandedElementCount(ImportState::kMaxElements + 1) > ImportState::kMaxElements) {
+    result.error = "the drawing has more than " + std::to_string(ImportState::kMaxElements) +
+                   " elements once its use references are expanded";
+    result.errorLine = survey.rootLine();
+    return;
+  }
 
   ImportState state{result, survey, 25.4 / 96.0, {}, 1, 0, 0, {}, {}};
   if (!(options.dpi > 0.0) || !std::isfinite(options.dpi)) {

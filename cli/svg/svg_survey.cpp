@@ -3,13 +3,16 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -149,7 +152,13 @@ bool SvgSurvey::read(std::string_view input) {
   // no external DTD is read. No network, no messages of libxml2's own; depth
   // stays within libxml2's default limit, which keeps every later recursion
   // shallow, and libxml2's own limits stop entity expansion from exploding.
-  const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  // A drawing larger than 10 MB needs XML_PARSE_HUGE, which also lifts
+  // libxml2's guard against entities that expand a billionfold. Drawings
+  // that declare entities are small ones written by hand or by old editors:
+  // they keep the guard, and only those without any may be huge.
+  const bool declaresEntities = input.find("<!ENTITY") != std::string_view::npos;
+  const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                      (declaresEntities ? 0 : XML_PARSE_HUGE);
   const xmlExternalEntityLoader previousLoader = xmlGetExternalEntityLoader();
   xmlSetExternalEntityLoader(refuseExternal);
   refusedResource.clear();
@@ -314,6 +323,31 @@ const xmlNode* SvgSurvey::referencedElement(const xmlNode* use) const {
 const xmlNode* SvgSurvey::elementById(const std::string& id) const {
   const auto found = ids_.find(id);
   return found != ids_.end() ? found->second : nullptr;
+}
+
+int64_t SvgSurvey::expandedElementCount(int64_t cap) const {
+  // Counts of the elements whose count is known, and those on the way (a
+  // reference back to one of those is a cycle, which counts as nothing here:
+  // the traversal refuses it on its own).
+  std::unordered_map<const xmlNode*, int64_t> known;
+  const std::function<int64_t(const xmlNode*, int)> count = [&](const xmlNode* node,
+                                                                int depth) -> int64_t {
+    if (const auto found = known.find(node); found != known.end()) return found->second;
+    if (depth > 4096) return 0;  // libxml2 already refuses deeper documents
+    known.emplace(node, 0);
+    int64_t total = 1;
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+      if (child->type == XML_ELEMENT_NODE) total = std::min(cap, total + count(child, depth + 1));
+    }
+    if (xmlStrEqual(node->name, BAD_CAST "use")) {
+      if (const xmlNode* target = referencedElement(node)) {
+        total = std::min(cap, total + count(target, depth + 1));
+      }
+    }
+    known[node] = total;
+    return total;
+  };
+  return root_ == nullptr ? 0 : count(root_, 0);
 }
 
 }  // namespace brevanto::cli

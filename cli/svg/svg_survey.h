@@ -30,6 +30,12 @@ class SvgSurvey {
     int32_t firstLine = 0;
   };
 
+  // How many elements the drawing has once every `use` is replaced by what it
+  // refers to, counted without expanding anything (each element's count is
+  // worked out once), and capped at `cap`: a few kilobytes of nested `use`
+  // can stand for billions of elements, refused before any is visited.
+  [[nodiscard]] int64_t expandedElementCount(int64_t cap) const;
+
   // Parses the text; false (with error() and errorLine()) when it is not a
   // well-formed SVG document.
   bool read(std::string_view text);
