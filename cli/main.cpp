@@ -13,6 +13,7 @@
 #include "brevanto/host.h"
 #include "io/input_file.h"
 #include "io/output_file.h"
+#include "progress.h"
 #include "report/fidelity.h"
 #include "report/job_summary.h"
 #include "report/program_moves.h"
@@ -234,7 +235,12 @@ int run(const Options& options) {
   // the preview and the fidelity figure read these very bytes.
   std::optional<double> tolerance;
   if (options.tolerance != "none") tolerance = std::strtod(options.tolerance.c_str(), nullptr);
+  // Nothing else is printed while the program is made: the progress line has
+  // the terminal's last line to itself.
+  ProgressLine progress(!options.quiet);
+  progress.stage("making and checking the program");
   MadeProgram made = makeProgram(drawing->segments, choice->source(), tolerance);
+  progress.finish();
   const JobReport& report = made.report;
   switch (report.result) {
     case BREVANTO_SETTINGS_REFUSED:
