@@ -22,6 +22,31 @@
 namespace brevanto::cli {
 namespace {
 
+// Every later walk of the tree recurses, so its depth is bounded here (as
+// libxml2 bounds it outside its huge mode).
+constexpr int kDeepestNesting = 256;
+
+// The first element deeper than `most` levels below `root`, found without
+// recursion; null when there is none.
+const xmlNode* deeperThan(const xmlNode* root, int most) {
+  const xmlNode* node = root;
+  int depth = 0;
+  while (node != nullptr) {
+    if (node->type == XML_ELEMENT_NODE && depth > most) return node;
+    if (node->children != nullptr) {
+      node = node->children;
+      ++depth;
+      continue;
+    }
+    while (node != nullptr && node != root && node->next == nullptr) {
+      node = node->parent;
+      --depth;
+    }
+    node = (node == nullptr || node == root) ? nullptr : node->next;
+  }
+  return nullptr;
+}
+
 constexpr const char* kSvgNamespace = "http://www.w3.org/2000/svg";
 constexpr const char* kXlinkNamespace = "http://www.w3.org/1999/xlink";
 
@@ -152,13 +177,16 @@ bool SvgSurvey::read(std::string_view input) {
   // no external DTD is read. No network, no messages of libxml2's own; depth
   // stays within libxml2's default limit, which keeps every later recursion
   // shallow, and libxml2's own limits stop entity expansion from exploding.
-  // A drawing larger than 10 MB needs XML_PARSE_HUGE, which also lifts
-  // libxml2's guard against entities that expand a billionfold. Drawings
-  // that declare entities are small ones written by hand or by old editors:
-  // they keep the guard, and only those without any may be huge.
-  const bool declaresEntities = input.find("<!ENTITY") != std::string_view::npos;
+  // A drawing larger than libxml2's 10 MB lookup limit needs XML_PARSE_HUGE,
+  // which also lifts its guards against entities that expand a billionfold
+  // and against deep nesting. Only large drawings that declare no entities
+  // get it (drawings with entities are small ones written by hand or by old
+  // editors), and the nesting is checked below whatever the mode.
+  constexpr size_t kLookupLimit = 10000000;
+  const bool huge =
+      input.size() > kLookupLimit / 2 && input.find("<!ENTITY") == std::string_view::npos;
   const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                      (declaresEntities ? 0 : XML_PARSE_HUGE);
+                      (huge ? XML_PARSE_HUGE : 0);
   const xmlExternalEntityLoader previousLoader = xmlGetExternalEntityLoader();
   xmlSetExternalEntityLoader(refuseExternal);
   refusedResource.clear();
@@ -189,6 +217,14 @@ bool SvgSurvey::read(std::string_view input) {
     return false;
   }
   root_ = xmlDocGetRootElement(doc_.get());
+  if (const xmlNode* deep = deeperThan(root_, kDeepestNesting)) {
+    error_ = "not a readable XML document: elements nested too deeply (more than " +
+             std::to_string(kDeepestNesting) + " levels)";
+    errorLine_ = static_cast<int32_t>(xmlGetLineNo(deep));
+    doc_.reset();
+    root_ = nullptr;
+    return false;
+  }
   if (root_ == nullptr || std::strcmp(text(root_->name), "svg") != 0) {
     error_ = "not an SVG drawing: the outermost element is <" +
              std::string(root_ != nullptr ? text(root_->name) : "") + ">, not <svg>";
