@@ -4,14 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "geometry/closed_shape.h"
+
 namespace brevanto {
 namespace {
-
-// Two-decimal rounding of a start or end point: closure is judged by
-// hundredths, not by distance.
-float roundToHundredths(double value) {
-  return static_cast<float>(std::floor(value * 100.0 + 0.5) / 100.0);
-}
 
 // The cutting moves of one pass over one shape. Only the first block of the
 // pass and the first half of every full circle carry the feed; the depth is

@@ -6,6 +6,19 @@
 
 namespace brevanto {
 
+// "CutOrder": the order the shapes are cut in.
+enum class CutOrder {
+  Drawing,      // "drawing" (or missing): list order
+  InsideFirst,  // "inside-first": open shapes, then every shape before any that encloses it
+};
+
+// "ToolOffset": which side of a closed shape the tool runs on.
+enum class ToolOffset {
+  None,     // "none" (or missing): the tool's centre on the line
+  Outside,  // "outside": parts; outlines cut outside, holes inside
+  Inside,   // "inside": openings; outlines cut inside, islands outside
+};
+
 // The settings of one job, read once at its start. Depths are stored
 // negative (below the workpiece surface at Z 0) and feeds, tool number and
 // diameter non-negative, whatever sign the user typed; the safe height keeps
@@ -19,14 +32,16 @@ struct CncSettings {
   int32_t toolNumber = 0;     // "txtWZNummer": truncated toward zero
   float toolDiameter = 0.0F;  // "txtWZDia": only shown in the tool change line
   double precision = 0.0;     // "Prezision": scaled by each joining pass in its own way
+  CutOrder cutOrder = CutOrder::Drawing;
+  ToolOffset toolOffset = ToolOffset::None;
 };
 
 // A total depth that needs more passes than this is refused: it is a typing
 // slip (a pass depth of 0.0001), and the program would fill the disk.
 inline constexpr int32_t kMostPasses = 100000;
 
-// Reads the seven machining values in their load order, then the precision,
-// each once. A machining value that is not a usable number ends the load with
+// Reads the seven machining values in their load order, then the precision
+// and the two choices, each once. A machining value that is not a usable number ends the load with
 // a JobError(BREVANTO_SETTINGS_REFUSED):
 //   "invalid stof argument" for a text that does not start with a number, or
 //     a not-a-number;
@@ -34,7 +49,11 @@ inline constexpr int32_t kMostPasses = 100000;
 //     infinite as a float;
 //   a message naming txtMaxZ when the depths need more than kMostPasses passes.
 // The precision never fails: a text that does not start with a number reads
-// as 0, and the joining passes use their defaults.
+// as 0, and the joining passes use their defaults. Then the two choices,
+// CutOrder and ToolOffset: missing or empty is the first value, the names
+// are matched without regard to case or surrounding blanks, and any other
+// text is refused with a message naming the setting, the text and the values
+// it may take.
 CncSettings loadSettings(const SettingsSource& source);
 
 // The precision alone, as loadSettings reads it.
