@@ -12,16 +12,16 @@ constexpr double kPi = 3.141592653589793;
 // A tool position may come this much nearer than the radius to an outline
 // (mm): the rounding of the arithmetic, far below the program's 0.0001.
 constexpr double kRoundingAllowance = 1e-6;
-// Sample spacing along the raw path: an intrusion missed between two samples
-// is at most spacing^2 / (8 radius) deep, kept below this (mm) ...
+// Least sample spacing along the raw path: an intrusion missed between two
+// samples is at most spacing^2 / (8 radius) deep, kept below this (mm) ...
 constexpr double kMissedIntrusion = 2e-4;
 // ... within these bounds (mm), and never fewer than kLeastSamples.
 constexpr double kFinestSpacing = 0.005;
 constexpr double kCoarsestSpacing = 0.25;
 constexpr int32_t kLeastSamples = 4;
 // Bisection steps for a boundary between kept and left-out path: the
-// parameter to 2^-40 of a sample interval.
-constexpr int kBisections = 40;
+// parameter to 2^-30 of a sample interval.
+constexpr int kBisections = 30;
 // Kept stretches whose ends lie this close (mm) continue one another.
 constexpr double kJoinGap = 1e-4;
 // Drawn elements shorter than this share of the tool radius may lose their
@@ -36,6 +36,11 @@ constexpr double kNoLength = 1e-9;
 struct RawCurve {
   PathCurve curve;
   int32_t loopIndex = -1;  // the drawn curve it offsets, -1 for a vertex arc
+  // Drawn curves from which every point of this one lies exactly the tool
+  // radius away (the one it offsets; both neighbours of a convex vertex):
+  // loop indices, -1 for none. They need no search.
+  int32_t atRadiusA = -1;
+  int32_t atRadiusB = -1;
 };
 
 // The offset of one drawn curve, `d` to its left. For an arc the radius
@@ -82,7 +87,10 @@ std::vector<RawCurve> rawOffset(const std::vector<PathCurve>& loop, double d) {
   offsets.reserve(n);
   for (const PathCurve& c : loop) offsets.push_back(offsetCurve(c, d));
   for (size_t i = 0; i < n; ++i) {
-    raw.push_back({offsets[i], static_cast<int32_t>(i)});
+    const auto index = static_cast<int32_t>(i);
+    // An arc offset past its centre is no longer at the radius from it.
+    const bool atRadius = !loop[i].isArc() || loop[i].radius - (loop[i].sweep > 0.0 ? d : -d) > 0.0;
+    raw.push_back({offsets[i], index, atRadius ? index : -1, -1});
     const size_t j = (i + 1) % n;
     const Point2 from = offsets[i].end;
     const Point2 to = offsets[j].start;
@@ -90,7 +98,10 @@ std::vector<RawCurve> rawOffset(const std::vector<PathCurve>& loop, double d) {
     PathCurve arc =
         vertexArc(loop[i].end, from, to, directionAt(loop[i], 1.0), directionAt(loop[j], 0.0), d);
     arc.source = loop[i].source;
-    raw.push_back({arc, -1});
+    // Round a convex vertex the nearest point of both neighbours is the
+    // vertex itself.
+    const bool convex = arc.sweep * d < 0.0;
+    raw.push_back({arc, -1, convex ? index : -1, convex ? static_cast<int32_t>(j) : -1});
   }
   return raw;
 }
@@ -107,42 +118,51 @@ double sampleSpacing(double radius) {
 }
 
 // The stretches of each raw curve where the tool clears every outline.
-std::vector<Span> keptSpans(const std::vector<RawCurve>& raw, const ToolClearance& clearance) {
+std::vector<Span> keptSpans(const std::vector<RawCurve>& raw, const ToolClearance& clearance,
+                            int64_t firstCurve) {
   std::vector<Span> spans;
   const double spacing = sampleSpacing(clearance.toolRadius());
   for (size_t k = 0; k < raw.size(); ++k) {
     const PathCurve& c = raw[k].curve;
-    const double samples =
-        std::clamp(std::ceil(curveLength(c) / spacing), static_cast<double>(kLeastSamples), 1.0e8);
-    const auto n = static_cast<int64_t>(samples);
-    const auto bad = [&](double t) { return clearance.cutsInto(pointAt(c, t)); };
+    const int64_t skipA = raw[k].atRadiusA < 0 ? -1 : firstCurve + raw[k].atRadiusA;
+    const int64_t skipB = raw[k].atRadiusB < 0 ? -1 : firstCurve + raw[k].atRadiusB;
+    const auto room = [&](double t) { return clearance.room(pointAt(c, t), skipA, skipB); };
     // The boundary between the parameters a (state `aBad`) and b.
     const auto boundary = [&](double a, double b, bool aBad) {
       for (int i = 0; i < kBisections; ++i) {
         const double m = 0.5 * (a + b);
-        (bad(m) == aBad ? a : b) = m;
+        ((room(m) < 0.0) == aBad ? a : b) = m;
       }
       // The kept side of the boundary.
       return aBad ? b : a;
     };
-    bool prevBad = bad(0.0);
-    double prevT = 0.0;
+    const double length = curveLength(c);
+    // Steps in the parameter: the room ahead, at least the spacing, at most
+    // a share that gives kLeastSamples samples.
+    const auto step = [&](double roomHere) {
+      if (!(length > 0.0)) return 1.0;
+      return std::min(std::max(roomHere, spacing) / length, 1.0 / kLeastSamples);
+    };
+    double t = 0.0;
+    double roomHere = room(0.0);
+    bool wasBad = roomHere < 0.0;
     double keptFrom = 0.0;
-    for (int64_t i = 1; i <= n; ++i) {
-      const double t = static_cast<double>(i) / static_cast<double>(n);
-      const bool nowBad = bad(t);
-      if (nowBad != prevBad) {
-        const double b = boundary(prevT, t, prevBad);
-        if (prevBad) {
+    while (t < 1.0) {
+      const double next = std::min(1.0, t + step(roomHere));
+      roomHere = room(next);
+      const bool nowBad = roomHere < 0.0;
+      if (nowBad != wasBad) {
+        const double b = boundary(t, next, wasBad);
+        if (wasBad) {
           keptFrom = b;
         } else {
           spans.push_back({k, keptFrom, b});
         }
       }
-      prevBad = nowBad;
-      prevT = t;
+      wasBad = nowBad;
+      t = next;
     }
-    if (!prevBad) spans.push_back({k, keptFrom, 1.0});
+    if (!wasBad) spans.push_back({k, keptFrom, 1.0});
   }
   return spans;
 }
@@ -241,14 +261,32 @@ class PieceBuilder {
   LoopOffset out_;
 };
 
+// A box around the curve: its ends, grown for an arc by its sagitta (or,
+// beyond a quarter turn, the whole circle).
+Box curveBox(const PathCurve& c) {
+  const Point2 ends[] = {c.start, c.end};
+  Box b = boxAround(ends);
+  if (!c.isArc()) return b;
+  if (std::fabs(c.sweep) > kPi / 2.0) {
+    return {c.centre.x - c.radius, c.centre.y - c.radius, c.centre.x + c.radius,
+            c.centre.y + c.radius};
+  }
+  const double sagitta = c.radius * (1.0 - std::cos(0.5 * c.sweep));
+  return {b.minX - sagitta, b.minY - sagitta, b.maxX + sagitta, b.maxY + sagitta};
+}
+
 }  // namespace
 
 ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& loops,
                              double toolRadius)
     : radius_(toolRadius),
+      reach_(2.0 * toolRadius),
       limit_(toolRadius - kRoundingAllowance),
       grid_(Box{}, 1.0, std::span<const CellGrid::ItemBox>{}) {
-  for (const auto* loop : loops) curves_.insert(curves_.end(), loop->begin(), loop->end());
+  for (const auto* loop : loops) {
+    first_.push_back(static_cast<int64_t>(curves_.size()));
+    curves_.insert(curves_.end(), loop->begin(), loop->end());
+  }
   std::vector<Point2> ends;
   ends.reserve(2 * curves_.size());
   for (const PathCurve& c : curves_) {
@@ -256,32 +294,41 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
     ends.push_back(c.end);
   }
   Box bounds = boxAround(ends);
-  bounds = {bounds.minX - radius_, bounds.minY - radius_, bounds.maxX + radius_,
-            bounds.maxY + radius_};
-  // Cells no smaller than the radius, so that a curve's grown boxes touch
+  bounds = {bounds.minX - reach_, bounds.minY - reach_, bounds.maxX + reach_, bounds.maxY + reach_};
+  // Cells no smaller than the reach, so that a curve's grown boxes touch
   // few of them.
   const double cell =
-      std::max(CellGrid::cellSizeFor(bounds, static_cast<int64_t>(curves_.size())), radius_);
+      std::max(CellGrid::cellSizeFor(bounds, static_cast<int64_t>(curves_.size())), reach_);
   std::vector<CellGrid::ItemBox> boxes;
   for (size_t k = 0; k < curves_.size(); ++k) {
-    appendCurveBoxes(curves_[k], cell, radius_, static_cast<int32_t>(k), boxes);
+    appendCurveBoxes(curves_[k], cell, reach_, static_cast<int32_t>(k), boxes);
   }
+  boxes_.reserve(curves_.size());
+  for (const PathCurve& c : curves_) boxes_.push_back(curveBox(c));
   grid_ = CellGrid(bounds, cell, boxes);
 }
 
-bool ToolClearance::cutsInto(Point2 p) const {
+double ToolClearance::room(Point2 p, int64_t skipA, int64_t skipB) const {
+  // A curve not listed in p's cell lies further than the reach from it.
+  double nearest = reach_;
   for (const int32_t k : grid_.itemsAt(p)) {
-    if (distanceTo(curves_[static_cast<size_t>(k)], p) < limit_) return true;
+    if (k == skipA || k == skipB) continue;
+    // The distance to a curve's box is never more than that to the curve.
+    const Box& b = boxes_[static_cast<size_t>(k)];
+    const double dx = std::max({b.minX - p.x, p.x - b.maxX, 0.0});
+    const double dy = std::max({b.minY - p.y, p.y - b.maxY, 0.0});
+    if (dx >= nearest || dy >= nearest) continue;
+    nearest = std::min(nearest, distanceTo(curves_[static_cast<size_t>(k)], p));
   }
-  return false;
+  return nearest - limit_;
 }
 
 LoopOffset offsetLoop(const std::vector<PathCurve>& loop, double leftDistance,
-                      const ToolClearance& clearance) {
+                      const ToolClearance& clearance, size_t loopNumber) {
   LoopOffset out;
   if (loop.empty()) return out;
   const std::vector<RawCurve> raw = rawOffset(loop, leftDistance);
-  std::vector<Span> spans = keptSpans(raw, clearance);
+  std::vector<Span> spans = keptSpans(raw, clearance, clearance.firstCurve(loopNumber));
   if (spans.empty()) {
     // The tool fits nowhere: the whole shape is left out.
     std::vector<Point2> ends;

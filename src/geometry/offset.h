@@ -12,16 +12,25 @@ namespace brevanto {
 // against all of them at once: does the tool, centred there, cut into one?
 class ToolClearance {
  public:
+  // The curves of loop k are numbered from firstCurve(k) on, in loop order.
   ToolClearance(const std::vector<const std::vector<PathCurve>*>& loops, double toolRadius);
-  // Some outline lies nearer to p than the tool radius (less a rounding
-  // allowance): a tool centred at p would cut into it.
-  [[nodiscard]] bool cutsInto(Point2 p) const;
+  // How much nearer than now an outline may come before a tool centred at p
+  // cuts into it: the distance to the nearest outline (up to twice the
+  // radius) less the radius, less a rounding allowance. Negative: it cuts in. The
+  // curves `skipA` and `skipB` are left out of the search. The distance to
+  // an outline changes no faster than p moves, so a path may go on this far
+  // from p without cutting in.
+  [[nodiscard]] double room(Point2 p, int64_t skipA = -1, int64_t skipB = -1) const;
   [[nodiscard]] double toolRadius() const { return radius_; }
+  [[nodiscard]] int64_t firstCurve(size_t loop) const { return first_[loop]; }
 
  private:
   double radius_;
+  double reach_;  // every curve within this of a cell is listed in it
   double limit_;
   std::vector<PathCurve> curves_;
+  std::vector<Box> boxes_;  // around each curve
+  std::vector<int64_t> first_;
   CellGrid grid_;
 };
 
@@ -56,11 +65,14 @@ struct LoopOffset {
 // else is left out: the loops of concave corners (which leaves each corner
 // trimmed to the intersection of its neighbouring offsets), arcs smaller
 // than the tool, slots and necks narrower than the tool. The raw path is
-// sampled densely enough that a missed intrusion is at most
-// spacing^2 / (8 radius) deep, and each boundary is found by bisection. Kept
+// sampled, each step as long as the room the tool has there (nothing can
+// come nearer within it) and at least a spacing that keeps a missed
+// intrusion under spacing^2 / (8 radius) deep; each boundary is found by
+// bisection. Kept
 // stretches that meet are joined; where they do not, or where a drawn
 // element lost its whole toolpath, the place is reported.
+// `loopNumber` is the loop's place among the clearance's loops.
 LoopOffset offsetLoop(const std::vector<PathCurve>& loop, double leftDistance,
-                      const ToolClearance& clearance);
+                      const ToolClearance& clearance, size_t loopNumber);
 
 }  // namespace brevanto

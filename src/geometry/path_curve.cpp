@@ -30,8 +30,12 @@ double angleOf(Point2 centre, Point2 p) {
 
 }  // namespace
 
+// Coordinates are drawing sizes: the plain root of the squares cannot
+// overflow, and it is several times faster than hypot.
 double distance(Point2 a, Point2 b) {
-  return std::hypot(b.x - a.x, b.y - a.y);
+  const double dx = b.x - a.x;
+  const double dy = b.y - a.y;
+  return std::sqrt(dx * dx + dy * dy);
 }
 
 PathCurve lineCurve(Point2 a, Point2 b, int32_t source) {
@@ -121,7 +125,7 @@ double distanceTo(const PathCurve& c, Point2 p) {
     const double ll = dx * dx + dy * dy;
     double t = ll > 0.0 ? ((p.x - c.start.x) * dx + (p.y - c.start.y) * dy) / ll : 0.0;
     t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(p.x - (c.start.x + t * dx), p.y - (c.start.y + t * dy));
+    return distance(p, {c.start.x + t * dx, c.start.y + t * dy});
   }
   // Within the arc's angular range the nearest point lies on the ray from the
   // centre through p; outside it, at one of the ends.
@@ -181,7 +185,16 @@ void appendElements(const PathCurve& c, int32_t shapeKey, int32_t colourIndex,
   if (!c.isArc()) {
     out.push_back(lineElementOf(c.start, c.end));
   } else if (std::fabs(c.sweep) >= kTwoPi - 1e-12 && distance(c.start, c.end) < 1e-9) {
-    out.push_back(fullCircleElement(c.centre.x, c.centre.y, c.radius, c.sweep < 0.0 ? 1 : 0));
+    // The writer cuts a full circle as two half circles in R form, where the
+    // centre's distance from the chord is sqrt(R^2 - chord^2 / 4): rounding
+    // the ends and R to 0.0001 each could move it by 0.02 mm. With centre
+    // and radius on the program's grid the chord is exactly 2 R.
+    const auto onGrid = [](double v) { return std::round(v * 10000.0) / 10000.0; };
+    const double radius = onGrid(c.radius);
+    if (radius > 0.0) {
+      out.push_back(
+          fullCircleElement(onGrid(c.centre.x), onGrid(c.centre.y), radius, c.sweep < 0.0 ? 1 : 0));
+    }
   } else {
     const auto pieces = static_cast<int>(std::ceil(std::fabs(c.sweep) / kLongestWrittenSweep));
     for (int i = 0; i < std::max(pieces, 1); ++i) {

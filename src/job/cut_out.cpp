@@ -39,9 +39,10 @@ double leftOffset(int32_t depth, double area, ToolOffset mode, double radius) {
 // The toolpath of one closed shape, stretch by stretch.
 void offsetShape(const std::vector<PathElement>& elements, const ShapeRun& run,
                  const std::vector<PathCurve>& loop, double leftDistance, int32_t node,
-                 const ToolClearance& clearance, std::vector<CutPath>& paths, JobReport& report) {
+                 const ToolClearance& clearance, size_t loopNumber, std::vector<CutPath>& paths,
+                 JobReport& report) {
   const PathElement& first = elements[run.first];
-  const LoopOffset offset = offsetLoop(loop, leftDistance, clearance);
+  const LoopOffset offset = offsetLoop(loop, leftDistance, clearance, loopNumber);
   for (const OffsetPiece& piece : offset.pieces) {
     CutPath path;
     path.node = node;
@@ -87,12 +88,13 @@ void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, Job
   std::vector<CutPath> paths;
   {
     const ToolClearance clearance(offset ? outlines : decltype(outlines){}, radius);
+    size_t loopNumber = 0;
     for (size_t s = 0; s < runs.size(); ++s) {
       const auto node = static_cast<int32_t>(nest.depth[s] < 0 ? -1 : static_cast<int32_t>(s));
       if (offset && node >= 0) {
         offsetShape(elements, runs[s], loops[s],
                     leftOffset(nest.depth[s], nest.area[s], settings.toolOffset, radius), node,
-                    clearance, paths, report);
+                    clearance, loopNumber++, paths, report);
         continue;
       }
       CutPath path;
