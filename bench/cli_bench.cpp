@@ -14,15 +14,15 @@
 #include <fstream>
 #include <string>
 
-#include "job/job.h"
-#include "report/job_summary.h"
 #include "gcode/program_writer.h"
+#include "job/job.h"
 #include "platform/output_location.h"
 #include "platform/settings_store.h"
+#include "report/job_summary.h"
 #include "report/program_moves.h"
+#include "report/toolpath_preview.h"
 #include "settings_choice.h"
 #include "svg/svg_import.h"
-#include "report/toolpath_preview.h"
 
 namespace {
 

@@ -16,27 +16,20 @@
 #include <string_view>
 #include <vector>
 
+#include "bench_support.h"
 #include "brevanto/host.h"
 
 namespace {
+
+using brevanto::bench::lineSegment;
+using brevanto::bench::Spent;
+using brevanto::bench::timeInto;
 
 constexpr double kPi = 3.141592653589793;
 constexpr int kTeeth = 12;
 // Path elements of one gear after joining: three lines and a root arc per
 // tooth, the bore, four windows of four lines.
 constexpr int64_t kElementsPerGear = 4 * kTeeth + 1 + 16;
-
-Segment lineSegment(double x0, double y0, double x3, double y3, int32_t shape) {
-  Segment s{};
-  s.x0 = x0;
-  s.y0 = y0;
-  s.x3 = x3;
-  s.y3 = y3;
-  s.length = static_cast<float>(std::hypot(x3 - x0, y3 - y0));
-  s.shapeKey = shape;
-  s.colour = 0x0000FF;
-  return s;
-}
 
 // The arc about (cx, cy) of radius r from angle a0 to a1 (radians) as one
 // cubic with handles 4/3 tan(sweep / 4).
@@ -122,28 +115,14 @@ class NullBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-double threadCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-struct Spent {
-  double wall = 0;
-  double cpu = 0;
-};
-
 brevanto::JobReport timed(Spent& spent, const std::vector<Segment>& drawing, bool cutOut) {
   NullBuffer sink;
   std::ostream program(&sink);
   brevanto::JobOptions options;
   options.settings = [cutOut](std::string_view name) { return settingFor(name, cutOut); };
   options.program = &program;
-  const auto start = std::chrono::steady_clock::now();
-  const double cpuStart = threadCpuSeconds();
-  brevanto::JobReport report = brevanto::runJob(drawing, options);
-  spent.cpu += threadCpuSeconds() - cpuStart;
-  spent.wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  brevanto::JobReport report;
+  timeInto(spent, [&] { report = brevanto::runJob(drawing, options); });
   return report;
 }
 
