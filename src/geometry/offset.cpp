@@ -137,11 +137,13 @@ std::vector<Span> keptSpans(const std::vector<RawCurve>& raw, const ToolClearanc
       return aBad ? b : a;
     };
     const double length = curveLength(c);
-    // Steps in the parameter: the room ahead, at least the spacing, at most
-    // a share that gives kLeastSamples samples.
+    // Steps in the parameter: as far as the state cannot change (the room
+    // ahead where the tool clears, the depth of the cut where it does not),
+    // at least the spacing, at most a share that gives kLeastSamples
+    // samples.
     const auto step = [&](double roomHere) {
       if (!(length > 0.0)) return 1.0;
-      return std::min(std::max(roomHere, spacing) / length, 1.0 / kLeastSamples);
+      return std::min(std::max(std::fabs(roomHere), spacing) / length, 1.0 / kLeastSamples);
     };
     double t = 0.0;
     double roomHere = room(0.0);
