@@ -201,6 +201,13 @@ class PieceBuilder {
         out_.pieces.pop_back();
       }
     }
+    // A crumb of toolpath between two left-out stretches is not worth a
+    // plunge.
+    std::erase_if(out_.pieces, [](const OffsetPiece& p) {
+      double length = 0.0;
+      for (const PathCurve& c : p.curves) length += curveLength(c);
+      return length <= kJoinGap;
+    });
     for (OffsetPiece& p : out_.pieces) {
       p.closed = distance(p.curves.back().end, p.curves.front().start) <= kJoinGap;
       if (p.closed) p.curves.back().end = p.curves.front().start;
