@@ -292,43 +292,60 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
       reach_(2.0 * toolRadius),
       limit_(toolRadius - kRoundingAllowance),
       grid_(Box{}, 1.0, std::span<const CellGrid::ItemBox>{}) {
-  for (const auto* loop : loops) {
-    first_.push_back(static_cast<int64_t>(curves_.size()));
-    curves_.insert(curves_.end(), loop->begin(), loop->end());
-  }
   std::vector<Point2> ends;
-  ends.reserve(2 * curves_.size());
-  for (const PathCurve& c : curves_) {
-    ends.push_back(c.start);
-    ends.push_back(c.end);
+  int64_t curves = 0;
+  for (const auto* loop : loops) {
+    first_.push_back(curves);
+    curves += static_cast<int64_t>(loop->size());
+    for (const PathCurve& c : *loop) {
+      ends.push_back(c.start);
+      ends.push_back(c.end);
+    }
   }
   Box bounds = boxAround(ends);
   bounds = {bounds.minX - reach_, bounds.minY - reach_, bounds.maxX + reach_, bounds.maxY + reach_};
-  // Cells no smaller than the reach, so that a curve's grown boxes touch
-  // few of them.
-  const double cell =
-      std::max(CellGrid::cellSizeFor(bounds, static_cast<int64_t>(curves_.size())), reach_);
-  std::vector<CellGrid::ItemBox> boxes;
-  for (size_t k = 0; k < curves_.size(); ++k) {
-    appendCurveBoxes(curves_[k], cell, reach_, static_cast<int32_t>(k), boxes);
+  // About four cells to a curve, and pieces no longer than a cell: the
+  // nearest-first search then meets a handful of pieces, however large or
+  // small the tool.
+  const double cell = CellGrid::cellSizeFor(bounds, 4 * std::max<int64_t>(curves, 1));
+  int64_t curve = 0;
+  for (const auto* loop : loops) {
+    for (const PathCurve& c : *loop) {
+      const double n = std::clamp(std::ceil(curveLength(c) / cell), 1.0, 1.0e7);
+      for (double i = 0.0; i < n; ++i) {
+        pieces_.push_back(subCurve(c, i / n, (i + 1.0) / n));
+        pieceCurve_.push_back(curve);
+      }
+      ++curve;
+    }
   }
-  boxes_.reserve(curves_.size());
-  for (const PathCurve& c : curves_) boxes_.push_back(curveBox(c));
+  std::vector<CellGrid::ItemBox> boxes;
+  boxes.reserve(pieces_.size());
+  boxes_.reserve(pieces_.size());
+  for (size_t k = 0; k < pieces_.size(); ++k) {
+    boxes_.push_back(curveBox(pieces_[k]));
+    boxes.push_back({static_cast<int32_t>(k), boxes_.back()});
+  }
   grid_ = CellGrid(bounds, cell, boxes);
 }
 
 double ToolClearance::room(Point2 p, int64_t skipA, int64_t skipB) const {
-  // A curve not listed in p's cell lies further than the reach from it.
+  // The grid covers everything within the reach of a curve.
   double nearest = reach_;
-  for (const int32_t k : grid_.itemsAt(p)) {
-    if (k == skipA || k == skipB) continue;
-    // The distance to a curve's box is never more than that to the curve.
-    const Box& b = boxes_[static_cast<size_t>(k)];
-    const double dx = std::max({b.minX - p.x, p.x - b.maxX, 0.0});
-    const double dy = std::max({b.minY - p.y, p.y - b.maxY, 0.0});
-    if (dx >= nearest || dy >= nearest) continue;
-    nearest = std::min(nearest, distanceTo(curves_[static_cast<size_t>(k)], p));
-  }
+  if (!grid_.covers(p)) return nearest - limit_;
+  grid_.visitNearestFirst(
+      p,
+      [&](int32_t k) {
+        const auto piece = static_cast<size_t>(k);
+        if (pieceCurve_[piece] == skipA || pieceCurve_[piece] == skipB) return;
+        // The distance to a piece's box is never more than that to the piece.
+        const Box& b = boxes_[piece];
+        const double dx = std::max({b.minX - p.x, p.x - b.maxX, 0.0});
+        const double dy = std::max({b.minY - p.y, p.y - b.maxY, 0.0});
+        if (dx >= nearest || dy >= nearest) return;
+        nearest = std::min(nearest, distanceTo(pieces_[piece], p));
+      },
+      [&](double unvisited) { return unvisited >= nearest; });
   return nearest - limit_;
 }
 

@@ -26,10 +26,13 @@ class ToolClearance {
 
  private:
   double radius_;
-  double reach_;  // every curve within this of a cell is listed in it
+  double reach_;  // nearer curves are searched for, further ones need not be
   double limit_;
-  std::vector<PathCurve> curves_;
-  std::vector<Box> boxes_;  // around each curve
+  // The outlines' curves in pieces no longer than a grid cell, and a box
+  // around each piece: the grid lists pieces.
+  std::vector<PathCurve> pieces_;
+  std::vector<int64_t> pieceCurve_;  // the curve each piece is part of
+  std::vector<Box> boxes_;
   std::vector<int64_t> first_;
   CellGrid grid_;
 };
