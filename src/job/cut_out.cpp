@@ -1,5 +1,6 @@
 #include "job/cut_out.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -120,6 +121,13 @@ void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, Job
   report.rapidLengthAfter = order.rapidLengthAfter;
 
   elements.clear();
+  // Keys for stretches that need one of their own: above every key in use
+  // (or, when that would overflow, next to the one taken).
+  int64_t freeKey = std::numeric_limits<int32_t>::min();
+  for (const CutPath& p : paths) {
+    for (const PathElement& e : p.elements) freeKey = std::max<int64_t>(freeKey, e.shapeKey);
+  }
+  ++freeKey;
   bool anyWritten = false;
   int32_t lastKey = 0;
   for (const size_t i : order.order) {
@@ -129,7 +137,10 @@ void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, Job
     // The writer takes neighbouring runs of one key for one shape.
     const int32_t key = shape.front().shapeKey;
     if (anyWritten && key == lastKey) {
-      const int32_t next = key == std::numeric_limits<int32_t>::max() ? key - 1 : key + 1;
+      const int32_t next = freeKey <= std::numeric_limits<int32_t>::max()
+                               ? static_cast<int32_t>(freeKey++)
+                           : key == std::numeric_limits<int32_t>::max() ? key - 1
+                                                                        : key + 1;
       for (PathElement& e : shape) e.shapeKey = next;
     }
     lastKey = shape.front().shapeKey;

@@ -201,7 +201,8 @@ TEST(CutOutOffset, PlateWithHoleOutsideInsideFirst) {
 
 // Where the tool does not fit, its path is left out and the place reported:
 // a hole smaller than the tool vanishes, a notch narrower than the tool is
-// bridged at its mouth, and an opening narrower than the tool is not cut.
+// bridged at its mouth, an opening narrower than the tool is not cut, and
+// one with a narrow neck is cut as two shapes.
 TEST(CutOutOffset, ReportsWhereTheToolDoesNotFit) {
   const struct {
     const char* name;
@@ -239,13 +240,36 @@ TEST(CutOutOffset, ReportsWhereTheToolDoesNotFit) {
        ToolOffset::Inside,
        0,
        {15, 2}},
+      {"opening whose neck is narrower than the tool: two stretches, two keys",
+       [] {
+         std::vector<Segment> d;
+         polygon(d,
+                 {{0, 0},
+                  {20, 0},
+                  {20, 8},
+                  {30, 8},
+                  {30, 0},
+                  {50, 0},
+                  {50, 20},
+                  {30, 20},
+                  {30, 12},
+                  {20, 12},
+                  {20, 20},
+                  {0, 20}},
+                 1);
+         return d;
+       }(),
+       ToolOffset::Inside,
+       2,
+       {25, 10}},
   };
   for (const auto& c : cases) {
     const CutOutRun r = cutOutOf(c.drawing, CutOrder::Drawing, ToolOffset(c.offset), 6.0F);
     EXPECT_EQ(r.shapes().size(), c.shapesLeft) << c.name;
     ASSERT_FALSE(r.report.toolMisfits.empty()) << c.name;
     const ToolMisfit& m = r.report.toolMisfits.front();
-    EXPECT_LT(std::hypot(m.x - c.near.x, m.y - c.near.y), 5.0) << c.name << " at " << m.x << ", " << m.y;
+    EXPECT_LT(std::hypot(m.x - c.near.x, m.y - c.near.y), 5.0)
+        << c.name << " at " << m.x << ", " << m.y;
   }
 }
 
