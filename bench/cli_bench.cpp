@@ -1,23 +1,35 @@
-// Times the brevanto command's stages on a generated drawing of 100,000
-// cubic curves (1,000 closed shapes of 100 curves each) and prints the share
-// of each: reading the drawing (XML and SVG), the library's job (what sp
-// runs, with the program writer timed once more on its own), and the
-// command's own output (summary from the program, preview).
+// The brevanto command on a generated drawing of 100,000 cubic curves (1,000
+// closed shapes of 100 curves each).
 //
-//   build/release/bench/brevanto_cli_bench [curves]
+// First the share of each stage, timed in this process (this thread's CPU
+// time): reading the drawing, the library's job, putting the program in
+// place, reading it back into moves, the summary, the fidelity figure and
+// the preview. Then, when given the path of another build of the command
+// (an earlier commit, say), both commands on the same drawing, alternately,
+// a few times each, with the CPU time of each run (user + system, from
+// wait4); the figures are printed, never judged.
+//
+//   build/release/bench/brevanto_cli_bench [curves] [BASELINE_COMMAND]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
-#include "gcode/program_writer.h"
-#include "job/job.h"
-#include "platform/output_location.h"
-#include "platform/settings_store.h"
+#include "brevanto/host.h"
+#include "io/input_file.h"
+#include "io/output_file.h"
+#include "report/fidelity.h"
 #include "report/job_summary.h"
 #include "report/program_moves.h"
 #include "report/toolpath_preview.h"
@@ -26,10 +38,13 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace brevanto;
+using namespace brevanto::cli;
 
-double seconds(Clock::time_point from, Clock::time_point to) {
-  return std::chrono::duration<double>(to - from).count();
+double threadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 // Wavy rings: each shape a closed chain of cubics around its own centre.
@@ -64,75 +79,135 @@ std::string generateDrawing(int curves) {
   return svg;
 }
 
-// As the command reads its files: in one piece.
-std::string readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  std::string bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-  in.seekg(0);
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
+// The stages of one run, as the command runs them.
+int timeStages(const std::string& drawingPath, const std::string& dir) {
+  std::string error;
+  const auto choice = chooseSettings(std::nullopt, {}, error);
+  if (!choice) {
+    std::fprintf(stderr, "settings: %s\n", error.c_str());
+    return 1;
+  }
+  std::vector<std::pair<const char*, double>> stages;
+  double t = threadSeconds();
+  auto lap = [&](const char* name) {
+    const double now = threadSeconds();
+    stages.emplace_back(name, now - t);
+    t = now;
+  };
+  std::string text;
+  if (!readRegularFile(drawingPath, size_t{1} << 30, text, error)) return 1;
+  const ImportResult drawing = importSvg(text, {});
+  if (!drawing.ok()) {
+    std::fprintf(stderr, "import failed: %s\n", drawing.error.c_str());
+    return 1;
+  }
+  lap("reading the drawing");
+  std::ostringstream stream;
+  const JobReport report =
+      runJob(drawing.segments, {.settings = choice->source(), .program = &stream});
+  if (!report.ok()) {
+    std::fprintf(stderr, "job failed: %s\n", report.error.c_str());
+    return 1;
+  }
+  const std::string program = std::move(stream).str();
+  lap("the job (sp's stages)");
+  if (!replaceFile(dir + "/drawing.tap", program, error)) return 1;
+  lap("putting the program in place");
+  const auto moves = readProgramMoves(program);
+  lap("reading the program's moves");
+  auto rows = summarize(
+      {drawing.shapes, static_cast<int32_t>(drawing.segments.size()), drawing.skippedCount(), ""},
+      report, moves);
+  lap("summary");
+  const Deviation deviation = measureDeviation(drawing.segments, moves);
+  rows.push_back({"largest deviation", describeDeviation(deviation)});
+  lap("fidelity figure");
+  if (!replaceFile(dir + "/preview.svg", renderPreview(drawing.segments, moves, rows), error)) {
+    return 1;
+  }
+  lap("preview");
+  double total = 0.0;
+  for (const auto& stage : stages) total += stage.second;
+  std::printf("%zu segments, %d elements, program %zu bytes, drawing %zu bytes\n",
+              drawing.segments.size(), report.elementsAfterLineJoining, program.size(),
+              text.size());
+  for (const auto& [name, seconds] : stages) {
+    std::printf("  %-30s %8.3f s CPU  %5.1f %%\n", name, seconds, 100.0 * seconds / total);
+  }
+  std::printf("  %-30s %8.3f s CPU\n  largest deviation: %s\n", "total", total,
+              describeDeviation(deviation).c_str());
+  return 0;
+}
+
+// CPU seconds (user + system) of one run of `command` on the drawing, its
+// summary on standard error going to `log`.
+double commandSeconds(const std::string& command, const std::string& drawing,
+                      const std::string& program, const std::string& log) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (std::freopen(log.c_str(), "w", stderr) == nullptr) _exit(127);
+    execl(command.c_str(), command.c_str(), "--preview", (program + ".svg").c_str(), "-o",
+          program.c_str(), drawing.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    return -1.0;
+  }
+  auto seconds = [](const timeval& v) { return static_cast<double>(v.tv_sec) + v.tv_usec * 1e-6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+std::string deviationLine(const std::string& log) {
+  std::ifstream in(log);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.find("largest deviation") != std::string::npos) return line;
+  }
+  return "(none)";
+}
+
+void compareCommands(const std::string& baseline, const std::string& drawing,
+                     const std::string& dir) {
+  constexpr int kRuns = 3;
+  const std::string commands[] = {BREVANTO_CLI_EXECUTABLE, baseline};
+  const char* names[] = {"this command", "baseline"};
+  std::vector<double> best(2, 1e300);
+  for (int run = 0; run < kRuns; ++run) {
+    for (int c = 0; c < 2; ++c) {
+      const double s =
+          commandSeconds(commands[c], drawing, dir + "/run" + std::to_string(c) + ".tap",
+                         dir + "/log" + std::to_string(c));
+      if (s < 0) {
+        std::printf("%s (%s) failed\n", names[c], commands[c].c_str());
+        return;
+      }
+      best[static_cast<size_t>(c)] = std::min(best[static_cast<size_t>(c)], s);
+    }
+  }
+  std::printf("\nwhole command, best of %d runs each, CPU time (user + system):\n", kRuns);
+  for (int c = 0; c < 2; ++c) {
+    std::printf("  %-13s %8.3f s   %s\n", names[c], best[static_cast<size_t>(c)],
+                deviationLine(dir + "/log" + std::to_string(c)).c_str());
+  }
+  std::printf("  this command / baseline: %.3f\n", best[0] / best[1]);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  using namespace brevanto;
-  using namespace brevanto::cli;
   const int curves = argc > 1 ? std::atoi(argv[1]) : 100000;
-  const auto dir = std::filesystem::temp_directory_path() / "brevanto-cli-bench";
+  const std::string baseline = argc > 2 ? argv[2] : "";
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("brevanto-cli-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const std::string drawingPath = (dir / "drawing.svg").string();
-  const std::string programPath = (dir / "drawing.tap").string();
   { std::ofstream(drawingPath, std::ios::binary) << generateDrawing(curves); }
-  std::string error;
-  installSettings(*chooseSettings(std::nullopt, {}, error));  // as the command does
-  if (const auto builtIn = chooseSettings(std::nullopt, {}, error);
-      builtIn && builtIn->base != SettingsChoice::Base::BuiltIn) {
-    std::printf("(settings from %s)\n", builtIn->filePath.c_str());
-  }
-  setOutputPath(programPath);
-
-  const auto t0 = Clock::now();
-  const std::string text = readWholeFile(drawingPath);
-  const ImportResult drawing = importSvg(text, {});
-  const auto t1 = Clock::now();
-  if (!drawing.ok()) {
-    std::fprintf(stderr, "import failed: %s\n", drawing.error.c_str());
-    return 1;
-  }
-  JobReport report;
-  report.keepElements = true;
-  const auto last = static_cast<int32_t>(drawing.segments.size()) - 1;
-  const int32_t result = runGuardedJob(drawing.segments.data(), &last, &report);
-  const auto t2 = Clock::now();
-  if (result < -1) {
-    std::fprintf(stderr, "job failed: %s\n", lastJobError());
-    return 1;
-  }
-  const std::string program = readWholeFile(programPath);
-  const auto moves = readProgramMoves(program);
-  const auto rows = summarize(
-      {drawing.shapes, static_cast<int32_t>(drawing.segments.size()), drawing.skippedCount(), ""},
-      report, moves);
-  std::ofstream(dir / "preview.svg", std::ios::binary)
-      << renderPreview(drawing.segments, moves, rows);
-  const auto t3 = Clock::now();
-  // The program writer alone, on the same final elements.
-  writeProgram(report.elements.data(), static_cast<int32_t>(report.elements.size()));
-  const auto t4 = Clock::now();
-
-  const double parse = seconds(t0, t1), job = seconds(t1, t2), output = seconds(t2, t3);
-  const double total = parse + job + output;
-  const double writer = seconds(t3, t4);
-  std::printf("%d curves, %zu segments, %d elements, program %zu bytes, drawing %zu bytes\n",
-              curves, drawing.segments.size(), report.elementsAfterLineJoining, program.size(),
-              text.size());
-  std::printf("reading the drawing   %8.3f s  %5.1f %%\n", parse, 100.0 * parse / total);
-  std::printf("sp (job)              %8.3f s  %5.1f %%\n", job, 100.0 * job / total);
-  std::printf("  of which writing the program about %.3f s (%.1f %% of all)\n", writer,
-              100.0 * writer / total);
-  std::printf("summary and preview   %8.3f s  %5.1f %%\n", output, 100.0 * output / total);
-  std::printf("total                 %8.3f s\n", total);
+  std::printf("%d curves\n", curves);
+  int status = timeStages(drawingPath, dir.string());
+  if (status == 0 && !baseline.empty()) compareCommands(baseline, drawingPath, dir.string());
   std::filesystem::remove_all(dir);
-  return 0;
+  return status;
 }

@@ -1,28 +1,27 @@
 // brevanto: reads a drawing, fills the Segment array as a drawing program's
 // macro would, runs the library's job (the code path of sp) and reports.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "brevanto/brevanto.h"
-#include "job/job.h"
+#include "brevanto/host.h"
+#include "io/input_file.h"
+#include "io/output_file.h"
 #include "report/fidelity.h"
 #include "report/job_summary.h"
-#include "platform/output_location.h"
-#include "platform/settings_file.h"
 #include "report/program_moves.h"
+#include "report/toolpath_preview.h"
 #include "seg_file.h"
+#include "settings_check.h"
 #include "settings_choice.h"
 #include "svg/svg_import.h"
-#include "report/toolpath_preview.h"
+#include "tolerance.h"
 
 namespace {
 
@@ -37,6 +36,10 @@ constexpr int kOutputFailed = 3;
 constexpr int kDeviationExceeded = 4;
 constexpr int kUsage = 64;
 
+// A drawing file is read only up to this size: larger ones are refused before
+// they are read.
+constexpr size_t kLargestDrawing = size_t{512} << 20;
+
 struct Options {
   std::string drawing;
   std::string output;
@@ -48,30 +51,38 @@ struct Options {
   std::string preview;
   std::string dumpSegments;
   std::optional<double> maxDeviation;  // mm
+  double dpi = 96.0;
+  bool strict = false;
+  std::optional<std::string> dialect;  // --dialect NAME: short for --set Dialect=NAME
+  std::string tolerance = "0.05";      // mm, or "none"
 };
+
+// The program's usual file name ending for each dialect: what the
+// controllers' own file dialogs look for.
+std::string programExtension(std::string_view dialect) {
+  std::string name(dialect);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto first = name.find_first_not_of(" \t\r");
+  name = first == std::string::npos
+             ? ""
+             : name.substr(first, name.find_last_not_of(" \t\r") + 1 - first);
+  if (name == "linuxcnc") return ".ngc";
+  if (name == "grbl") return ".nc";
+  return ".tap";
+}
 
 int fail(int status, const std::string& message) {
   std::cerr << "brevanto: " << message << "\n";
   return status;
 }
 
-// In one read: drawings can be large.
-bool readWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return false;
-  const std::streamoff size = in.tellg();
-  if (size < 0) return false;
-  bytes.resize(static_cast<size_t>(size));
-  in.seekg(0);
-  in.read(bytes.data(), size);
-  return in.gcount() == size;
-}
-
-bool writeWholeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return !out.fail();
+// Writes the whole of `bytes` in place of `path`, or leaves the file as it
+// was; false after saying why.
+bool writeOutput(const std::string& what, const std::string& path, std::string_view bytes) {
+  std::string error;
+  if (replaceFile(path, bytes, error)) return true;
+  fail(kOutputFailed, "cannot write " + what + path + ": " + error);
+  return false;
 }
 
 bool isSegFile(const std::string& path) {
@@ -90,13 +101,13 @@ struct Drawing {
 std::optional<Drawing> readDrawing(const Options& options, int& status) {
   status = kBadDrawing;
   std::string bytes;
-  if (!readWholeFile(options.drawing, bytes)) {
-    fail(kBadDrawing, "cannot read " + options.drawing);
+  std::string error;
+  if (!readRegularFile(options.drawing, kLargestDrawing, bytes, error)) {
+    fail(kBadDrawing, "cannot read " + options.drawing + ": " + error);
     return std::nullopt;
   }
   Drawing d;
   if (isSegFile(options.drawing)) {
-    std::string error;
     if (!decodeSegments(bytes, d.segments, error)) {
       fail(kBadDrawing, options.drawing + ": " + error);
       return std::nullopt;
@@ -107,7 +118,8 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
     }
     d.facts.shapes = shapes;
   } else {
-    ImportResult r = importSvg(bytes, {.flipY = !options.noFlip});
+    const ImportOptions importOptions{.flipY = !options.noFlip, .dpi = options.dpi};
+    ImportResult r = importSvg(bytes, importOptions);
     if (!r.ok()) {
       const std::string where =
           r.errorLine > 0 ? options.drawing + ":" + std::to_string(r.errorLine) : options.drawing;
@@ -128,9 +140,13 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
       if (!d.facts.skippedDetail.empty()) d.facts.skippedDetail += ", ";
       d.facts.skippedDetail += name + " " + std::to_string(count);
     }
-    if (!r.skippedElements.empty() && !options.quiet) {
-      std::cerr << "brevanto: " << options.drawing
-                << ": left out (not outlines): " << d.facts.skippedDetail << "\n";
+    for (const std::string& line : describeImport(r, importOptions)) {
+      if (!options.quiet) std::cerr << "brevanto: " << options.drawing << ": " << line << "\n";
+    }
+    if (options.strict && r.leftOutCount() > 0) {
+      fail(kBadDrawing, options.drawing + ": --strict: " + std::to_string(r.leftOutCount()) +
+                            " element(s) left out, nothing written");
+      return std::nullopt;
     }
     d.segments = std::move(r.segments);
   }
@@ -144,36 +160,65 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
 }
 
 void showSettings(const SettingsChoice& choice) {
-  for (std::string_view name : kSettingNames) {
-    std::cout << name << "=" << choice.text(name) << "    (" << choice.origin(name) << ")\n";
+  for (const SettingInfo& s : kSettings) {
+    const ChosenValue& v = choice.value(s.name);
+    std::cout << s.name << "=" << v.text << "    (" << v.origin << ")\n";
   }
 }
 
-// A private file for the program when it goes to standard output.
-std::optional<std::string> makeTemporaryProgramPath() {
-  std::error_code ec;
-  const auto dir = std::filesystem::temp_directory_path(ec);
-  if (ec) return std::nullopt;
-  std::string pattern = (dir / "brevanto-XXXXXX").string();
-  const int fd = mkstemp(pattern.data());
-  if (fd < 0) return std::nullopt;
-  close(fd);
-  return pattern;
+// The files the run writes: each must be a file of its own, neither the
+// drawing nor another output, or one would overwrite the other.
+bool outputsAreDistinct(const Options& options, const std::string& programPath) {
+  struct Named {
+    const char* what;
+    std::string path;
+  };
+  std::vector<Named> files{{"the drawing", options.drawing}};
+  if (!programPath.empty()) files.push_back({"the program", programPath});
+  if (!options.preview.empty()) files.push_back({"the preview", options.preview});
+  if (!options.dumpSegments.empty()) files.push_back({"the segment dump", options.dumpSegments});
+  for (size_t i = 1; i < files.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      if (samePlace(files[i].path, files[j].path)) {
+        fail(kOutputFailed, std::string(files[i].what) + " " + files[i].path + " would overwrite " +
+                                files[j].what + " " + files[j].path +
+                                ": give each output a file of its own");
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 int run(const Options& options) {
   std::string error;
-  const auto choice = chooseSettings(options.settingsFile, options.assignments, error);
+  std::vector<std::string> assignments = options.assignments;
+  if (options.dialect) assignments.push_back("Dialect=" + *options.dialect);
+  const auto choice = chooseSettings(options.settingsFile, assignments, error);
   if (!choice) return fail(kSettingsRefused, error);
   if (options.showSettings) showSettings(*choice);
+  if (const auto refusal = checkSettings(*choice)) {
+    return fail(kSettingsRefused, "setting refused: " + *refusal);
+  }
   if (options.drawing.empty()) return kOk;  // only --show-settings
+
+  const bool toStdout = options.output == "-";
+  std::string programPath = options.output;
+  if (toStdout) {
+    programPath.clear();
+  } else if (programPath.empty()) {
+    programPath = std::filesystem::path(options.drawing)
+                      .replace_extension(programExtension(choice->value("Dialect").text))
+                      .string();
+  }
+  if (!outputsAreDistinct(options, programPath)) return kOutputFailed;
 
   int status = kOk;
   const auto drawing = readDrawing(options, status);
   if (!drawing) return status;
   if (!options.dumpSegments.empty() &&
-      !writeWholeFile(options.dumpSegments, encodeSegments(drawing->segments))) {
-    return fail(kOutputFailed, "cannot write " + options.dumpSegments);
+      !writeOutput("the segment dump ", options.dumpSegments, encodeSegments(drawing->segments))) {
+    return kOutputFailed;
   }
   if (drawing->segments.empty()) {
     return fail(kBadDrawing, options.drawing + ": the drawing has no outlines to cut");
@@ -184,67 +229,111 @@ int run(const Options& options) {
     std::cerr << "brevanto: no settings file (looked for " << choice->filePath
               << "): using the built-in values of examples/CNC.ini\n";
   }
-  installSettings(*choice);
 
-  const bool toStdout = options.output == "-";
-  std::string programPath = options.output;
-  if (toStdout) {
-    const auto temporary = makeTemporaryProgramPath();
-    if (!temporary) return fail(kOutputFailed, "cannot create a temporary file for the program");
-    programPath = *temporary;
-  } else if (programPath.empty()) {
-    programPath = std::filesystem::path(options.drawing).replace_extension(".tap").string();
-  }
-  std::error_code ec;
-  if (std::filesystem::equivalent(programPath, options.drawing, ec)) {
-    return fail(kOutputFailed, "the program would overwrite the drawing " + options.drawing);
-  }
-  setOutputPath(programPath);
-
-  JobReport report;
-  report.keepElements = true;  // for the deviation figure
-  const auto lastIndex = static_cast<int32_t>(drawing->segments.size()) - 1;
-  const int32_t result = runGuardedJob(drawing->segments.data(), &lastIndex, &report);
-  std::string program;
-  const bool programRead = result >= -1 && readWholeFile(programPath, program);
-  if (toStdout) std::filesystem::remove(programPath, ec);
-  switch (result) {
+  // The program is made in memory and then put in place whole: the summary,
+  // the preview and the fidelity figure read these very bytes.
+  std::optional<double> tolerance;
+  if (options.tolerance != "none") tolerance = std::strtod(options.tolerance.c_str(), nullptr);
+  MadeProgram made = makeProgram(drawing->segments, choice->source(), tolerance);
+  const JobReport& report = made.report;
+  switch (report.result) {
     case BREVANTO_SETTINGS_REFUSED:
-      return fail(kSettingsRefused, std::string("settings refused: ") + lastJobError());
+      return fail(kSettingsRefused, "settings refused: " + report.error);
     case BREVANTO_OUTPUT_FAILED:
-      return fail(kOutputFailed, "cannot write the program " + programPath + ": " + lastJobError());
+      return fail(kOutputFailed, "cannot write the program: " + report.error);
     case BREVANTO_OUT_OF_MEMORY:
-      return fail(kBadDrawing, options.drawing + ": " + lastJobError());
+      return fail(kBadDrawing, options.drawing + ": " + report.error);
     default:
+      if (!report.ok()) return fail(kBadDrawing, options.drawing + ": " + report.error);
       break;
   }
-  if (!programRead) return fail(kOutputFailed, "the program " + programPath + " was not written");
+  const Deviation& deviation = made.deviation;
+  if (tolerance && deviation.measured && deviation.whole && deviation.distance > *tolerance) {
+    std::string changed;
+    for (const std::string& c : made.changes) changed += "; tried " + c;
+    return fail(kDeviationExceeded,
+                "nothing written: the program would stray further from the "
+                "drawing than the tolerance " +
+                    options.tolerance + " mm: " + describeDeviation(deviation) + changed +
+                    " (--tolerance none writes it anyway)");
+  }
+  const std::string& program = made.program;
   if (toStdout) {
     std::cout.write(program.data(), static_cast<std::streamsize>(program.size()));
     std::cout.flush();
     if (!std::cout) return fail(kOutputFailed, "cannot write the program to standard output");
+  } else if (!writeOutput("the program ", programPath, program)) {
+    return kOutputFailed;
   }
 
-  const std::vector<ProgramMove> moves = readProgramMoves(program);
+  const std::vector<ProgramMove>& moves = made.moves;
   std::vector<SummaryRow> rows = summarize(drawing->facts, report, moves);
-  const Deviation deviation = measureDeviation(drawing->segments, report.elements);
   rows.push_back({"largest deviation", describeDeviation(deviation)});
+  rows.push_back(
+      {"tolerance", tolerance ? options.tolerance + " mm" : "none (as the job made it)"});
+  for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
               << (toStdout ? "standard output" : programPath) << "\n"
               << formatSummary(rows);
   }
-  if (!options.preview.empty() &&
-      !writeWholeFile(options.preview, renderPreview(drawing->segments, moves, rows))) {
-    return fail(kOutputFailed, "cannot write the preview " + options.preview);
+  if (!options.preview.empty() && !writeOutput("the preview ", options.preview,
+                                               renderPreview(drawing->segments, moves, rows))) {
+    return kOutputFailed;
   }
-  if (options.maxDeviation && deviation.measured && deviation.distance > *options.maxDeviation) {
+  if (options.maxDeviation && deviation.measured) {
     char limit[64];
     std::snprintf(limit, sizeof limit, "%.4f mm", *options.maxDeviation);
-    return fail(kDeviationExceeded, "the program strays further from the drawing than " +
-                                        std::string(limit) + ": " + describeDeviation(deviation));
+    if (deviation.distance > *options.maxDeviation) {
+      return fail(kDeviationExceeded, "the program strays further from the drawing than " +
+                                          std::string(limit) + ": " + describeDeviation(deviation));
+    }
+    // A check cut short cannot vouch for the rest of the path.
+    if (!deviation.whole) {
+      return fail(kDeviationExceeded, "cannot tell whether the program stays within " +
+                                          std::string(limit) + ": " + describeDeviation(deviation));
+    }
   }
   return kOk;
+}
+
+// The part of --help after the options, in paragraphs. The settings come
+// from kSettings, the table the job reads, and their ranges from the checks.
+std::string helpFooter() {
+  std::string text =
+      "Settings (NAME for --set, or a NAME=VALUE line of the settings file), their built-in "
+      "values and what each may hold, a plain decimal number with a decimal point (no comma, "
+      "unit, hex, NaN or infinity):\n";
+  for (const SettingInfo& s : kSettings) {
+    text +=
+        "  " + std::string(s.name) + "=" + std::string(s.builtIn) + "  " + std::string(s.meaning);
+    if (const std::string_view range = settingRange(s.name); !range.empty()) {
+      text += "; " + std::string(range);
+    }
+    text += "\n";
+  }
+  text += "\nDefault settings file: " + defaultSettingsFilePath() +
+          " ($BREVANTO_SETTINGS overrides); with none, the built-in values (those of "
+          "examples/CNC.ini). A settings file is a regular file of at most " +
+          describeSize(kLargestSettingsFile) + "; its lines may stand under [" +
+          std::string(kSettingsSection) +
+          "] (any other section is refused), '#' and ';' start comments, a UTF-8 byte-order "
+          "mark is allowed.\n\n"
+          "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
+          "viewBox, clip paths, markers, <style> sheets; units mm, cm, in, pt, px (96 per inch, "
+          "or --dpi). Each subpath is one shape; its colour is the stroke, else the fill. What "
+          "shows nothing (no stroke or fill, opacity 0, hidden, clipped away), text and images "
+          "are left out and listed with the line of the first of each kind. A drawing is a "
+          "regular file of at most " +
+          describeSize(kLargestDrawing) +
+          ".\n\n"
+          "Outputs: the program, the preview and the segment dump are each written whole to a "
+          "new file beside their target and then renamed over it, so a failed run leaves an "
+          "earlier file as it was; none may be the drawing or another output.\n\n"
+          "Exit status: 0 success, 1 unreadable or invalid drawing (or, with --strict, content "
+          "left out), 2 settings refused, 3 output not written, 4 the path strays further than "
+          "--max-deviation, 64 wrong usage.\n";
+  return text;
 }
 
 }  // namespace
@@ -255,8 +344,8 @@ int main(int argc, char** argv) {
   app.add_option("DRAWING", options.drawing,
                  "SVG drawing, or a .seg file of raw 80-byte Segment records (little-endian)");
   app.add_option("-o,--output", options.output,
-                 "program file; default: the drawing's name with .tap, beside it; - for standard "
-                 "output");
+                 "program file; default: the drawing's name beside it, ending in .tap (classic), "
+                 ".ngc (linuxcnc) or .nc (grbl); - for standard output");
   app.add_flag("-q,--quiet", options.quiet,
                "no summary on standard error (errors, and the use of built-in settings, are still "
                "reported)");
@@ -266,6 +355,10 @@ int main(int argc, char** argv) {
                  "NAME=VALUE: one setting for this run only (repeatable)")
       ->type_name("NAME=VALUE")
       ->allow_extra_args(false);
+  app.add_option("--dialect", options.dialect,
+                 "the controllers the program is written for: classic (the default), linuxcnc or "
+                 "grbl; short for --set Dialect=NAME")
+      ->type_name("NAME");
   app.add_flag("--show-settings", options.showSettings,
                "print the settings in effect and where each comes from");
   app.add_flag("--no-flip", options.noFlip,
@@ -276,21 +369,34 @@ int main(int argc, char** argv) {
                  "also write the Segment records passed to the library to this .seg file");
   app.add_option("--max-deviation", options.maxDeviation,
                  "fail with exit status 4 when the written path strays further than MM from the "
-                 "drawing (the program is still written)")
+                 "drawing, or when the drawing is too dense to check whole (the program is still "
+                 "written)")
       ->type_name("MM")
       ->check(CLI::NonNegativeNumber);
+  app.add_option("--tolerance", options.tolerance,
+                 "keep the program within MM of the drawing (default 0.05): where it strays "
+                 "further, the job is run again with a finer joining precision, then with the "
+                 "curves cut in two, a few times; if that does not do, nothing is written and the "
+                 "exit status is 4. none: the library's own result, as a macro gets it")
+      ->type_name("MM|none")
+      ->check([](const std::string& text) {
+        char* end = nullptr;
+        const double mm = std::strtod(text.c_str(), &end);
+        if (text == "none" || (end != text.c_str() && *end == '\0' && mm > 0.0 && mm < 1e6)) {
+          return std::string();
+        }
+        return std::string("--tolerance takes a positive number of mm, or none");
+      });
+  app.add_option("--dpi", options.dpi,
+                 "pixels per inch for drawings whose size is not in mm, cm, in, pt or pc: px and "
+                 "unitless lengths (default 96, as CSS; 72 or 90 for some older editors)")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
+  app.add_flag("--strict", options.strict,
+               "exit with status 1, writing nothing, when any content is left out (text, images, "
+               "invisible shapes, clipped-away parts, unusable elements)");
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
-  app.footer(
-      "Settings (NAME for --set): txtFeedZ plunge feed, txtMaxZ depth per pass, txtDepth total "
-      "depth, txtSaveZ safe height, txtFeedCut cutting feed, txtWZNummer tool number, txtWZDia "
-      "tool diameter, Prezision joining precision. Default settings file: " +
-      defaultSettingsFilePath() +
-      " ($BREVANTO_SETTINGS overrides); with none, the values of examples/CNC.ini.\n"
-      "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
-      "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
-      "is the stroke, else the fill. Text and images are left out.\n"
-      "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
-      "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n");
+  app.footer(helpFooter());
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

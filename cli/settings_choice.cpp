@@ -1,47 +1,104 @@
 #include "settings_choice.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <sys/stat.h>
 
-#include "platform/settings_file.h"
-#include "platform/settings_store.h"
+#include <algorithm>
+
+#include "io/input_file.h"
 
 namespace brevanto::cli {
+namespace {
 
-// Kept equal to examples/CNC.ini (a test compares them).
+bool knownSetting(std::string_view name) {
+  return std::any_of(std::begin(kSettings), std::end(kSettings),
+                     [name](const SettingInfo& s) { return s.name == name; });
+}
+
+std::string_view trimBlanks(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x | 0x20) == (y | 0x20);
+         });
+}
+
+// The lines of a settings file as the library reads them (the text after the
+// first '=', one trailing CR dropped, blanks around the name ignored, '#' and
+// ';' comments, the last of repeated names wins), and more strictly where the
+// library would mix things up: a UTF-8 byte-order mark is not part of the
+// first name, and a section other than [CNC] is refused.
+bool readSettingsFile(const std::string& path, SettingsChoice& choice, std::string& error) {
+  std::string content;
+  if (!readRegularFile(path, kLargestSettingsFile, content, error)) {
+    error = "the settings file " + path + " cannot be read: " + error;
+    return false;
+  }
+  std::string_view all(content);
+  if (all.substr(0, 3) == "\xEF\xBB\xBF") all.remove_prefix(3);
+  int lineNumber = 0;
+  for (size_t start = 0; start < all.size();) {
+    size_t end = all.find('\n', start);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view line = all.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+    const std::string where = path + ":" + std::to_string(lineNumber);
+    if (line.front() == '[') {
+      const size_t close = line.find(']');
+      const std::string_view section =
+          trimBlanks(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+      if (!equalsIgnoringCase(section, kSettingsSection)) {
+        error = where + ": section [" + std::string(section) + "]: a settings file holds only [" +
+                std::string(kSettingsSection) +
+                "] (lines before any section belong to it); remove the other section or move "
+                "it to a file of its own";
+        return false;
+      }
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view name = trimBlanks(line.substr(0, equals));
+    if (const auto found = choice.values.find(name); found != choice.values.end()) {
+      found->second = {std::string(line.substr(equals + 1)), where, true};
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string builtInSetting(std::string_view name) {
-  static const std::map<std::string, std::string, std::less<>> values{
-      {"txtFeedZ", "100"},   {"txtMaxZ", "1.5"},   {"txtDepth", "2"}, {"txtSaveZ", "5"},
-      {"txtFeedCut", "800"}, {"txtWZNummer", "1"}, {"txtWZDia", "3"}, {"Prezision", "3"}};
+  for (const SettingInfo& s : kSettings) {
+    if (s.name == name) return std::string(s.builtIn);
+  }
+  return {};
+}
+
+std::string settingNameList() {
+  std::string list;
+  for (const SettingInfo& s : kSettings) list += (list.empty() ? "" : ", ") + std::string(s.name);
+  return list;
+}
+
+const ChosenValue& SettingsChoice::value(std::string_view name) const {
+  static const ChosenValue none;
   const auto found = values.find(name);
-  return found != values.end() ? found->second : std::string();
+  return found != values.end() ? found->second : none;
 }
 
-std::string SettingsChoice::text(std::string_view name) const {
-  if (const auto found = overrides.find(name); found != overrides.end()) return found->second;
-  switch (base) {
-    case Base::NamedFile:
-      return readSettingsFileValue(filePath, name);
-    case Base::BuiltIn:
-      return builtInSetting(name);
-    case Base::PlatformStore:
-      break;
-  }
-  return readPlatformSetting(name);
-}
-
-std::string SettingsChoice::origin(std::string_view name) const {
-  if (overrides.contains(name)) return "--set";
-  switch (base) {
-    case Base::NamedFile:
-      return filePath;
-    case Base::BuiltIn:
-      return "built in (the values of examples/CNC.ini)";
-    case Base::PlatformStore:
-      break;
-  }
-  return filePath;
+SettingsSource SettingsChoice::source() const {
+  return [values = values](std::string_view name) {
+    const auto found = values.find(name);
+    return found != values.end() ? found->second.text : std::string();
+  };
 }
 
 std::optional<SettingsChoice> chooseSettings(const std::optional<std::string>& settingsFile,
@@ -49,37 +106,37 @@ std::optional<SettingsChoice> chooseSettings(const std::optional<std::string>& s
                                              std::string& error) {
   SettingsChoice choice;
   if (settingsFile) {
-    std::ifstream probe(*settingsFile);
-    if (!probe) {
-      error = "the settings file " + *settingsFile + " cannot be read";
-      return std::nullopt;
-    }
     choice.base = SettingsChoice::Base::NamedFile;
     choice.filePath = *settingsFile;
   } else {
     choice.filePath = defaultSettingsFilePath();
-    std::error_code ignored;
-    choice.base = std::filesystem::is_regular_file(choice.filePath, ignored)
-                      ? SettingsChoice::Base::PlatformStore
-                      : SettingsChoice::Base::BuiltIn;
+    // Only a path that names nothing at all means "no settings file"; a
+    // folder or a FIFO there is refused below like a named one.
+    struct stat st {};
+    if (::stat(choice.filePath.c_str(), &st) != 0) choice.base = SettingsChoice::Base::BuiltIn;
+  }
+  for (const SettingInfo& s : kSettings) {
+    ChosenValue& v = choice.values[std::string(s.name)];
+    if (choice.base == SettingsChoice::Base::BuiltIn) {
+      v = {std::string(s.builtIn), "built in (the values of examples/CNC.ini)", true};
+    } else {
+      v.origin = choice.filePath;
+    }
+  }
+  if (choice.base != SettingsChoice::Base::BuiltIn &&
+      !readSettingsFile(choice.filePath, choice, error)) {
+    return std::nullopt;
   }
   for (const std::string& assignment : assignments) {
     const auto equals = assignment.find('=');
     const std::string name = assignment.substr(0, equals);
-    const bool known = std::find(std::begin(kSettingNames), std::end(kSettingNames), name) !=
-                       std::end(kSettingNames);
-    if (equals == std::string::npos || !known) {
-      error = "--set " + assignment + ": expected NAME=VALUE with NAME one of";
-      for (std::string_view n : kSettingNames) error += " " + std::string(n);
+    if (equals == std::string::npos || !knownSetting(name)) {
+      error = "--set " + assignment + ": expected NAME=VALUE with NAME one of " + settingNameList();
       return std::nullopt;
     }
-    choice.overrides[name] = assignment.substr(equals + 1);
+    choice.values[name] = {assignment.substr(equals + 1), "--set", true};
   }
   return choice;
-}
-
-void installSettings(const SettingsChoice& choice) {
-  setSettingsSource([choice](std::string_view name) { return choice.text(name); });
 }
 
 }  // namespace brevanto::cli

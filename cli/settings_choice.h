@@ -6,37 +6,50 @@
 #include <string_view>
 #include <vector>
 
+#include "brevanto/host.h"
+
 namespace brevanto::cli {
 
-// The settings the library reads, by name, in the order it loads them.
-inline constexpr std::string_view kSettingNames[] = {"txtFeedZ", "txtMaxZ",    "txtDepth",
-                                                     "txtSaveZ", "txtFeedCut", "txtWZNummer",
-                                                     "txtWZDia", "Prezision"};
+// A settings file is read by the command only up to this size.
+inline constexpr size_t kLargestSettingsFile = size_t{1} << 20;
+
+// The one section a settings file may have: lines before any section count
+// as part of it; any other section is refused rather than read into it.
+inline constexpr std::string_view kSettingsSection = "CNC";
+
+// One setting of this run: its text and where it came from.
+struct ChosenValue {
+  std::string text;
+  std::string origin;    // "/path/CNC.ini:12", "--set", "built in (...)", or the file
+  bool present = false;  // false: the file has no line for it
+};
 
 // Where the values of this run come from: single values given on the command
-// line over a settings file (the one named, else the platform's own store),
+// line over a settings file (the one named, else the platform's own file),
 // or, with no settings file anywhere, the values of examples/CNC.ini built in.
+// The file is read once, here; the job sees this snapshot.
 struct SettingsChoice {
-  enum class Base { PlatformStore, NamedFile, BuiltIn };
-  Base base = Base::PlatformStore;
+  enum class Base { PlatformFile, NamedFile, BuiltIn };
+  Base base = Base::PlatformFile;
   std::string filePath;  // the named file, or the platform's file that was looked for
-  std::map<std::string, std::string, std::less<>> overrides;  // --set NAME=VALUE
+  std::map<std::string, ChosenValue, std::less<>> values;  // every name of kSettings
 
-  [[nodiscard]] std::string text(std::string_view name) const;
-  [[nodiscard]] std::string origin(std::string_view name) const;
+  [[nodiscard]] const ChosenValue& value(std::string_view name) const;
+  // What the job reads: the chosen texts, "" for a name that has none.
+  [[nodiscard]] SettingsSource source() const;
 };
 
 // Builds the choice from --settings and the --set arguments; nullopt (with
-// `error`) for a file that cannot be read or an unknown or malformed --set.
+// `error`) for a settings file that cannot be used (missing, not a regular
+// file, too large, another section) or an unknown or malformed --set.
 std::optional<SettingsChoice> chooseSettings(const std::optional<std::string>& settingsFile,
                                              const std::vector<std::string>& assignments,
                                              std::string& error);
 
-// Makes the library read its settings through `choice` for the rest of the
-// process.
-void installSettings(const SettingsChoice& choice);
-
-// The built-in value of a setting (those of examples/CNC.ini).
+// The built-in value of a setting: kSettings' (those of examples/CNC.ini).
 std::string builtInSetting(std::string_view name);
+
+// The names of kSettings, "txtFeedZ, txtMaxZ, ..." for messages.
+std::string settingNameList();
 
 }  // namespace brevanto::cli

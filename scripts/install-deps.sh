@@ -13,6 +13,10 @@ packages=(
   clang libclang-rt-14-dev python3 time
   libcli11-dev libsvgpp-dev libboost-dev libxml2-dev zlib1g-dev librsvg2-bin
 )
+# Packaging: the man page from --help (help2man), the Debian package's
+# dependencies (dpkg-shlibdeps from dpkg-dev; CPack finds the ELF files with
+# file), and the Windows release zip.
+packages+=(help2man dpkg-dev file zip unzip)
 
 # Brevanto.dll: the mingw-w64 cross compilers (win32 thread model), and Wine
 # to run it. Wine runs 32-bit Windows programs as 32-bit Linux processes, from

@@ -22,6 +22,8 @@ for preset in mingw32 mingw64; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+echo "=== windows release: the zip of both DLLs and the VBA module, checked unpacked"
+scripts/windows-release.sh
 # The core built for 32-bit x86 and run under qemu-i386 (no 32-bit processes
 # needed from the kernel): the same bytes as the release build above.
 echo "=== linux32: configure, build and test the 32-bit x86 core under emulation"

@@ -1,4 +1,4 @@
-#include "job_summary.h"
+#include "report/job_summary.h"
 
 #include <algorithm>
 #include <cmath>

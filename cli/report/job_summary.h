@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "job/job.h"
-#include "program_moves.h"
+#include "brevanto/host.h"
+#include "report/program_moves.h"
 
 namespace brevanto::cli {
 

@@ -1,27 +1,14 @@
-#include "toolpath_preview.h"
+#include "report/toolpath_preview.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <string_view>
 
 namespace brevanto::cli {
 namespace {
-
-struct Bounds {
-  double minX = std::numeric_limits<double>::infinity();
-  double minY = std::numeric_limits<double>::infinity();
-  double maxX = -std::numeric_limits<double>::infinity();
-  double maxY = -std::numeric_limits<double>::infinity();
-  void add(double x, double y) {
-    if (!std::isfinite(x) || !std::isfinite(y)) return;
-    minX = std::min(minX, x);
-    minY = std::min(minY, y);
-    maxX = std::max(maxX, x);
-    maxY = std::max(maxY, y);
-  }
-};
 
 // Machine millimetres to picture pixels: y up becomes y down.
 struct View {
@@ -40,8 +27,22 @@ std::string number(double v) {
   return error == std::errc() ? std::string(text, end) : std::string("0");
 }
 
-std::string point(const View& v, double x, double y) {
-  return number(v.px(x)) + " " + number(v.py(y));
+// Appends `prefix` and the point's "x y" in pixels: the preview's path data
+// is most of its bytes, so it is built in place.
+void addPoint(std::string& out, std::string_view prefix, const View& v, double x, double y) {
+  out.append(prefix);
+  auto put = [&out](double value) {
+    char text[64];  // more than a pixel coordinate of a sane picture needs
+    const auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3);
+    if (r.ec == std::errc()) {
+      out.append(text, r.ptr);
+    } else {
+      out += '0';
+    }
+  };
+  put(v.px(x));
+  out += ' ';
+  put(v.py(y));
 }
 
 // Well separated hues for consecutive shapes.
@@ -77,22 +78,15 @@ std::string escapeXml(const std::string& s) {
 std::string renderPreview(const std::vector<Segment>& drawing,
                           const std::vector<ProgramMove>& moves,
                           const std::vector<SummaryRow>& legend) {
-  Bounds b;
+  PlaneBox b;
   b.add(0.0, 0.0);  // the origin cross is always in view
   for (const Segment& s : drawing) {
     b.add(s.x0, s.y0);
     b.add(s.x3, s.y3);
   }
   for (const ProgramMove& m : moves) {
-    if (m.shape == 0) continue;  // header and home moves lie outside the work
-    b.add(m.toX, m.toY);
-    if (m.isArc()) {                 // an arc may bulge beyond its end points
-      for (int i = 1; i < 4; ++i) {  // no arc here turns much more than 90 degrees
-        double x = 0.0, y = 0.0;
-        m.pointAlong(i / 4.0, x, y);
-        b.add(x, y);
-      }
-    }
+    if (m.shape == 0 || !m.fromKnown) continue;  // header and home moves lie outside the work
+    b.add(m);
   }
   const double spanX = std::max(b.maxX - b.minX, 1e-3);
   const double spanY = std::max(b.maxY - b.minY, 1e-3);
@@ -121,11 +115,13 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     const Segment& s = drawing[i];
     const bool continues = i > 0 && drawing[i - 1].shapeKey == s.shapeKey &&
                            drawing[i - 1].x3 == s.x0 && drawing[i - 1].y3 == s.y0;
-    if (!continues) svg += "M" + point(v, s.x0, s.y0);
+    if (!continues) addPoint(svg, "M", v, s.x0, s.y0);
     if (s.kind == 1) {
-      svg += "C" + point(v, s.x1, s.y1) + " " + point(v, s.x2, s.y2) + " " + point(v, s.x3, s.y3);
+      addPoint(svg, "C", v, s.x1, s.y1);
+      addPoint(svg, " ", v, s.x2, s.y2);
+      addPoint(svg, " ", v, s.x3, s.y3);
     } else {
-      svg += "L" + point(v, s.x3, s.y3);
+      addPoint(svg, "L", v, s.x3, s.y3);
     }
   }
   svg += "\"/>\n";
@@ -149,10 +145,11 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   double penX = std::numeric_limits<double>::quiet_NaN(), penY = penX;  // where the path is
   for (const ProgramMove& m : moves) {
     if (!m.fromKnown || m.shape == 0) continue;  // the way home is left out
-    const bool moves2d = m.fromX != m.toX || m.fromY != m.toY;
+    const bool moves2d = m.fromX != m.toX || m.fromY != m.toY || m.curved();
     if (m.kind == ProgramMove::Kind::Rapid) {
       if (moves2d) {
-        rapids += "M" + point(v, m.fromX, m.fromY) + "L" + point(v, m.toX, m.toY);
+        addPoint(rapids, "M", v, m.fromX, m.fromY);
+        addPoint(rapids, "L", v, m.toX, m.toY);
       }
       continue;
     }
@@ -170,19 +167,28 @@ std::string renderPreview(const std::vector<Segment>& drawing,
                 "\" r=\"3.5\" fill=\"" + shapeColour(m.shape) + "\"/>";
     }
     if (!moves2d) continue;  // plunges: no plan-view movement
-    if (!(m.fromX == penX && m.fromY == penY)) cuts += "M" + point(v, m.fromX, m.fromY);
+    if (!(m.fromX == penX && m.fromY == penY)) addPoint(cuts, "M", v, m.fromX, m.fromY);
     penX = m.toX;
     penY = m.toY;
-    if (m.isArc()) {
+    if (m.curved()) {
       // The picture shows the machine's view (y up), where SVG's positive
-      // sweep looks clockwise: G02 has sweep flag 1.
-      const bool large = m.arcSweep() > M_PI;
-      const int sweepFlag = m.kind == ProgramMove::Kind::ClockwiseArc ? 1 : 0;
-      const std::string r = number(std::fabs(m.radius) * v.scale);
-      cuts += "A" + r + " " + r + " 0 " + (large ? "1" : "0") + " " + std::to_string(sweepFlag) +
-              " " + point(v, m.toX, m.toY);
+      // sweep looks clockwise: G02 has sweep flag 1. A whole turn (I J words
+      // back to the start) is drawn as two halves: an SVG arc to its own
+      // start draws nothing.
+      const std::string r = number(m.radius * v.scale);
+      const std::string flag = m.kind == ProgramMove::Kind::ClockwiseArc ? " 1 " : " 0 ";
+      auto arcTo = [&](double x, double y, bool large) {
+        addPoint(cuts, "A" + r + " " + r + " 0 " + (large ? "1" : "0") + flag, v, x, y);
+      };
+      if (m.sweep >= 2.0 * M_PI) {
+        const PlanePoint half = m.pointAlong(0.5);
+        arcTo(half.x, half.y, false);
+        arcTo(m.toX, m.toY, false);
+      } else {
+        arcTo(m.toX, m.toY, m.sweep > M_PI);
+      }
     } else {
-      cuts += "L" + point(v, m.toX, m.toY);
+      addPoint(cuts, "L", v, m.toX, m.toY);
     }
   }
   if (currentShape >= 0) cuts += "\"/>\n";

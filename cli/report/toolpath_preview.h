@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
-#include "job_summary.h"
-#include "program_moves.h"
+#include "report/job_summary.h"
+#include "report/program_moves.h"
 
 namespace brevanto::cli {
 

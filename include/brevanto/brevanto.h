@@ -62,6 +62,7 @@ BREVANTO_STATIC_ASSERT(offsetof(Segment, colour) == 76, "colour at 76");
 #define BREVANTO_OUTPUT_FAILED (-3)    /* the program file could not be opened or written */
 #define BREVANTO_OUT_OF_MEMORY (-4)
 #define BREVANTO_NON_FINITE_COORDINATE (-5) /* a record's point is NaN or infinite */
+#define BREVANTO_DIALECT_REFUSED (-6)       /* the dialect cannot write the drawing exactly */
 
 /* Converts segments[0..*lastIndex] into a G-code program file.
  * lastIndex holds the index of the last record (the array's upper bound);

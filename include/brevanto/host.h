@@ -40,6 +40,7 @@ inline constexpr SettingInfo kSettings[] = {
     {"Prezision", "3",
      "joining precision: arcs within Prezision/10 degrees and alike in size, "
      "lines within Prezision/10 degrees are joined"},
+    {"Dialect", "classic", "the controllers the program is written for: classic, linuxcnc or grbl"},
     {"CutOrder", "drawing",
      "drawing (list order) or inside-first (open shapes first, then every shape before any "
      "closed shape around it, each next start the nearest)"},

@@ -1,5 +1,9 @@
 #include "gcode/gcode_writer.h"
 
+#include <string>
+
+#include "job/job_error.h"
+
 namespace brevanto {
 namespace {
 
@@ -22,10 +26,33 @@ void GcodeWriter::writeLine(std::string_view text) {
 
 void GcodeWriter::beginBlock() {
   blockText_.clear();
-  blockText_ += 'N';
-  appendInt(blockText_, lineNumber);
-  blockText_ += ' ';
+  if (style_.numbered) {
+    blockText_ += 'N';
+    appendInt(blockText_, lineNumber);
+    blockText_ += ' ';
+  }
   blockNumberLength_ = blockText_.size();
+}
+
+// A reader that keeps only the first `digitLimit` digits of a number (and
+// ignores the rest without a word) would cut somewhere else than the program
+// says; a number whose dropped digits are all zeros reads the same.
+void GcodeWriter::checkDigits(char letter, size_t from) const {
+  if (style_.digitLimit <= 0) return;
+  int32_t digits = 0;
+  for (size_t i = from; i < blockText_.size(); ++i) {
+    const char c = blockText_[i];
+    if (c < '0' || c > '9') continue;
+    if (++digits > style_.digitLimit && c != '0') {
+      const std::string word = blockText_.substr(from, blockText_.size() - from);
+      throw JobError(BREVANTO_DIALECT_REFUSED,
+                     std::string(1, letter) + word +
+                         " has more digits than the controller reads (" +
+                         std::to_string(style_.digitLimit) +
+                         "): it would cut elsewhere. Move the drawing within 9999.9999 mm of the "
+                         "origin");
+    }
+  }
 }
 
 void GcodeWriter::addBlockText(std::string_view text) {
@@ -36,13 +63,17 @@ void GcodeWriter::addBlockText(std::string_view text) {
 void GcodeWriter::addBlockWord(char letter, std::string_view text) {
   if (text.empty()) return;
   blockText_ += letter;
+  const size_t from = blockText_.size();
   blockText_ += text;
+  checkDigits(letter, from);
   blockText_ += ' ';
 }
 
 void GcodeWriter::addBlockNumber(char letter, double value) {
   blockText_ += letter;
+  const size_t from = blockText_.size();
   appendFixed4(blockText_, value);
+  checkDigits(letter, from);
   blockText_ += ' ';
 }
 

@@ -23,6 +23,12 @@ struct BlockWords {
   std::string rawText{};  // a raw line; only kept in a block without a G word (see writeBlock)
 };
 
+// How blocks are composed beyond their words.
+struct BlockStyle {
+  bool numbered = true;    // "N<number> " in front of every block
+  int32_t digitLimit = 0;  // more significant digits than this are refused (0: any)
+};
+
 // The block composer of one program: writes lines to its stream, every line
 // ended by CR LF whatever the platform, and numbers its blocks N10, N20, ...
 // A job owns one; nothing of it outlives the job.
@@ -30,8 +36,8 @@ class GcodeWriter {
  public:
   // `flushEachLine`: every line is in the file before the next is composed
   // (the library's own program file); otherwise the stream buffers.
-  explicit GcodeWriter(std::ostream& out, bool flushEachLine = false)
-      : out_(out), flushEachLine_(flushEachLine) {}
+  explicit GcodeWriter(std::ostream& out, bool flushEachLine = false, BlockStyle style = {})
+      : out_(out), flushEachLine_(flushEachLine), style_(style) {}
 
   int32_t lineNumber = 10;  // the number after "N" of the next numbered block
   int32_t lineStep = 10;    // added to lineNumber after each numbered block
@@ -42,7 +48,8 @@ class GcodeWriter {
   // Writes one numbered block: "N<lineNumber> " and the words present, each
   // followed by one space, in the fixed order G X Y Z R F comment; then
   // advances lineNumber by lineStep. A block without any word writes nothing
-  // and uses no number.
+  // and uses no number. With a digit limit, a number that would lose a
+  // digit throws JobError(BREVANTO_DIALECT_REFUSED) naming the word.
   void writeBlock(const BlockWords& words);
 
   // The same block composed word by word in one kept buffer, for loops that
@@ -57,9 +64,11 @@ class GcodeWriter {
 
  private:
   void writeEndedLine(std::string_view text);
+  void checkDigits(char letter, size_t from) const;
 
   std::ostream& out_;
   bool flushEachLine_;
+  BlockStyle style_;
   std::string blockText_;         // the block being composed, kept for its capacity
   size_t blockNumberLength_ = 0;  // length of its "N<number> " start
 };

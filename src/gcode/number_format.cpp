@@ -83,6 +83,17 @@ void appendFixed4(std::string& out, double value) {
   out.append(text, end + 5);
 }
 
+double fixed4Value(double value) {
+  uint64_t scaled = 0;
+  // Beyond 2^53 the scaled integer is no longer an exact double; such values
+  // (above 9·10^11) are their own nearest text anyway.
+  if (!scaledByTenThousand(value, scaled) || scaled > (uint64_t{1} << 53)) return value;
+  // Both integers are exact doubles, and one correctly rounded division gives
+  // the double nearest the decimal text, as reading the text does.
+  const double magnitude = static_cast<double>(scaled) / 10000.0;
+  return std::signbit(value) ? -magnitude : magnitude;
+}
+
 void appendInt(std::string& out, int32_t value) {
   char digits[16];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);

@@ -19,6 +19,11 @@ std::string formatFixed(float value, int32_t decimals);
 // Plain decimal: 10 -> "10", -4 -> "-4".
 std::string formatInt(int32_t value);
 
+// The number formatFixed4(value) writes, as a reader of the text gets it back:
+// the value rounded to four decimals (the value itself where it is too large
+// for the integer path or not finite).
+double fixed4Value(double value);
+
 // The same texts appended to `out`, for composing a line without a string
 // per number.
 void appendFixed4(std::string& out, double value);

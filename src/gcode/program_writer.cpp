@@ -1,45 +1,164 @@
 #include "gcode/program_writer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <string_view>
 
-#include "geometry/closed_shape.h"
+#include "geometry/point2.h"
 
 namespace brevanto {
 namespace {
 
+// Two-decimal rounding of a start or end point: closure is judged by
+// hundredths, not by distance.
+float roundToHundredths(double value) {
+  return static_cast<float>(std::floor(value * 100.0 + 0.5) / 100.0);
+}
+
+// Where the machine stands after a move to `p`: at the point the program
+// names, rounded to its four decimals, not at the element's exact end.
+Point2 written(double x, double y) {
+  return {fixed4Value(x), fixed4Value(y)};
+}
+
+// The centre a controller finds for an R-format arc from `from` to `to` (both
+// as written) with the radius `radius` as written (negative: the long way
+// round). Centre-format dialects write this very centre, so that every
+// dialect cuts the same path as the R word would.
+//
+// The centre lies on the perpendicular bisector of the chord, at the distance
+// h = sqrt(r^2 - (c/2)^2) from the chord's middle M (c the chord length; a
+// radius too short to reach leaves h = 0, the half circle). Travelling from
+// `from` to `to` counter-clockwise the short way, the centre is on the left
+// of the chord, along the normal n = (-dy, dx) / c; clockwise, on the right;
+// the long way round swaps the sides: centre = M + side * h * n.
+Point2 centreOfRadiusArc(Point2 from, Point2 to, double radius, bool clockwise) {
+  const double dx = to.x - from.x;
+  const double dy = to.y - from.y;
+  const double chord = std::sqrt(dx * dx + dy * dy);
+  const Point2 middle{(from.x + to.x) * 0.5, (from.y + to.y) * 0.5};
+  if (chord == 0.0) return middle;
+  const double r = std::fabs(radius);
+  const double h = std::sqrt(std::max(0.0, r * r - chord * chord * 0.25));
+  const double side = (clockwise ? -1.0 : 1.0) * (radius < 0.0 ? -1.0 : 1.0);
+  return {middle.x - side * h * dy / chord, middle.y + side * h * dx / chord};
+}
+
+// Whether `p` lies on the circle of the arc `e`, within what rounding and
+// the joining of two arcs into one circle leave.
+bool onCircle(const PathElement& e, Point2 p) {
+  constexpr double kOnCircle = 0.005;  // mm
+  const double dx = p.x - e.centreX;
+  const double dy = p.y - e.centreY;
+  return std::fabs(std::sqrt(dx * dx + dy * dy) - e.radius) <= kOnCircle;
+}
+
+// A radius this much shorter than half the written chord is no rounding: an
+// R-format controller refuses the block (LinuxCNC allows about 0.001 mm).
+constexpr double kRadiusShortfall = 0.0005;
+
 // The cutting moves of one pass over one shape. Only the first block of the
 // pass and the first half of every full circle carry the feed; the depth is
-// modal from the plunge.
+// modal from the plunge. `at` is where the tool stands, as written; it
+// follows every move.
+//
+// Every block is one the controller can run as the element means it:
+//   - a full circle joined from arcs of a longer shape (its record starts at
+//     its leftmost point) is cut from where the tool stands on it, round and
+//     back there, where the rest of the shape goes on;
+//   - any other arc starts where the element starts: where the tool stands
+//     elsewhere (a gap in the drawing), a straight move takes it there first,
+//     so the arc is not bent to fit another chord;
+//   - a move whose written ends coincide is never an arc, which would read
+//     as nothing or as a whole circle: an arc that turns more than half way
+//     round is cut as the whole circle it nearly is (two halves), a smaller
+//     one as the straight move it is;
+//   - an R word never falls short of half its chord.
 void writeCuts(const PathElement* shape, int32_t count, const CncSettings& settings,
-               GcodeWriter& writer) {
+               GcodeWriter& writer, Point2& at) {
   const std::string feed = formatFixed(settings.cutFeed, 4);
-  for (int32_t m = 0; m < count; ++m) {
-    const PathElement& e = shape[m];
-    const bool arc = e.radius > 0.0;  // a NaN radius is cut as a straight move
-    const std::string_view gWord = !arc ? "G01" : e.clockwise == 1 ? "G02" : "G03";
-    double radius = e.radius;
-    bool withFeed = m == 0;
-    if (arc && isFullCircle(e)) {
-      writer.beginBlock();
-      writer.addBlockText(gWord);
-      writer.addBlockNumber('X', e.endX + 2.0 * e.radius);
-      writer.addBlockNumber('Y', e.endY);
-      writer.addBlockNumber('R', radius);
-      writer.addBlockWord('F', feed);
-      writer.endBlock();
-      withFeed = false;
-    } else if (arc && sweepsMoreThanHalf(e)) {
-      radius = -e.radius;
+  const bool centreFormat = settings.dialect != Dialect::Classic;
+  bool feedDue = true;
+  const auto lineBlock = [&](double x, double y) {
+    writer.beginBlock();
+    writer.addBlockText("G01");
+    writer.addBlockNumber('X', x);
+    writer.addBlockNumber('Y', y);
+    if (feedDue) writer.addBlockWord('F', feed);
+    writer.endBlock();
+    feedDue = false;
+    at = written(x, y);
+  };
+  // One arc block in the dialect's words: R, or the centre relative to the
+  // start (I J).
+  const auto arcBlock = [&](std::string_view gWord, double x, double y, double radius,
+                            bool withFeed) {
+    const Point2 to = written(x, y);
+    if (to.x == at.x && to.y == at.y) {
+      lineBlock(x, y);
+      return;
+    }
+    const double dx = to.x - at.x;
+    const double dy = to.y - at.y;
+    const double halfChord = std::sqrt(dx * dx + dy * dy) * 0.5;
+    if (fixed4Value(std::fabs(radius)) < halfChord - kRadiusShortfall) {
+      radius = std::copysign(std::ceil(halfChord * 10000.0) / 10000.0, radius);
     }
     writer.beginBlock();
     writer.addBlockText(gWord);
-    writer.addBlockNumber('X', e.endX);
-    writer.addBlockNumber('Y', e.endY);
-    if (arc) writer.addBlockNumber('R', radius);
-    if (withFeed) writer.addBlockWord('F', feed);
+    writer.addBlockNumber('X', x);
+    writer.addBlockNumber('Y', y);
+    if (centreFormat) {
+      const Point2 c =
+          centreOfRadiusArc(at, to, fixed4Value(radius), gWord == std::string_view("G02"));
+      writer.addBlockNumber('I', c.x - at.x);
+      writer.addBlockNumber('J', c.y - at.y);
+    } else {
+      writer.addBlockNumber('R', radius);
+    }
+    if (withFeed || feedDue) writer.addBlockWord('F', feed);
     writer.endBlock();
+    feedDue = false;
+    at = to;
+  };
+  constexpr double kHalfTurn = 3.141592653589793;
+  for (int32_t m = 0; m < count; ++m) {
+    const PathElement& e = shape[m];
+    if (!(e.radius > 0.0)) {  // a line; a NaN radius is cut as a straight move too
+      lineBlock(e.endX, e.endY);
+      continue;
+    }
+    const std::string_view gWord = e.clockwise == 1 ? "G02" : "G03";
+    const Point2 from = written(e.startX, e.startY);
+    const bool elsewhere = from.x != at.x || from.y != at.y;
+    if (isFullCircle(e) && elsewhere && onCircle(e, at)) {
+      // Joined from arcs that began where the tool stands: round from here,
+      // through the opposite point, and back here, where the shape goes on.
+      const Point2 here = at;
+      arcBlock(gWord, 2.0 * e.centreX - here.x, 2.0 * e.centreY - here.y, e.radius, true);
+      arcBlock(gWord, here.x, here.y, e.radius, false);
+      continue;
+    }
+    if (elsewhere) lineBlock(e.startX, e.startY);
+    const Point2 to = written(e.endX, e.endY);
+    if (isFullCircle(e)) {
+      // Over to the rightmost point and back: two halves of one circle.
+      arcBlock(gWord, e.endX + 2.0 * e.radius, e.endY, e.radius, true);
+      arcBlock(gWord, e.endX, e.endY, e.radius, false);
+    } else if (to.x == at.x && to.y == at.y) {
+      if (turnRadians(e) > kHalfTurn) {
+        // Round through the point opposite the start, and back.
+        arcBlock(gWord, 2.0 * e.centreX - e.startX, 2.0 * e.centreY - e.startY, e.radius, true);
+        arcBlock(gWord, e.endX, e.endY, e.radius, false);
+      } else {
+        lineBlock(e.endX, e.endY);
+      }
+    } else {
+      // A negative R: the long way round.
+      arcBlock(gWord, e.endX, e.endY, sweepsMoreThanHalf(e) ? -e.radius : e.radius, false);
+    }
   }
 }
 
@@ -57,6 +176,8 @@ void writeShape(const PathElement* shape, int32_t count, const CncSettings& s,
   const std::string x = formatFixed4(first.startX);
   const std::string y = formatFixed4(first.startY);
   writer.writeBlock({.gWord = "G00", .x = x, .y = y, .z = formatFixed(s.safeZ, 4)});
+  const Point2 start = written(first.startX, first.startY);
+  Point2 at = start;
 
   bool closed = false;
   // loadSettings makes sure this ends within kMostPasses passes.
@@ -65,9 +186,12 @@ void writeShape(const PathElement* shape, int32_t count, const CncSettings& s,
     if (s.finalDepth >= depth) depth = s.finalDepth;
     if (s.passDepth == 0.0F) depth = s.finalDepth;  // no pass depth: one pass, all the way
 
-    if (!closed && pass > 1) writer.writeBlock({.gWord = "G00", .x = x, .y = y});
+    if (!closed && pass > 1) {
+      writer.writeBlock({.gWord = "G00", .x = x, .y = y});
+      at = start;
+    }
     writePlunge(static_cast<double>(depth), s, writer);
-    writeCuts(shape, count, s, writer);
+    writeCuts(shape, count, s, writer, at);
 
     if (roundToHundredths(last.endX) == startX && roundToHundredths(last.endY) == startY) {
       closed = true;
@@ -88,19 +212,64 @@ std::vector<int32_t> shapeCounts(const PathElement* elements, int32_t count) {
   return counts;
 }
 
+BlockStyle blockStyle(const CncSettings& settings) {
+  if (settings.dialect == Dialect::Grbl) return {.numbered = false, .digitLimit = kGrblDigits};
+  return {};
+}
+
+void checkWritable(const PathElement* elements, int32_t count, const CncSettings& settings) {
+  const BlockStyle style = blockStyle(settings);
+  if (style.digitLimit <= 0) return;
+  // The same composer the program is written with, into nothing: it refuses
+  // the first number that would lose a digit.
+  std::ostringstream nowhere;
+  GcodeWriter probe(nowhere, false, style);
+  for (int32_t i = 0; i < count; ++i) {
+    const PathElement& e = elements[i];
+    probe.beginBlock();
+    probe.addBlockNumber('X', e.startX);
+    probe.addBlockNumber('Y', e.startY);
+    probe.addBlockNumber('X', e.endX);
+    probe.addBlockNumber('Y', e.endY);
+    if (e.radius > 0.0 && isFullCircle(e)) probe.addBlockNumber('X', e.endX + 2.0 * e.radius);
+  }
+}
+
 std::string toolChangeLine(const CncSettings& settings) {
-  return "T" + formatInt(settings.toolNumber) + "M6 ( DIA. " +
-         formatFixed(settings.toolDiameter, 4) + "mm )";
+  const std::string tool = formatInt(settings.toolNumber);
+  const std::string diameter = formatFixed(settings.toolDiameter, 4);
+  switch (settings.dialect) {
+    case Dialect::LinuxCnc:
+      return "T" + tool + " M6 (DIA. " + diameter + "mm)";
+    case Dialect::Grbl:  // no tool changer: the operator mounts the tool
+      return "(TOOL T" + tool + " DIA. " + diameter + "mm)";
+    case Dialect::Classic:
+      break;
+  }
+  return "T" + tool + "M6 ( DIA. " + diameter + "mm )";
 }
 
 int32_t writeHeader(const CncSettings& settings, GcodeWriter& writer) {
   writer.writeLine("(Created with Brevanto)");
-  writer.writeLine("G0 G49 G40  G17 G80 G50 G90");
+  if (settings.dialect == Dialect::Classic) {
+    writer.writeLine("G0 G49 G40  G17 G80 G50 G90");
+  } else {
+    // XY plane, no cutter or length compensation, no canned cycle, absolute
+    // coordinates, arc centres relative to the arc's start.
+    writer.writeLine("G17 G40 G49 G80 G90 G91.1");
+  }
   writer.writeLine(toolChangeLine(settings));
   writer.writeLine("G21 (mm)");
   writer.writeLine("M03 S20000.0000");
   writer.writeLine("M08");
-  writer.writeLine("G64");
+  if (settings.dialect == Dialect::Classic) {
+    writer.writeLine("G64");
+  } else if (settings.dialect == Dialect::LinuxCnc) {
+    // Blend moves, but never round a corner by more than the tolerance.
+    std::string blend = "G64 P";
+    appendFixed4(blend, kLinuxCncBlendTolerance);
+    writer.writeLine(blend);
+  }
   writer.writeLine("G00 Z80.0000");
   return 0;
 }

@@ -15,6 +15,14 @@ namespace brevanto {
 int32_t writeProgram(const PathElement* elements, int32_t count, const CncSettings& settings,
                      GcodeWriter& writer);
 
+// How the blocks of a program in the dialect of `settings` are composed.
+BlockStyle blockStyle(const CncSettings& settings);
+
+// Refuses, with JobError(BREVANTO_DIALECT_REFUSED), a list whose points the
+// dialect cannot write exactly (grbl drops digits past its eighth), so that a
+// program that would cut elsewhere is refused before any file is touched.
+void checkWritable(const PathElement* elements, int32_t count, const CncSettings& settings);
+
 // The element count of each shape, in list order. A shape is a run of
 // adjacent elements with equal shapeKey, whatever the keys are: a list whose
 // keys skip values, start high, fall back or go negative is written run by

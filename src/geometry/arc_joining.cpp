@@ -72,6 +72,11 @@ bool continuesSmoothly(const PathElement& a, const PathElement& b, const ArcLimi
   return radiiAlike || centresClose || oneShort || oneNearlyStraight || lengthsFarApart;
 }
 
+// How far the tool travels along an arc.
+double pathLength(const PathElement& e) {
+  return e.radius * turnRadians(e);
+}
+
 // B runs back from A's end to A's start, to a resolution of 0.1.
 bool closesCircle(const PathElement& a, const PathElement& b) {
   const auto r = [](double x) { return RoundToDecimals(x, 1); };
@@ -97,6 +102,9 @@ int32_t ArcMerge(const PathElement* input, PathElement* output, const int32_t* c
                                      a.radius, a.clockwise);
         } else {
           ArcFit({a.startX, a.startY}, {a.endX, a.endY}, {b.endX, b.endY}, joined);
+          // Two arcs whose joint arc would run the long way round, far from
+          // both, stay as they are.
+          if (foldsBack(joined, pathLength(a), pathLength(b))) return PairOutcome::CopyBoth;
         }
         joined.shapeKey = a.shapeKey;
         joined.colourIndex = a.colourIndex;

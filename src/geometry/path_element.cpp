@@ -89,4 +89,19 @@ bool sweepsMoreThanHalf(const PathElement& e) {
   return e.clockwise == 1 ? cross > 0.0 : cross < 0.0;
 }
 
+double turnRadians(const PathElement& e) {
+  const double a0 = std::atan2(e.startY - e.centreY, e.startX - e.centreX);
+  const double a1 = std::atan2(e.endY - e.centreY, e.endX - e.centreX);
+  double turn = e.clockwise == 1 ? a0 - a1 : a1 - a0;
+  turn = std::fmod(turn, 2.0 * kPi);
+  if (turn <= 0.0) turn += 2.0 * kPi;
+  return turn;
+}
+
+bool foldsBack(const PathElement& arc, double firstMiddle, double middleLast) {
+  if (!(arc.radius > 0.0)) return false;
+  const double turn = turnRadians(arc);
+  return turn > kPi && arc.radius * turn > 2.0 * (firstMiddle + middleLast);
+}
+
 }  // namespace brevanto

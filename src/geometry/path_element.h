@@ -45,4 +45,19 @@ PathElement fullCircleElement(double centreX, double centreY, double radius, int
 // product) for a short G02 arc and counter-clockwise for a short G03 arc.
 bool sweepsMoreThanHalf(const PathElement& element);
 
+// The angle an arc turns through from its start to its end about its centre,
+// in its turning sense: in (0, 2π] radians (equal ends: a whole turn). This
+// is the geometry, not the `length` of the record, which uses its own rule.
+double turnRadians(const PathElement& element);
+
+// Whether an arc through the three points first, middle, last (as ArcFit
+// made it) folds back: it runs the long way round, and more than twice as
+// far as the way from first to middle and on to last (given as its two
+// parts: the straight distances between samples, or the arcs being joined). Three samples of a
+// curve that hooks back lie on a large circle whose arc through them goes nearly all the way round,
+// far from the curve, which itself only turns back within a short stretch; such an arc must not be
+// cut. A sound arc through three samples is at most about 1.7 times as long as the polyline, even
+// over 300 degrees.
+bool foldsBack(const PathElement& arc, double firstMiddle, double middleLast);
+
 }  // namespace brevanto

@@ -61,15 +61,17 @@ void checkFinite(const Segment& s, int64_t index) {
 void writeProgramOut(const std::vector<PathElement>& elements, const CncSettings& settings,
                      const JobOptions& options) {
   const auto count = static_cast<int32_t>(elements.size());
+  checkWritable(elements.data(), count, settings);
+  const BlockStyle style = blockStyle(settings);
   if (options.program != nullptr) {
-    GcodeWriter writer(*options.program);
+    GcodeWriter writer(*options.program, false, style);
     writeProgram(elements.data(), count, settings, writer);
     if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
     return;
   }
   ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
   // The library's own file: every line reaches the file as it is written.
-  GcodeWriter writer(file.stream(), true);
+  GcodeWriter writer(file.stream(), true, style);
   writeProgram(elements.data(), count, settings, writer);
   file.finish();
 }

@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <cctype>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -65,6 +66,16 @@ void checkPassCount(float passDepth, float finalDepth) {
          shortestText(-finalDepth) + " (txtDepth)");
 }
 
+Dialect readDialect(const SettingsSource& source) {
+  const std::string text = readText(source, "Dialect");
+  const auto first = text.find_first_not_of(" \t\r\n");
+  const auto last = text.find_last_not_of(" \t\r\n");
+  std::string name = first == std::string::npos ? "" : text.substr(first, last - first + 1);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (const auto dialect = parseDialect(name)) return *dialect;
+  refuse("Dialect: \"" + text + "\" is not a known dialect; use one of " + knownDialects());
+}
+
 // The value of a choice setting: its index in `names`, 0 when the text is
 // empty or blank.
 template <size_t N>
@@ -108,6 +119,7 @@ CncSettings loadSettings(const SettingsSource& source) {
   s.toolNumber = truncateToInt32(std::fabs(readSettingFloat(source, "txtWZNummer")));
   s.toolDiameter = std::fabs(readSettingFloat(source, "txtWZDia"));
   s.precision = readPrecision(source);
+  s.dialect = readDialect(source);
   s.cutOrder = static_cast<CutOrder>(readChoice(source, "CutOrder", kCutOrders));
   s.toolOffset = static_cast<ToolOffset>(readChoice(source, "ToolOffset", kToolOffsets));
   return s;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "brevanto/host.h"
+#include "gcode/dialect.h"
 
 namespace brevanto {
 
@@ -24,36 +25,38 @@ enum class ToolOffset {
 // diameter non-negative, whatever sign the user typed; the safe height keeps
 // its sign.
 struct CncSettings {
-  float plungeFeed = 0.0F;    // "txtFeedZ": feed of the plunge into the material
-  float passDepth = 0.0F;     // "txtMaxZ": depth of cut per pass, negated
-  float finalDepth = 0.0F;    // "txtDepth": total depth, negated
-  float safeZ = 0.0F;         // "txtSaveZ": height of rapid moves and retracts
-  float cutFeed = 0.0F;       // "txtFeedCut": feed along the path
-  int32_t toolNumber = 0;     // "txtWZNummer": truncated toward zero
-  float toolDiameter = 0.0F;  // "txtWZDia": only shown in the tool change line
-  double precision = 0.0;     // "Prezision": scaled by each joining pass in its own way
-  CutOrder cutOrder = CutOrder::Drawing;
-  ToolOffset toolOffset = ToolOffset::None;
+  float plungeFeed = 0.0F;             // "txtFeedZ": feed of the plunge into the material
+  float passDepth = 0.0F;              // "txtMaxZ": depth of cut per pass, negated
+  float finalDepth = 0.0F;             // "txtDepth": total depth, negated
+  float safeZ = 0.0F;                  // "txtSaveZ": height of rapid moves and retracts
+  float cutFeed = 0.0F;                // "txtFeedCut": feed along the path
+  int32_t toolNumber = 0;              // "txtWZNummer": truncated toward zero
+  float toolDiameter = 0.0F;           // "txtWZDia": only shown in the tool change line
+  double precision = 0.0;              // "Prezision": scaled by each joining pass in its own way
+  Dialect dialect = Dialect::Classic;  // "Dialect": the words of the program
+  CutOrder cutOrder = CutOrder::Drawing;      // "CutOrder"
+  ToolOffset toolOffset = ToolOffset::None;  // "ToolOffset"
 };
 
 // A total depth that needs more passes than this is refused: it is a typing
 // slip (a pass depth of 0.0001), and the program would fill the disk.
 inline constexpr int32_t kMostPasses = 100000;
 
-// Reads the seven machining values in their load order, then the precision
-// and the two choices, each once. A machining value that is not a usable number ends the load with
-// a JobError(BREVANTO_SETTINGS_REFUSED):
+// Reads the seven machining values in their load order, then the precision,
+// the dialect and the two cut-out choices, each once. A machining value that
+// is not a usable number ends the load with a JobError(BREVANTO_SETTINGS_REFUSED):
 //   "invalid stof argument" for a text that does not start with a number, or
 //     a not-a-number;
 //   "stof argument out of range" for a number too large for a double, or
 //     infinite as a float;
 //   a message naming txtMaxZ when the depths need more than kMostPasses passes.
 // The precision never fails: a text that does not start with a number reads
-// as 0, and the joining passes use their defaults. Then the two choices,
-// CutOrder and ToolOffset: missing or empty is the first value, the names
-// are matched without regard to case or surrounding blanks, and any other
-// text is refused with a message naming the setting, the text and the values
-// it may take.
+// as 0, and the joining passes use their defaults. A dialect name that is not
+// known is refused like a bad machining value (blanks around it and the case
+// of its letters do not count; missing or empty is classic). So are CutOrder
+// and ToolOffset: missing or empty is the first value, any text other than a
+// value's name is refused with a message naming the setting, the text and
+// the values it may take.
 CncSettings loadSettings(const SettingsSource& source);
 
 // The precision alone, as loadSettings reads it.

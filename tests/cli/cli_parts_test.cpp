@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "brevanto/host.h"
 #include "report/job_summary.h"
-#include "platform/settings_file.h"
 #include "report/program_moves.h"
 #include "seg_file.h"
 #include "settings_choice.h"
@@ -49,8 +49,12 @@ TEST(SegFile, SizeThatIsNoWholeNumberOfRecordsIsRefused) {
 
 TEST(SettingsChoice, BuiltInValuesAreThoseOfTheExampleFile) {
   const std::string example = std::string(BREVANTO_SOURCE_DIR) + "/examples/CNC.ini";
-  for (std::string_view name : kSettingNames) {
-    EXPECT_EQ(builtInSetting(name), readSettingsFileValue(example, name)) << name;
+  std::string error;
+  const auto fromFile = chooseSettings(example, {}, error);
+  ASSERT_TRUE(fromFile) << error;
+  for (const SettingInfo& s : kSettings) {
+    EXPECT_EQ(builtInSetting(s.name), fromFile->value(s.name).text) << s.name;
+    EXPECT_EQ(readSettingsFileValue(example, s.name), s.builtIn) << s.name;
   }
 }
 
@@ -61,51 +65,96 @@ TEST(SettingsChoice, SetOverridesTheNamedFile) {
   std::string error;
   const auto choice = chooseSettings(file, {"txtMaxZ=0.5", "Prezision=2"}, error);
   ASSERT_TRUE(choice) << error;
-  EXPECT_EQ(choice->text("txtFeedZ"), "150");
-  EXPECT_EQ(choice->origin("txtFeedZ"), file);
-  EXPECT_EQ(choice->text("txtMaxZ"), "0.5");
-  EXPECT_EQ(choice->origin("txtMaxZ"), "--set");
-  EXPECT_EQ(choice->text("txtDepth"), "");  // missing in the file: the library refuses it
+  EXPECT_EQ(choice->value("txtFeedZ").text, "150");
+  EXPECT_EQ(choice->value("txtFeedZ").origin, file + ":1");
+  EXPECT_EQ(choice->value("txtMaxZ").text, "0.5");
+  EXPECT_EQ(choice->value("txtMaxZ").origin, "--set");
+  EXPECT_FALSE(choice->value("txtDepth").present);
+  EXPECT_EQ(choice->source()("txtDepth"), "");  // missing in the file
 }
 
 TEST(SettingsChoice, BadChoicesAreRefusedWithAReason) {
   std::string error;
   EXPECT_FALSE(chooseSettings(std::string("/nonexistent/x.ini"), {}, error));
-  EXPECT_NE(error.find("cannot be read"), std::string::npos);
+  EXPECT_NE(error.find("cannot be read: No such file"), std::string::npos) << error;
   EXPECT_FALSE(chooseSettings(std::nullopt, {"txtFeed=1"}, error));
   EXPECT_NE(error.find("txtFeedZ"), std::string::npos);
   EXPECT_FALSE(chooseSettings(std::nullopt, {"txtFeedZ"}, error));
 }
 
-TEST(ProgramMoves, ReadsModalMovesShapesAndArcs) {
+TEST(ProgramMoves, ReadsModalMovesShapesPassesAndArcs) {
   const std::string program =
       "(Created with Brevanto)\r\nG0 G49 G40  G17 G80 G50 G90\r\nG00 Z80.0000\r\n"
       "N10 ( NEXT SHAPE ) \r\nN20 G00 X0.0000 Y0.0000 Z5.0000 \r\nN30 G01 Z-1.5000 F100.0 \r\n"
       "N40 G01 X10.0000 Y0.0000 F800.0000 \r\nN50 G02 X20.0000 Y0.0000 R5.0000 \r\n"
-      "N60 G03 X30.0000 Y0.0000 R-5.0000 \r\nN70 G00 Z5.0000 \r\n";
+      "N60 G03 X30.0000 Y0.0000 R-5.0000 ; a note\r\nN70 G01 Z-3 (deeper) \r\n"
+      "N80 g3 x30 y0 i-5 J+0\r\nN90 G00 Z5.0000 \r\n";
   const auto moves = readProgramMoves(program);
-  ASSERT_EQ(moves.size(), 7U);
+  ASSERT_EQ(moves.size(), 9U);
   EXPECT_FALSE(moves[0].fromKnown);  // Z80 from nowhere
   EXPECT_FALSE(moves[1].fromKnown);  // X and Y first set here
   EXPECT_TRUE(moves[2].isPlunge());
   EXPECT_EQ(moves[2].feed, 100.0);
   EXPECT_EQ(moves[3].shape, 1);
+  EXPECT_EQ(moves[3].pass, 1);
   EXPECT_NEAR(moves[3].length(), 10.0, 1e-12);
   EXPECT_EQ(moves[4].kind, ProgramMove::Kind::ClockwiseArc);
   EXPECT_NEAR(moves[4].length(), M_PI * 5.0, 1e-9);  // half circle
   EXPECT_EQ(moves[4].feed, 800.0);                   // modal
-  EXPECT_NEAR(moves[5].arcSweep(), M_PI, 1e-6);      // negative R: the long way, here equal
-  EXPECT_EQ(moves[6].kind, ProgramMove::Kind::Rapid);
+  EXPECT_NEAR(moves[5].sweep, M_PI, 1e-6);           // negative R: the long way, here equal
+  EXPECT_EQ(moves[6].pass, 2);
+  // Centre format, back to the start: a whole turn about (25, 0).
+  EXPECT_EQ(moves[7].kind, ProgramMove::Kind::CounterClockwiseArc);
+  EXPECT_EQ(moves[7].centreX, 25.0);
+  EXPECT_NEAR(moves[7].length(), 2 * M_PI * 5.0, 1e-9);
+  EXPECT_EQ(moves[8].kind, ProgramMove::Kind::Rapid);
 }
 
-TEST(ProgramMoves, NegativeRadiusTakesTheLongerArc) {
-  ProgramMove m;
-  m.kind = ProgramMove::Kind::ClockwiseArc;
-  m.toX = 10.0;  // chord 10, radius 10: 60 degrees the short way
-  m.radius = 10.0;
-  EXPECT_NEAR(m.arcSweep(), M_PI / 3, 1e-12);
-  m.radius = -10.0;
-  EXPECT_NEAR(m.arcSweep(), 2 * M_PI - M_PI / 3, 1e-12);
+// The R word's centre for each turning sense and sign, and the turn it gives:
+// chord 10 with radius 10 is 60 degrees the short way.
+TEST(ProgramMoves, RadiusWordCentreAndSweep) {
+  const double h = std::sqrt(100.0 - 25.0);
+  const struct {
+    const char* block;
+    double centreY;
+    double sweep;
+  } cases[] = {{"G03 X10 Y0 R10", h, M_PI / 3},
+               {"G02 X10 Y0 R10", -h, M_PI / 3},
+               {"G03 X10 Y0 R-10", -h, 2 * M_PI - M_PI / 3},
+               {"G02 X10 Y0 R-10", h, 2 * M_PI - M_PI / 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.block);
+    const auto moves = readProgramMoves(std::string("G00 X0 Y0\n") + c.block + "\n");
+    ASSERT_EQ(moves.size(), 2U);
+    EXPECT_NEAR(moves[1].centreX, 5.0, 1e-12);
+    EXPECT_NEAR(moves[1].centreY, c.centreY, 1e-12);
+    EXPECT_NEAR(moves[1].sweep, c.sweep, 1e-12);
+    // The middle of the arc lies on its circle.
+    const PlanePoint m = moves[1].pointAlong(0.5);
+    EXPECT_NEAR(std::hypot(m.x - 5.0, m.y - c.centreY), 10.0, 1e-9);
+  }
+}
+
+// Exact bounds: an arc of 270 degrees reaches three extremes of its circle.
+TEST(ProgramMoves, BoxHoldsTheWholeArc) {
+  const struct {
+    const char* block;
+    double minX, minY, maxX, maxY;
+  } cases[] = {{"G03 X0 Y-10 R-10", -10, -10, 10, 10},
+               {"G02 X0 Y-10 R10", 0, -10, 10, 0},
+               {"G03 X0 Y10 I-10 J0", 0, 0, 10, 10},
+               {"G02 X10 Y0 I-10 J0", -10, -10, 10, 10}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.block);
+    const auto moves = readProgramMoves(std::string("G00 X10 Y0\n") + c.block + "\n");
+    ASSERT_EQ(moves.size(), 2U);
+    PlaneBox box;
+    box.add(moves[1]);
+    EXPECT_NEAR(box.minX, c.minX, 1e-9);
+    EXPECT_NEAR(box.minY, c.minY, 1e-9);
+    EXPECT_NEAR(box.maxX, c.maxX, 1e-9);
+    EXPECT_NEAR(box.maxY, c.maxY, 1e-9);
+  }
 }
 
 TEST(JobSummary, FiguresFromTheProgram) {

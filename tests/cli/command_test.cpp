@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "brevanto/host.h"
+#include "support/command_run.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -17,30 +19,13 @@ using brevanto::test::writeFileBytes;
 const std::string kExamples = std::string(BREVANTO_SOURCE_DIR) + "/examples";
 const std::string kSettings = "--settings '" + kExamples + "/CNC.ini'";
 
-struct CommandRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using brevanto::test::CommandRun;
+using brevanto::test::contains;
 
-// Runs the command with the shell; settings come from the example file unless
-// the arguments say otherwise, so the user's own settings never count.
+// Settings come from the example file unless the arguments say otherwise, so
+// the user's own settings never count.
 CommandRun brevanto(const TempDir& dir, const std::string& arguments, const std::string& env = "") {
-  const std::string out = dir.file("stdout.txt");
-  const std::string err = dir.file("stderr.txt");
-  const std::string command = "cd '" + dir.path().string() + "' && " + env + " '" +
-                              BREVANTO_CLI_EXECUTABLE + "' " + arguments + " >'" + out + "' 2>'" +
-                              err + "'";
-  const int raw = std::system(command.c_str());
-  CommandRun r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = readFileBytes(out);
-  r.err = readFileBytes(err);
-  return r;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
+  return brevanto::test::runCommand(dir, arguments, env);
 }
 
 const char* kSquare =
@@ -57,6 +42,10 @@ TEST(Command, HelpAndVersionTellTheTruth) {
                              "--no-flip", "--preview", "--dump-segments", "--max-deviation",
                              "--version", "Exit status: 0 success, 1 unreadable"}) {
     EXPECT_TRUE(contains(help.out, option)) << option;
+  }
+  for (const brevanto::SettingInfo& s : brevanto::kSettings) {
+    EXPECT_TRUE(contains(help.out, "  " + std::string(s.name) + "=" + std::string(s.builtIn)))
+        << s.name;
   }
   const CommandRun version = brevanto(dir, "--version");
   EXPECT_EQ(version.status, 0);
@@ -108,7 +97,7 @@ TEST(Command, SettingsOverridesAndTheirOrigin) {
   const CommandRun shown = brevanto(dir, "--show-settings --set txtMaxZ=0.5 " + kSettings);
   EXPECT_EQ(shown.status, 0);
   EXPECT_TRUE(contains(shown.out, "txtMaxZ=0.5    (--set)")) << shown.out;
-  EXPECT_TRUE(contains(shown.out, "txtFeedZ=100    (" + kExamples + "/CNC.ini)")) << shown.out;
+  EXPECT_TRUE(contains(shown.out, "txtFeedZ=100    (" + kExamples + "/CNC.ini:6)")) << shown.out;
 
   const CommandRun builtIn =
       brevanto(dir, "--show-settings", "BREVANTO_SETTINGS=/nonexistent/CNC.ini");
@@ -133,14 +122,15 @@ TEST(Command, ExitStatusesOfFailures) {
     int status;
     const char* message;
   } cases[] = {
-      {"unreadable drawing", "missing.svg " + kSettings, 1, "cannot read missing.svg"},
+      {"unreadable drawing", "missing.svg " + kSettings, 1,
+       "cannot read missing.svg: No such file"},
       {"refused setting", "square.svg --set txtFeedZ=fast " + kSettings, 2,
-       "settings refused: invalid stof argument"},
+       "setting refused: txtFeedZ=fast (from --set): not a plain decimal number"},
       {"unknown setting", "square.svg --set txtFeed=1 " + kSettings, 2, "--set txtFeed=1"},
       {"missing settings file", "square.svg --settings nowhere.ini", 2,
-       "the settings file nowhere.ini cannot be read"},
+       "the settings file nowhere.ini cannot be read: No such file"},
       {"missing folder", "square.svg -o no/such/dir/x.tap " + kSettings, 3,
-       "cannot write the program no/such/dir/x.tap"},
+       "cannot write the program no/such/dir/x.tap: No such file"},
       {"preview folder", "square.svg -o ok.tap --preview no/such/p.svg " + kSettings, 3,
        "cannot write the preview no/such/p.svg"},
   };

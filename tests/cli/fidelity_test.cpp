@@ -5,43 +5,39 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "job/job.h"
-#include "geometry/path_element.h"
-#include "support/elements.h"
+#include "brevanto/host.h"
 #include "support/segments.h"
-#include "support/settings_source.h"
 
 namespace brevanto::cli {
 namespace {
 
 using test::curve;
 using test::line;
-using test::lineElement;
-
-// An arc about (cx, cy) through its end points, as the joining leaves it.
-PathElement arc(double x0, double y0, double x1, double y1, double cx, double cy, bool clockwise) {
-  const double r = std::hypot(x0 - cx, y0 - cy);
-  return test::arcElement(x0, y0, x1, y1, cx, cy, r, r, clockwise ? 1 : 0);
-}
 
 // Quarter circles of radius r about the origin as cubic Beziers, counter-
 // clockwise from angle q*90 degrees.
 Segment quarter(double r, int q, int32_t shape = 1) {
   const double k = 0.5522847498 * r;
-  const double a = q * 3.141592653589793 / 2.0;
-  const double c = std::cos(a), s = std::sin(a), c1 = -s,
-               s1 = c;  // next quarter
+  const double a = q * M_PI / 2.0;
+  const double c = std::cos(a), s = std::sin(a), c1 = -s, s1 = c;  // next quarter
   return curve(r * c, r * s, r * c - k * s, r * s + k * c, r * c1 + k * c, r * s1 + k * s, r * c1,
                r * s1, 16.0F, shape);
+}
+
+// A shape of a program: the approach to (x, y), a plunge, the cutting blocks.
+std::string shape(double x, double y, const std::string& cuts) {
+  return "( NEXT SHAPE )\nG00 X" + std::to_string(x) + " Y" + std::to_string(y) +
+         " Z5\nG01 Z-1 F100\n" + cuts + "G00 Z5\n";
 }
 
 struct Case {
   const char* name;
   std::vector<Segment> drawing;
-  std::vector<PathElement> path;
+  std::string program;
   double distance;  // expected, within `within`
   double within;
   bool pathStrays;
@@ -52,7 +48,7 @@ TEST(Fidelity, LargestDistanceBothWays) {
   const std::vector<Case> cases = {
       {"identical line",
        {line(0, 0, 10, 0, 10, 1)},
-       {lineElement(0, 0, 10, 0)},
+       shape(0, 0, "G01 X10 Y0\n"),
        0.0,
        1e-9,
        true,
@@ -60,7 +56,7 @@ TEST(Fidelity, LargestDistanceBothWays) {
        NAN},
       {"parallel line half a millimetre off",
        {line(0, 0, 10, 0, 10, 1)},
-       {lineElement(0, 0.5, 10, 0.5)},
+       shape(0, 0.5, "G01 X10 Y0.5\n"),
        0.5,
        1e-9,
        true,
@@ -68,7 +64,7 @@ TEST(Fidelity, LargestDistanceBothWays) {
        NAN},
       {"quarter circle cut as one arc",
        {quarter(10, 0)},
-       {arc(10, 0, 0, 10, 0, 0, false)},
+       shape(10, 0, "G03 X0 Y10 R10\n"),
        0.0027,
        0.0005,
        true,
@@ -76,7 +72,7 @@ TEST(Fidelity, LargestDistanceBothWays) {
        NAN},
       {"three-quarter arc cut the long way",
        {quarter(10, 0), quarter(10, 1), quarter(10, 2)},
-       {arc(10, 0, 0, -10, 0, 0, false)},
+       shape(10, 0, "G03 X0 Y-10 R-10\n"),
        0.0027,
        0.0005,
        true,
@@ -84,19 +80,32 @@ TEST(Fidelity, LargestDistanceBothWays) {
        NAN},
       {"full circle as two halves",
        {quarter(10, 0), quarter(10, 1), quarter(10, 2), quarter(10, 3)},
-       [] {
-         PathElement e = arc(-10, 0, -10, 0, 0, 0, true);
-         e.startAngle = e.endAngle = 180.0;
-         return std::vector<PathElement>{e};
-       }(),
+       shape(-10, 0, "G02 X10 Y0 R10\nG02 X-10 Y0 R10\n"),
        0.0027,
        0.0005,
        true,
        NAN,
        NAN},
+      {"full circle by its centre",
+       {quarter(10, 0), quarter(10, 1), quarter(10, 2), quarter(10, 3)},
+       shape(10, 0, "G03 X10 Y0 I-10 J0\n"),
+       0.0027,
+       0.0005,
+       true,
+       NAN,
+       NAN},
+      {"the same three quarters cut the short way round the other side",
+       {quarter(10, 0), quarter(10, 1), quarter(10, 2)},
+       // The drawing's point at 135 degrees is farthest from the quarter cut.
+       shape(10, 0, "G02 X0 Y-10 R10\n"),
+       std::hypot(10 + 10 / M_SQRT2, 10 / M_SQRT2),
+       1e-4,
+       false,
+       -10 / M_SQRT2,
+       10 / M_SQRT2},
       {"part of the drawing not cut",
        {line(0, 0, 10, 0, 10, 1), line(10, 0, 10, 10, 10, 1)},
-       {lineElement(0, 0, 10, 0)},
+       shape(0, 0, "G01 X10 Y0\n"),
        10.0,
        1e-9,
        false,
@@ -104,26 +113,42 @@ TEST(Fidelity, LargestDistanceBothWays) {
        10.0},
       {"gap in a shape bridged by the next move",
        {line(0, 0, 10, 0, 10, 1), line(20, 4, 30, 4, 10, 1)},
-       {lineElement(0, 0, 10, 0), lineElement(20, 4, 30, 4)},
+       shape(0, 0, "G01 X10 Y0\nG01 X30 Y4\n"),
        // The bridge from (10,0) to (30,4) is farthest from both lines where
        // it is equally far from (10,0) and (20,4): at a quarter of its run.
        116.0 / 432.0 * std::hypot(20.0, 4.0),
-       0.01,
+       1e-4,
        true,
        10.0 + 20.0 * 116.0 / 432.0,
        4.0 * 116.0 / 432.0},
       {"new shape starts with a rapid move, not a cut",
        {line(0, 0, 10, 0, 10, 1), line(0, 50, 10, 50, 10, 2)},
-       {lineElement(0, 0, 10, 0, 1), lineElement(0, 50, 10, 50, 2)},
+       shape(0, 0, "G01 X10 Y0\n") + shape(0, 50, "G01 X10 Y50\n"),
        0.0,
        1e-9,
        true,
        NAN,
        NAN},
+      {"a straight cubic cut as a straight run",
+       {curve(10, 10, 20, 10, 30, 10, 40, 10, 30.0F, 1)},
+       shape(10, 10, "G01 X20 Y10\nG01 X40 Y10\n"),
+       0.0,
+       1e-9,
+       true,
+       NAN,
+       NAN},
+      {"rounding to four decimals counts",
+       {line(0, 0, 10, 0, 10, 1)},
+       shape(0, 0, "G01 X10 Y0.0001\n"),
+       0.0001,
+       1e-9,
+       true,
+       10.0,
+       0.0001},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Deviation d = measureDeviation(c.drawing, c.path);
+    const Deviation d = measureDeviation(c.drawing, readProgramMoves(c.program));
     ASSERT_TRUE(d.measured);
     EXPECT_NEAR(d.distance, c.distance, c.within);
     if (c.distance > 0.1) {
@@ -136,18 +161,11 @@ TEST(Fidelity, LargestDistanceBothWays) {
   }
 }
 
-TEST(Fidelity, AnArcCutTheShortWayIsFarOff) {
-  // The same three-quarter arc, but marked as turning the other way: the
-  // machine then cuts the remaining quarter instead.
-  const std::vector<Segment> drawing = {quarter(10, 0), quarter(10, 1), quarter(10, 2)};
-  const Deviation d = measureDeviation(drawing, {{arc(10, 0, 0, -10, 0, 0, true)}});
-  EXPECT_GT(d.distance, 5.0);
-}
-
 TEST(Fidelity, NothingToCompare) {
   EXPECT_FALSE(measureDeviation({}, {}).measured);
   const Segment broken = line(NAN, 0, 1, 1, 1, 1);
-  EXPECT_FALSE(measureDeviation({&broken, 1}, {}).measured);
+  EXPECT_FALSE(
+      measureDeviation({&broken, 1}, readProgramMoves(shape(0, 0, "G01 X1 Y1\n"))).measured);
 }
 
 // A flat ellipse: its curvature changes all the way round, so a coarse
@@ -161,13 +179,18 @@ std::vector<Segment> flatEllipse() {
 }
 
 Deviation deviationAtPrecision(const std::vector<Segment>& drawing, const std::string& precision) {
-  test::SettingsTable settings(test::workedExampleSettings());
-  settings["Prezision"] = precision;
-  JobReport report;
-  report.keepElements = true;
-  const auto last = static_cast<int32_t>(drawing.size()) - 1;
-  EXPECT_GE(runGuardedJob(drawing.data(), &last, &report), 0);
-  return measureDeviation(drawing, report.elements);
+  std::ostringstream program;
+  JobOptions options;
+  options.program = &program;
+  options.settings = [&](std::string_view name) -> std::string {
+    if (name == "Prezision") return precision;
+    for (const SettingInfo& s : kSettings) {
+      if (s.name == name) return std::string(s.builtIn);
+    }
+    return {};
+  };
+  EXPECT_TRUE(runJob(drawing, options).ok());
+  return measureDeviation(drawing, readProgramMoves(program.str()));
 }
 
 TEST(Fidelity, CoarsePrecisionShowsInTheFigure) {
@@ -178,7 +201,7 @@ TEST(Fidelity, CoarsePrecisionShowsInTheFigure) {
   const Deviation coarse = deviationAtPrecision(drawing, "30");
   EXPECT_GT(coarse.distance, 1.0);
   EXPECT_TRUE(coarse.pathStrays);
-  EXPECT_EQ(coarse.shapeKey, 1);
+  EXPECT_EQ(coarse.shape, 1);
 }
 
 }  // namespace

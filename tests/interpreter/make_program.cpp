@@ -1,5 +1,6 @@
 // Makes a program for the interpreter tests, through the library's job:
-//   make_program SEGMENTS.seg SETTINGS.ini PROGRAM.tap
+//   make_program SEGMENTS.seg SETTINGS.ini PROGRAM.tap [DIALECT]
+// DIALECT, when given, stands for the settings file's "Dialect".
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,9 +11,10 @@
 namespace {
 
 int makeProgram(const std::vector<Segment>& segments, const std::string& ini,
-                const std::string& program) {
+                const std::string& program, const char* dialect) {
   brevanto::JobOptions options;
-  options.settings = [ini](std::string_view name) {
+  options.settings = [ini, dialect](std::string_view name) {
+    if (dialect != nullptr && name == "Dialect") return std::string(dialect);
     return brevanto::readSettingsFileValue(ini, name);
   };
   options.programPath = program;
@@ -28,13 +30,14 @@ int makeProgram(const std::vector<Segment>& segments, const std::string& ini,
 
 int main(int argc, char** argv) {
   try {
-    if (argc == 4) {
-      return makeProgram(brevanto::test::readSegFile(argv[1]), argv[2], argv[3]);
+    if (argc == 4 || argc == 5) {
+      return makeProgram(brevanto::test::readSegFile(argv[1]), argv[2], argv[3],
+                         argc == 5 ? argv[4] : nullptr);
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
   }
-  std::fprintf(stderr, "usage: %s SEGMENTS.seg SETTINGS.ini PROGRAM.tap\n", argv[0]);
+  std::fprintf(stderr, "usage: %s SEGMENTS.seg SETTINGS.ini PROGRAM.tap [DIALECT]\n", argv[0]);
   return 2;
 }

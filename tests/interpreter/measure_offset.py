@@ -266,10 +266,10 @@ def measure(name, records, work, make_program, tool, offset):
             raise RuntimeError("make_program: " + run.stderr.strip())
     drawing = ip.read_drawing(seg)
     drawing_index = ip.NearestIndex(drawing)
-    plain, _, _ = ip.interpret(plain_tap)
+    plain = ip.interpret(plain_tap)[0]
     deviation = max(ip.max_distance(plain, drawing_index)[0],
                     ip.max_distance(drawing, ip.NearestIndex(plain))[0])
-    cut, _, _ = ip.interpret(tap)
+    cut = ip.interpret(tap)[0]
     r = tool / 2
     near, far = math.inf, 0.0
     near_at = far_at = None

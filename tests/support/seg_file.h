@@ -1,40 +1,33 @@
 #pragma once
 
-#include <bit>
-#include <cstdio>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "../../cli/seg_file.h"
 #include "brevanto/brevanto.h"
+#include "support/temp_dir.h"
 
 namespace brevanto::test {
 
 // A .seg file is what the calling macro hands to sp(): Segment records of 80
 // bytes back to back, little-endian, nothing before, between or after them.
-static_assert(std::endian::native == std::endian::little,
-              "Segment records are stored little-endian, as in memory here");
-
+// Read and written with the command's codec.
 inline std::vector<Segment> readSegFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) throw std::runtime_error("cannot open " + path);
+  if (!std::ifstream(path, std::ios::binary)) throw std::runtime_error("cannot open " + path);
   std::vector<Segment> records;
-  Segment record;
-  size_t got = 0;
-  while ((got = std::fread(&record, 1, sizeof record, file)) == sizeof record) {
-    records.push_back(record);
+  std::string error;
+  if (!cli::decodeSegments(readFileBytes(path), records, error)) {
+    throw std::runtime_error(path + ": " + error);
   }
-  std::fclose(file);
-  if (got != 0) throw std::runtime_error(path + ": size is not a multiple of 80 bytes");
   return records;
 }
 
 inline void writeSegFile(const std::string& path, const std::vector<Segment>& records) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) throw std::runtime_error("cannot create " + path);
-  const size_t written = std::fwrite(records.data(), sizeof(Segment), records.size(), file);
-  const bool closed = std::fclose(file) == 0;
-  if (written != records.size() || !closed) throw std::runtime_error("cannot write " + path);
+  if (!writeFileBytes(path, cli::encodeSegments(records))) {
+    throw std::runtime_error("cannot write " + path);
+  }
 }
 
 }  // namespace brevanto::test

@@ -42,9 +42,12 @@ inline std::string readFileBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline void writeFileBytes(const std::string& path, const std::string& bytes) {
+// False when the file cannot be written whole.
+inline bool writeFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return !out.fail();
 }
 
 }  // namespace brevanto::test

@@ -181,13 +181,29 @@ TEST_F(ProgramWriterTest, MovesAndFeeds) {
        {line(-5, 0, 0, 0), fullCircle(0, 0, 2.5, 0)},
        {"G01 X0.0000 Y0.0000 F800.0000 ", "G03 X5.0000 Y0.0000 R2.5000 F800.0000 ",
         "G03 X0.0000 Y0.0000 R2.5000 "}},
-      {"equal end points at another angle: one block to its own start",
+      // An R block from a point to itself reads as nothing (or is refused):
+      // an arc whose ends meet is the whole circle it turns through.
+      {"equal end points at another angle: two halves all the same",
        {[] {
          PathElement e = fullCircle(0, 0, 10, 1);
          e.startAngle = e.endAngle = 90.0;
          return e;
        }()},
-       {"G02 X0.0000 Y0.0000 R10.0000 F800.0000 "}},
+       {"G02 X20.0000 Y0.0000 R10.0000 F800.0000 ", "G02 X0.0000 Y0.0000 R10.0000 "}},
+      {"a short arc whose ends round together is a straight move",
+       {line(0, 0, 1, 0), arc(1, 0, 1.00004, 0, 1.00002, -0.001, 0.001, 1)},
+       {"G01 X1.0000 Y0.0000 F800.0000 ", "G01 X1.0000 Y0.0000 "}},
+      {"a full circle among other elements is reached by a straight move first",
+       {line(0, 0, 5, 5), fullCircle(10, 0, 2, 1)},
+       {"G01 X5.0000 Y5.0000 F800.0000 ", "G01 X10.0000 Y0.0000 ",
+        "G02 X14.0000 Y0.0000 R2.0000 F800.0000 ", "G02 X10.0000 Y0.0000 R2.0000 "}},
+      {"a full circle joined where the tool stands on it is cut from there and back",
+       {line(0, 2, 12, 2), fullCircle(10, 0, 2, 1)},
+       {"G01 X12.0000 Y2.0000 F800.0000 ", "G02 X12.0000 Y-2.0000 R2.0000 F800.0000 ",
+        "G02 X12.0000 Y2.0000 R2.0000 "}},
+      {"an R word never falls short of half its chord",
+       {line(0, 0, 1, 0), arc(1, 0, 5, 0, 3, -0.5, 1.5, 1)},
+       {"G01 X1.0000 Y0.0000 F800.0000 ", "G02 X5.0000 Y0.0000 R2.0000 "}},
       {"a NaN radius is cut as a line",
        {[] {
          PathElement e = line(0, 0, 3, 0);

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -32,7 +33,7 @@ TEST(LoadSettings, WorkedExample) {
   // Each value once, in the load order: one snapshot per job.
   const std::vector<std::string> order = {"txtFeedZ",   "txtMaxZ",     "txtDepth", "txtSaveZ",
                                           "txtFeedCut", "txtWZNummer", "txtWZDia", "Prezision",
-                                          "CutOrder",   "ToolOffset"};
+                                          "Dialect",    "CutOrder",    "ToolOffset"};
   EXPECT_EQ(settings.asked(), order);
 }
 
@@ -151,6 +152,33 @@ TEST(LoadSettings, PassCountLimit) {
       ADD_FAILURE() << c.passDepth << " / " << c.totalDepth << " was accepted";
     } catch (const JobError& e) {
       EXPECT_NE(std::string(e.what()).find("txtMaxZ"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(LoadSettings, Dialect) {
+  const struct {
+    const char* text;
+    std::optional<Dialect> dialect;  // nullopt: refused
+  } cases[] = {
+      {"", Dialect::Classic},          {"classic", Dialect::Classic}, {" GRBL\r", Dialect::Grbl},
+      {"linuxcnc", Dialect::LinuxCnc}, {"linux cnc", std::nullopt},   {"fanuc", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SettingsTable settings(workedExampleSettings());
+    settings.set("Dialect", c.text);
+    if (c.dialect) {
+      EXPECT_EQ(loadSettings(settings.source()).dialect, *c.dialect) << c.text;
+      continue;
+    }
+    try {
+      (void)loadSettings(settings.source());
+      ADD_FAILURE() << c.text << " was accepted";
+    } catch (const JobError& e) {
+      EXPECT_EQ(e.code(), BREVANTO_SETTINGS_REFUSED);
+      EXPECT_EQ(std::string(e.what()), "Dialect: \"" + std::string(c.text) +
+                                           "\" is not a known dialect; use one of classic, "
+                                           "linuxcnc, grbl");
     }
   }
 }

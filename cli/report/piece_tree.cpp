@@ -1,0 +1,240 @@
+#include "report/piece_tree.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+
+namespace brevanto::cli {
+namespace {
+
+constexpr double kTurn = 2.0 * std::numbers::pi;
+
+// sqrt of the sum of squares: hypot's care for overflow costs half the
+// running time here, and drawing coordinates are far from overflowing.
+double length(double dx, double dy) {
+  return std::sqrt(dx * dx + dy * dy);
+}
+
+double distanceToLine(PlanePoint p, PlanePoint a, PlanePoint b) {
+  const double dx = b.x - a.x;
+  const double dy = b.y - a.y;
+  const double ll = dx * dx + dy * dy;
+  const double t =
+      ll == 0.0 ? 0.0 : std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / ll, 0.0, 1.0);
+  return length(p.x - a.x - t * dx, p.y - a.y - t * dy);
+}
+
+// The square of the distance from p to the box: compared with a squared
+// distance, it needs no square root.
+double boxDistanceSquared(PlanePoint p, const PlaneBox& b) {
+  const double dx = std::max({b.minX - p.x, 0.0, p.x - b.maxX});
+  const double dy = std::max({b.minY - p.y, 0.0, p.y - b.maxY});
+  return dx * dx + dy * dy;
+}
+
+PlanePoint cubicAt(const PlanePoint* q, double t) {
+  const double u = 1.0 - t;
+  const double a = u * u * u, b = 3.0 * u * u * t, c = 3.0 * u * t * t, d = t * t * t;
+  return {a * q[0].x + b * q[1].x + c * q[2].x + d * q[3].x,
+          a * q[0].y + b * q[1].y + c * q[2].y + d * q[3].y};
+}
+
+}  // namespace
+
+Piece Piece::line(PlanePoint a, PlanePoint b, int32_t shape) {
+  Piece piece;
+  piece.p[0] = a;
+  piece.p[1] = b;
+  piece.shape = shape;
+  return piece;
+}
+
+Piece Piece::move(const ProgramMove& m) {
+  Piece piece = line({m.fromX, m.fromY}, {m.toX, m.toY}, m.shape);
+  if (m.curved()) {
+    piece.kind = Kind::Arc;
+    piece.centre = {m.centreX, m.centreY};
+    piece.radius = m.radius;
+    piece.startAngle = m.startAngle;
+    piece.sweep = m.kind == ProgramMove::Kind::CounterClockwiseArc ? m.sweep : -m.sweep;
+  }
+  return piece;
+}
+
+PlanePoint Piece::at(double t) const {
+  switch (kind) {
+    case Kind::Line:
+      return {p[0].x + (p[1].x - p[0].x) * t, p[0].y + (p[1].y - p[0].y) * t};
+    case Kind::Arc: {
+      const double angle = startAngle + sweep * t;
+      return {centre.x + radius * std::cos(angle), centre.y + radius * std::sin(angle)};
+    }
+    case Kind::Cubic:
+      return cubicAt(p, t);
+  }
+  return p[0];
+}
+
+double Piece::lengthBound() const {
+  switch (kind) {
+    case Kind::Line:
+      return length(p[1].x - p[0].x, p[1].y - p[0].y);
+    case Kind::Arc:
+      return radius * std::fabs(sweep);
+    case Kind::Cubic:
+      return length(p[1].x - p[0].x, p[1].y - p[0].y) + length(p[2].x - p[1].x, p[2].y - p[1].y) +
+             length(p[3].x - p[2].x, p[3].y - p[2].y);
+  }
+  return 0.0;
+}
+
+double Piece::distance(PlanePoint q) const {
+  switch (kind) {
+    case Kind::Line:
+      return distanceToLine(q, p[0], p[1]);
+    case Kind::Arc: {
+      const double dx = q.x - centre.x, dy = q.y - centre.y;
+      const double fromCentre = length(dx, dy);
+      // Within the arc's angles the nearest point is on it, straight out
+      // from the centre; elsewhere it is the nearer end.
+      const double first = sweep >= 0.0 ? startAngle : startAngle + sweep;
+      double within = std::fmod(std::atan2(dy, dx) - first, kTurn);
+      if (within < 0.0) within += kTurn;
+      if (fromCentre > 0.0 && within <= std::fabs(sweep)) return std::fabs(fromCentre - radius);
+      return std::min(length(q.x - p[0].x, q.y - p[0].y), length(q.x - p[1].x, q.y - p[1].y));
+    }
+    case Kind::Cubic: {
+      // The nearest of nine samples starts Newton's method on the squared
+      // distance's derivative, (B(t) - q) . B'(t) = 0.
+      double bestT = 0.0, best = HUGE_VAL;
+      for (int i = 0; i <= 8; ++i) {
+        const PlanePoint b = cubicAt(p, i / 8.0);
+        const double d = (b.x - q.x) * (b.x - q.x) + (b.y - q.y) * (b.y - q.y);
+        if (d < best) {
+          best = d;
+          bestT = i / 8.0;
+        }
+      }
+      double t = bestT;
+      for (int step = 0; step < 5; ++step) {
+        const double u = 1.0 - t;
+        const PlanePoint b = cubicAt(p, t);
+        const double d1x = 3 * (u * u * (p[1].x - p[0].x) + 2 * u * t * (p[2].x - p[1].x) +
+                                t * t * (p[3].x - p[2].x));
+        const double d1y = 3 * (u * u * (p[1].y - p[0].y) + 2 * u * t * (p[2].y - p[1].y) +
+                                t * t * (p[3].y - p[2].y));
+        const double d2x =
+            6 * (u * (p[2].x - 2 * p[1].x + p[0].x) + t * (p[3].x - 2 * p[2].x + p[1].x));
+        const double d2y =
+            6 * (u * (p[2].y - 2 * p[1].y + p[0].y) + t * (p[3].y - 2 * p[2].y + p[1].y));
+        const double g = (b.x - q.x) * d1x + (b.y - q.y) * d1y;
+        const double dg = d1x * d1x + d1y * d1y + (b.x - q.x) * d2x + (b.y - q.y) * d2y;
+        if (!(dg > 0.0)) break;
+        t = std::clamp(t - g / dg, 0.0, 1.0);
+        const PlanePoint n = cubicAt(p, t);
+        best = std::min(best, (n.x - q.x) * (n.x - q.x) + (n.y - q.y) * (n.y - q.y));
+      }
+      return std::sqrt(best);
+    }
+  }
+  return HUGE_VAL;
+}
+
+PlaneBox Piece::box() const {
+  PlaneBox b;
+  b.add(p[0].x, p[0].y);
+  b.add(p[1].x, p[1].y);
+  if (kind == Kind::Cubic) {
+    b.add(p[2].x, p[2].y);
+    b.add(p[3].x, p[3].y);
+  } else if (kind == Kind::Arc) {
+    b.addArcExtremes(centre, radius, sweep >= 0.0 ? startAngle : startAngle + sweep,
+                     std::fabs(sweep));
+  }
+  return b;
+}
+
+PieceTree::PieceTree(std::vector<Piece> pieces) {
+  boxes_.reserve(pieces.size());
+  for (const Piece& piece : pieces) boxes_.push_back(piece.box());
+  nodes_.reserve(2 * pieces.size() / kLeafSize + 1);
+  // The tree is built over an order of the pieces, which then puts them in
+  // that order: each leaf's pieces lie side by side.
+  std::vector<size_t> order(pieces.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  if (!pieces.empty()) build(order, 0, order.size());
+  pieces_.reserve(pieces.size());
+  std::vector<PlaneBox> boxes;
+  boxes.reserve(pieces.size());
+  for (size_t i : order) {
+    pieces_.push_back(pieces[i]);
+    boxes.push_back(boxes_[i]);
+  }
+  boxes_ = std::move(boxes);
+}
+
+double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& measured) const {
+  ++measured;
+  double best = pieces_[hint].distance(p);
+  if (best <= enough) return best;
+  double bestSquared = best * best;
+  // Median splits keep the depth near log2(n / kLeafSize): 64 levels would
+  // need more pieces than memory holds, and each level stacks two nodes.
+  size_t stack[128];
+  size_t depth = 0;
+  stack[depth++] = 0;
+  while (depth > 0) {
+    const Node& n = nodes_[stack[--depth]];
+    ++measured;
+    if (boxDistanceSquared(p, n.box) >= bestSquared) continue;
+    if (n.left == 0) {
+      for (size_t i = n.begin; i < n.end; ++i) {
+        if (boxDistanceSquared(p, boxes_[i]) >= bestSquared) continue;
+        ++measured;
+        const double d = pieces_[i].distance(p);
+        if (d < best) {
+          best = d;
+          bestSquared = d * d;
+          hint = i;
+          if (best <= enough) return best;
+        }
+      }
+      continue;
+    }
+    // Nearer child last, so it is taken first.
+    const bool leftFirst =
+        boxDistanceSquared(p, nodes_[n.left].box) <= boxDistanceSquared(p, nodes_[n.right].box);
+    stack[depth++] = leftFirst ? n.right : n.left;
+    stack[depth++] = leftFirst ? n.left : n.right;
+  }
+  return best;
+}
+
+size_t PieceTree::build(std::vector<size_t>& order, size_t begin, size_t end) {
+  const size_t index = nodes_.size();
+  Node node{{}, begin, end};
+  for (size_t i = begin; i < end; ++i) {
+    const PlaneBox& b = boxes_[order[i]];
+    node.box.add(b.minX, b.minY);
+    node.box.add(b.maxX, b.maxY);
+  }
+  nodes_.push_back(node);
+  if (end - begin <= kLeafSize) return index;
+  const bool alongX = node.box.maxX - node.box.minX >= node.box.maxY - node.box.minY;
+  const size_t middle = begin + (end - begin) / 2;
+  auto centre = [&](size_t i) {
+    return alongX ? boxes_[i].minX + boxes_[i].maxX : boxes_[i].minY + boxes_[i].maxY;
+  };
+  std::nth_element(order.begin() + static_cast<std::ptrdiff_t>(begin),
+                   order.begin() + static_cast<std::ptrdiff_t>(middle),
+                   order.begin() + static_cast<std::ptrdiff_t>(end),
+                   [&](size_t u, size_t v) { return centre(u) < centre(v); });
+  const size_t left = build(order, begin, middle);
+  const size_t right = build(order, middle, end);
+  nodes_[index].left = left;
+  nodes_[index].right = right;
+  return index;
+}
+
+}  // namespace brevanto::cli

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "report/program_moves.h"
+
+namespace brevanto::cli {
+
+// A piece of a path or a drawing, exactly as it is: a straight line, an arc
+// of a circle or a cubic Bezier curve, with the shape it belongs to.
+struct Piece {
+  enum class Kind { Line, Arc, Cubic };
+  Kind kind = Kind::Line;
+  PlanePoint p[4];  // a line from p[0] to p[1]; a cubic's four points; an arc's ends in p[0], p[1]
+  PlanePoint centre;        // arcs
+  double radius = 0.0;      // arcs
+  double startAngle = 0.0;  // arcs
+  double sweep = 0.0;       // arcs: signed, positive counter-clockwise
+  int32_t shape = 0;
+
+  static Piece line(PlanePoint a, PlanePoint b, int32_t shape);
+  // A cutting move of a program: an arc when it turns, else a line.
+  static Piece move(const ProgramMove& m);
+
+  // The point at t (0 to 1) along the piece.
+  [[nodiscard]] PlanePoint at(double t) const;
+  // At least its length (a cubic's by its control polygon).
+  [[nodiscard]] double lengthBound() const;
+  // Its distance from p: exact for lines and arcs; for a cubic the nearest
+  // of nine samples, refined by Newton's method.
+  [[nodiscard]] double distance(PlanePoint p) const;
+  // The smallest box holding it (a cubic's control points).
+  [[nodiscard]] PlaneBox box() const;
+};
+
+// Pieces in a tree of bounding boxes (split at the median of the wider side),
+// for nearest-distance queries in logarithmic time whether the answer is a
+// micron or a metre.
+class PieceTree {
+ public:
+  explicit PieceTree(std::vector<Piece> pieces);
+
+  [[nodiscard]] bool empty() const { return pieces_.empty(); }
+
+  // Distance from p to the nearest piece, or, as soon as a piece within
+  // `enough` is found, the distance to that one: a search for the largest
+  // distance need not know how near a point is once it is near enough (and
+  // with pieces stacked on one another, finding the nearest would visit them
+  // all). `hint` is a piece to start from (neighbouring points have near
+  // neighbours, and a close first guess prunes most of the tree); it is set
+  // to the piece found. `measured` counts the boxes and pieces measured.
+  double nearest(PlanePoint p, size_t& hint, double enough, size_t& measured) const;
+
+ private:
+  struct Node {
+    PlaneBox box;
+    size_t begin, end;
+    size_t left = 0, right = 0;  // 0: a leaf (the root is never a child)
+  };
+  static constexpr size_t kLeafSize = 4;
+
+  size_t build(std::vector<size_t>& order, size_t begin, size_t end);
+
+  std::vector<Piece> pieces_;
+  std::vector<PlaneBox> boxes_;
+  std::vector<Node> nodes_;
+};
+
+}  // namespace brevanto::cli
