@@ -21,7 +21,6 @@
 #include "settings_check.h"
 #include "settings_choice.h"
 #include "svg/svg_import.h"
-#include "tolerance.h"
 
 namespace {
 
@@ -46,30 +45,14 @@ struct Options {
   bool quiet = false;
   std::optional<std::string> settingsFile;
   std::vector<std::string> assignments;
+  std::string cutOrder;    // --cut-order: CutOrder for this run
+  std::string toolOffset;  // --offset: ToolOffset for this run
   bool showSettings = false;
   bool noFlip = false;
   std::string preview;
   std::string dumpSegments;
   std::optional<double> maxDeviation;  // mm
-  double dpi = 96.0;
-  bool strict = false;
-  std::optional<std::string> dialect;  // --dialect NAME: short for --set Dialect=NAME
-  std::string tolerance = "0.05";      // mm, or "none"
 };
-
-// The program's usual file name ending for each dialect: what the
-// controllers' own file dialogs look for.
-std::string programExtension(std::string_view dialect) {
-  std::string name(dialect);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const auto first = name.find_first_not_of(" \t\r");
-  name = first == std::string::npos
-             ? ""
-             : name.substr(first, name.find_last_not_of(" \t\r") + 1 - first);
-  if (name == "linuxcnc") return ".ngc";
-  if (name == "grbl") return ".nc";
-  return ".tap";
-}
 
 int fail(int status, const std::string& message) {
   std::cerr << "brevanto: " << message << "\n";
@@ -118,8 +101,7 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
     }
     d.facts.shapes = shapes;
   } else {
-    const ImportOptions importOptions{.flipY = !options.noFlip, .dpi = options.dpi};
-    ImportResult r = importSvg(bytes, importOptions);
+    ImportResult r = importSvg(bytes, {.flipY = !options.noFlip});
     if (!r.ok()) {
       const std::string where =
           r.errorLine > 0 ? options.drawing + ":" + std::to_string(r.errorLine) : options.drawing;
@@ -140,13 +122,9 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
       if (!d.facts.skippedDetail.empty()) d.facts.skippedDetail += ", ";
       d.facts.skippedDetail += name + " " + std::to_string(count);
     }
-    for (const std::string& line : describeImport(r, importOptions)) {
-      if (!options.quiet) std::cerr << "brevanto: " << options.drawing << ": " << line << "\n";
-    }
-    if (options.strict && r.leftOutCount() > 0) {
-      fail(kBadDrawing, options.drawing + ": --strict: " + std::to_string(r.leftOutCount()) +
-                            " element(s) left out, nothing written");
-      return std::nullopt;
+    if (!r.skippedElements.empty() && !options.quiet) {
+      std::cerr << "brevanto: " << options.drawing
+                << ": left out (not outlines): " << d.facts.skippedDetail << "\n";
     }
     d.segments = std::move(r.segments);
   }
@@ -193,7 +171,8 @@ bool outputsAreDistinct(const Options& options, const std::string& programPath) 
 int run(const Options& options) {
   std::string error;
   std::vector<std::string> assignments = options.assignments;
-  if (options.dialect) assignments.push_back("Dialect=" + *options.dialect);
+  if (!options.cutOrder.empty()) assignments.push_back("CutOrder=" + options.cutOrder);
+  if (!options.toolOffset.empty()) assignments.push_back("ToolOffset=" + options.toolOffset);
   const auto choice = chooseSettings(options.settingsFile, assignments, error);
   if (!choice) return fail(kSettingsRefused, error);
   if (options.showSettings) showSettings(*choice);
@@ -207,9 +186,7 @@ int run(const Options& options) {
   if (toStdout) {
     programPath.clear();
   } else if (programPath.empty()) {
-    programPath = std::filesystem::path(options.drawing)
-                      .replace_extension(programExtension(choice->value("Dialect").text))
-                      .string();
+    programPath = std::filesystem::path(options.drawing).replace_extension(".tap").string();
   }
   if (!outputsAreDistinct(options, programPath)) return kOutputFailed;
 
@@ -232,10 +209,9 @@ int run(const Options& options) {
 
   // The program is made in memory and then put in place whole: the summary,
   // the preview and the fidelity figure read these very bytes.
-  std::optional<double> tolerance;
-  if (options.tolerance != "none") tolerance = std::strtod(options.tolerance.c_str(), nullptr);
-  MadeProgram made = makeProgram(drawing->segments, choice->source(), tolerance);
-  const JobReport& report = made.report;
+  std::ostringstream programStream;
+  const JobReport report =
+      runJob(drawing->segments, {.settings = choice->source(), .program = &programStream});
   switch (report.result) {
     case BREVANTO_SETTINGS_REFUSED:
       return fail(kSettingsRefused, "settings refused: " + report.error);
@@ -247,17 +223,7 @@ int run(const Options& options) {
       if (!report.ok()) return fail(kBadDrawing, options.drawing + ": " + report.error);
       break;
   }
-  const Deviation& deviation = made.deviation;
-  if (tolerance && deviation.measured && deviation.whole && deviation.distance > *tolerance) {
-    std::string changed;
-    for (const std::string& c : made.changes) changed += "; tried " + c;
-    return fail(kDeviationExceeded,
-                "nothing written: the program would stray further from the "
-                "drawing than the tolerance " +
-                    options.tolerance + " mm: " + describeDeviation(deviation) + changed +
-                    " (--tolerance none writes it anyway)");
-  }
-  const std::string& program = made.program;
+  const std::string program = std::move(programStream).str();
   if (toStdout) {
     std::cout.write(program.data(), static_cast<std::streamsize>(program.size()));
     std::cout.flush();
@@ -266,12 +232,10 @@ int run(const Options& options) {
     return kOutputFailed;
   }
 
-  const std::vector<ProgramMove>& moves = made.moves;
+  const std::vector<ProgramMove> moves = readProgramMoves(program);
   std::vector<SummaryRow> rows = summarize(drawing->facts, report, moves);
+  const Deviation deviation = measureDeviation(drawing->segments, moves);
   rows.push_back({"largest deviation", describeDeviation(deviation)});
-  rows.push_back(
-      {"tolerance", tolerance ? options.tolerance + " mm" : "none (as the job made it)"});
-  for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
               << (toStdout ? "standard output" : programPath) << "\n"
@@ -320,19 +284,16 @@ std::string helpFooter() {
           "] (any other section is refused), '#' and ';' start comments, a UTF-8 byte-order "
           "mark is allowed.\n\n"
           "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
-          "viewBox, clip paths, markers, <style> sheets; units mm, cm, in, pt, px (96 per inch, "
-          "or --dpi). Each subpath is one shape; its colour is the stroke, else the fill. What "
-          "shows nothing (no stroke or fill, opacity 0, hidden, clipped away), text and images "
-          "are left out and listed with the line of the first of each kind. A drawing is a "
-          "regular file of at most " +
+          "viewBox; units mm, cm, in, pt, px (96 per inch). Each subpath is one shape; its colour "
+          "is the stroke, else the fill. Text and images are left out. A drawing is a regular "
+          "file of at most " +
           describeSize(kLargestDrawing) +
           ".\n\n"
           "Outputs: the program, the preview and the segment dump are each written whole to a "
           "new file beside their target and then renamed over it, so a failed run leaves an "
           "earlier file as it was; none may be the drawing or another output.\n\n"
-          "Exit status: 0 success, 1 unreadable or invalid drawing (or, with --strict, content "
-          "left out), 2 settings refused, 3 output not written, 4 the path strays further than "
-          "--max-deviation, 64 wrong usage.\n";
+          "Exit status: 0 success, 1 unreadable or invalid drawing, 2 settings refused, 3 output "
+          "not written, 4 the path strays further than --max-deviation, 64 wrong usage.\n";
   return text;
 }
 
@@ -344,8 +305,8 @@ int main(int argc, char** argv) {
   app.add_option("DRAWING", options.drawing,
                  "SVG drawing, or a .seg file of raw 80-byte Segment records (little-endian)");
   app.add_option("-o,--output", options.output,
-                 "program file; default: the drawing's name beside it, ending in .tap (classic), "
-                 ".ngc (linuxcnc) or .nc (grbl); - for standard output");
+                 "program file; default: the drawing's name with .tap, beside it; - for standard "
+                 "output");
   app.add_flag("-q,--quiet", options.quiet,
                "no summary on standard error (errors, and the use of built-in settings, are still "
                "reported)");
@@ -355,10 +316,12 @@ int main(int argc, char** argv) {
                  "NAME=VALUE: one setting for this run only (repeatable)")
       ->type_name("NAME=VALUE")
       ->allow_extra_args(false);
-  app.add_option("--dialect", options.dialect,
-                 "the controllers the program is written for: classic (the default), linuxcnc or "
-                 "grbl; short for --set Dialect=NAME")
-      ->type_name("NAME");
+  app.add_option("--cut-order", options.cutOrder,
+                 "drawing or inside-first: the same as --set CutOrder=...")
+      ->type_name("ORDER");
+  app.add_option("--offset", options.toolOffset,
+                 "none, outside or inside: the same as --set ToolOffset=...")
+      ->type_name("SIDE");
   app.add_flag("--show-settings", options.showSettings,
                "print the settings in effect and where each comes from");
   app.add_flag("--no-flip", options.noFlip,
@@ -373,28 +336,6 @@ int main(int argc, char** argv) {
                  "written)")
       ->type_name("MM")
       ->check(CLI::NonNegativeNumber);
-  app.add_option("--tolerance", options.tolerance,
-                 "keep the program within MM of the drawing (default 0.05): where it strays "
-                 "further, the job is run again with a finer joining precision, then with the "
-                 "curves cut in two, a few times; if that does not do, nothing is written and the "
-                 "exit status is 4. none: the library's own result, as a macro gets it")
-      ->type_name("MM|none")
-      ->check([](const std::string& text) {
-        char* end = nullptr;
-        const double mm = std::strtod(text.c_str(), &end);
-        if (text == "none" || (end != text.c_str() && *end == '\0' && mm > 0.0 && mm < 1e6)) {
-          return std::string();
-        }
-        return std::string("--tolerance takes a positive number of mm, or none");
-      });
-  app.add_option("--dpi", options.dpi,
-                 "pixels per inch for drawings whose size is not in mm, cm, in, pt or pc: px and "
-                 "unitless lengths (default 96, as CSS; 72 or 90 for some older editors)")
-      ->type_name("N")
-      ->check(CLI::PositiveNumber);
-  app.add_flag("--strict", options.strict,
-               "exit with status 1, writing nothing, when any content is left out (text, images, "
-               "invisible shapes, clipped-away parts, unusable elements)");
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
   app.footer(helpFooter());
   try {
