@@ -34,7 +34,7 @@ CellGrid::CellGrid(const Box& bounds, double cellSize, std::span<const ItemBox> 
     : bounds_(bounds), cell_(cellSize) {
   const auto count = [this](double extent) {
     const double cells = std::floor(extent / cell_) + 1.0;
-    return static_cast<int32_t>(std::clamp(cells, 1.0, 1.0e6));
+    return static_cast<int32_t>(boundedCount(cells, 1.0, 1.0e6));
   };
   columns_ = count(bounds.maxX - bounds.minX);
   rows_ = count(bounds.maxY - bounds.minY);
@@ -70,12 +70,12 @@ CellGrid::CellGrid(const Box& bounds, double cellSize, std::span<const ItemBox> 
 
 int32_t CellGrid::column(double x) const {
   const double c = std::floor((x - bounds_.minX) / cell_);
-  return static_cast<int32_t>(std::clamp(c, 0.0, static_cast<double>(columns_ - 1)));
+  return static_cast<int32_t>(boundedCount(c, 0.0, static_cast<double>(columns_ - 1)));
 }
 
 int32_t CellGrid::row(double y) const {
   const double r = std::floor((y - bounds_.minY) / cell_);
-  return static_cast<int32_t>(std::clamp(r, 0.0, static_cast<double>(rows_ - 1)));
+  return static_cast<int32_t>(boundedCount(r, 0.0, static_cast<double>(rows_ - 1)));
 }
 
 double CellGrid::rowBottom(int32_t row) const {
@@ -90,7 +90,7 @@ std::span<const int32_t> CellGrid::items(int32_t column, int32_t row) const {
 void appendCurveBoxes(const PathCurve& curve, double piece, double margin, int32_t item,
                       std::vector<CellGrid::ItemBox>& out) {
   const double length = curveLength(curve);
-  const double pieces = std::clamp(std::ceil(length / piece), 1.0, 1.0e7);
+  const double pieces = boundedCount(std::ceil(length / piece), 1.0, 1.0e7);
   const auto n = static_cast<int32_t>(pieces);
   // Every point of a piece lies within half its length of one of its ends.
   const double grow = margin + 0.5 * length / n;

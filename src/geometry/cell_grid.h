@@ -10,6 +10,12 @@
 
 namespace brevanto {
 
+// v within [lo, hi], and lo for a NaN: counts and cell indices made from
+// coordinates, which may overflow to infinity far out.
+inline double boundedCount(double v, double lo, double hi) {
+  return v >= lo ? (v <= hi ? v : hi) : lo;
+}
+
 struct Box {
   double minX = 0.0;
   double minY = 0.0;

@@ -42,10 +42,9 @@ bool crossProperly(const Edge& e, const Edge& f) {
 
 void flatten(const std::vector<PathCurve>& loop, int32_t shape, std::vector<Edge>& edges) {
   for (const PathCurve& c : loop) {
-    const int32_t n =
-        c.isArc()
-            ? std::max(1, static_cast<int32_t>(std::ceil(std::fabs(c.sweep) / kFlatteningStep)))
-            : 1;
+    const int32_t n = c.isArc() ? static_cast<int32_t>(boundedCount(
+                                      std::ceil(std::fabs(c.sweep) / kFlatteningStep), 1.0, 72.0))
+                                : 1;
     Point2 a = c.start;
     for (int32_t i = 1; i <= n; ++i) {
       const Point2 b = pointAt(c, static_cast<double>(i) / n);
@@ -152,7 +151,11 @@ Nesting nestShapes(const std::vector<std::vector<PathCurve>>& loops) {
   ends.reserve(edges.size());
   for (const Edge& e : edges) ends.push_back(e.a);
   const Box bounds = boxAround(ends);
-  const double cell = CellGrid::cellSizeFor(bounds, static_cast<int64_t>(edges.size()));
+  double length = 0.0;
+  for (const Edge& e : edges) length += distance(e.a, e.b);
+  // No more than about sixteen pieces to an edge, however long the edges.
+  const double cell = std::max(CellGrid::cellSizeFor(bounds, static_cast<int64_t>(edges.size())),
+                               length / (16.0 * static_cast<double>(edges.size())));
   std::vector<CellGrid::ItemBox> boxes;
   for (size_t k = 0; k < edges.size(); ++k) {
     appendCurveBoxes(lineCurve(edges[k].a, edges[k].b), cell, 0.0, static_cast<int32_t>(k), boxes);

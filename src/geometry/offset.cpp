@@ -19,6 +19,7 @@ constexpr double kMissedIntrusion = 2e-4;
 constexpr double kFinestSpacing = 0.005;
 constexpr double kCoarsestSpacing = 0.25;
 constexpr int32_t kLeastSamples = 4;
+constexpr double kMostSamples = 2e6;
 // Bisection steps for a boundary between kept and left-out path: the
 // parameter to 2^-30 of a sample interval.
 constexpr int kBisections = 30;
@@ -121,7 +122,11 @@ double sampleSpacing(double radius) {
 std::vector<Span> keptSpans(const std::vector<RawCurve>& raw, const ToolClearance& clearance,
                             int64_t firstCurve) {
   std::vector<Span> spans;
-  const double spacing = sampleSpacing(clearance.toolRadius());
+  // A loop of absurd size (kilometres) is sampled more coarsely rather than
+  // for hours: at most kMostSamples samples at the least spacing.
+  double total = 0.0;
+  for (const RawCurve& r : raw) total += curveLength(r.curve);
+  const double spacing = std::max(sampleSpacing(clearance.toolRadius()), total / kMostSamples);
   for (size_t k = 0; k < raw.size(); ++k) {
     const PathCurve& c = raw[k].curve;
     const int64_t skipA = raw[k].atRadiusA < 0 ? -1 : firstCurve + raw[k].atRadiusA;
@@ -307,11 +312,17 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
   // About four cells to a curve, and pieces no longer than a cell: the
   // nearest-first search then meets a handful of pieces, however large or
   // small the tool.
-  const double cell = CellGrid::cellSizeFor(bounds, 4 * std::max<int64_t>(curves, 1));
+  double length = 0.0;
+  for (const auto* loop : loops) {
+    for (const PathCurve& c : *loop) length += curveLength(c);
+  }
+  // No more than about sixteen pieces to a curve, however long the curves.
+  const double cell = std::max(CellGrid::cellSizeFor(bounds, 4 * std::max<int64_t>(curves, 1)),
+                               length / (16.0 * static_cast<double>(std::max<int64_t>(curves, 1))));
   int64_t curve = 0;
   for (const auto* loop : loops) {
     for (const PathCurve& c : *loop) {
-      const double n = std::clamp(std::ceil(curveLength(c) / cell), 1.0, 1.0e7);
+      const double n = boundedCount(std::ceil(curveLength(c) / cell), 1.0, 1.0e7);
       for (double i = 0.0; i < n; ++i) {
         pieces_.push_back(subCurve(c, i / n, (i + 1.0) / n));
         pieceCurve_.push_back(curve);

@@ -101,13 +101,14 @@ class FreeStarts {
     size_t slot = 0;
   };
 
+  // Clamped as doubles: a point far outside the grid is no integer.
   [[nodiscard]] int64_t column(double x) const {
-    return std::clamp<int64_t>(static_cast<int64_t>(std::floor((x - bounds_.minX) / cell_)), 0,
-                               columns_ - 1);
+    return static_cast<int64_t>(boundedCount(std::floor((x - bounds_.minX) / cell_), 0.0,
+                                             static_cast<double>(columns_ - 1)));
   }
   [[nodiscard]] int64_t row(double y) const {
-    return std::clamp<int64_t>(static_cast<int64_t>(std::floor((y - bounds_.minY) / cell_)), 0,
-                               rows_ - 1);
+    return static_cast<int64_t>(
+        boundedCount(std::floor((y - bounds_.minY) / cell_), 0.0, static_cast<double>(rows_ - 1)));
   }
 
   void place(size_t id) {
@@ -119,8 +120,12 @@ class FreeStarts {
 
   void rebuild(size_t target) {
     cell_ = CellGrid::cellSizeFor(bounds_, static_cast<int64_t>(std::max<size_t>(target, 16)));
-    columns_ = static_cast<int64_t>(std::floor((bounds_.maxX - bounds_.minX) / cell_)) + 1;
-    rows_ = static_cast<int64_t>(std::floor((bounds_.maxY - bounds_.minY) / cell_)) + 1;
+    columns_ = static_cast<int64_t>(
+                   boundedCount(std::floor((bounds_.maxX - bounds_.minX) / cell_), 0.0, 1.0e6)) +
+               1;
+    rows_ = static_cast<int64_t>(
+                boundedCount(std::floor((bounds_.maxY - bounds_.minY) / cell_), 0.0, 1.0e6)) +
+            1;
     cells_.assign(static_cast<size_t>(columns_ * rows_), {});
     for (size_t id = 0; id < starts_.size(); ++id) {
       if (where_[id].cell != kGone) place(id);

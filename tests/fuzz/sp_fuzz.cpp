@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Results below -1 are the documented failure codes, each with a message;
   // a success leaves no message.
   const int32_t result = report.result;
-  if (result < BREVANTO_NON_FINITE_COORDINATE) std::abort();
+  if (result < BREVANTO_DIALECT_REFUSED) std::abort();
   if (result < -1 && report.error.empty()) std::abort();
   if (result >= -1 && !report.error.empty()) std::abort();
   // A success leaves a whole program: header first, end of program last.
