@@ -17,23 +17,16 @@
 #include <string_view>
 #include <vector>
 
+#include "bench_support.h"
 #include "brevanto/host.h"
 
 namespace {
 
-constexpr double kKappa = 0.5522847498307936;  // control distance of a quarter circle
+using brevanto::bench::lineSegment;
+using brevanto::bench::Spent;
+using brevanto::bench::timeInto;
 
-Segment lineSegment(double x0, double y0, double x3, double y3, int32_t shape) {
-  Segment s{};
-  s.x0 = x0;
-  s.y0 = y0;
-  s.x3 = x3;
-  s.y3 = y3;
-  s.length = static_cast<float>(std::hypot(x3 - x0, y3 - y0));
-  s.shapeKey = shape;
-  s.colour = 0x0000FF;
-  return s;
-}
+constexpr double kKappa = 0.5522847498307936;  // control distance of a quarter circle
 
 // Quarter circle of radius r about (cx, cy) from angle a0 to a0 + 90 degrees
 // (counter-clockwise), as one cubic.
@@ -124,27 +117,6 @@ void writeFloor(const std::string& path, int64_t lines, const std::string& lineT
     out.write("\r\n", 2);
     out.flush();
   }
-}
-
-// CPU time of this thread, system time (the writes and flushes) included:
-// steadier than wall time on a machine shared with other work.
-double threadCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-struct Spent {
-  double wall = 0;
-  double cpu = 0;
-};
-
-void timeInto(Spent& spent, auto&& work) {
-  const auto start = std::chrono::steady_clock::now();
-  const double cpuStart = threadCpuSeconds();
-  work();
-  spent.cpu += threadCpuSeconds() - cpuStart;
-  spent.wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void BM_SpWithFloor(benchmark::State& state) {

@@ -47,6 +47,8 @@ struct Options {
   bool quiet = false;
   std::optional<std::string> settingsFile;
   std::vector<std::string> assignments;
+  std::string cutOrder;    // --cut-order: CutOrder for this run
+  std::string toolOffset;  // --offset: ToolOffset for this run
   bool showSettings = false;
   bool noFlip = false;
   std::string preview;
@@ -195,6 +197,8 @@ int run(const Options& options) {
   std::string error;
   std::vector<std::string> assignments = options.assignments;
   if (options.dialect) assignments.push_back("Dialect=" + *options.dialect);
+  if (!options.cutOrder.empty()) assignments.push_back("CutOrder=" + options.cutOrder);
+  if (!options.toolOffset.empty()) assignments.push_back("ToolOffset=" + options.toolOffset);
   const auto choice = chooseSettings(options.settingsFile, assignments, error);
   if (!choice) return fail(kSettingsRefused, error);
   if (options.showSettings) showSettings(*choice);
@@ -233,8 +237,16 @@ int run(const Options& options) {
 
   // The program is made in memory and then put in place whole: the summary,
   // the preview and the fidelity figure read these very bytes.
+  // With a tool offset the path lies a tool radius beside the drawing by
+  // design: the distance to the drawing is no measure of fidelity there.
+  std::string offset = choice->value("ToolOffset").text;
+  for (char& c : offset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool offsetPath = offset.find_first_not_of(" \t") != std::string::npos &&
+                          offset.find("none") == std::string::npos;
   std::optional<double> tolerance;
-  if (options.tolerance != "none") tolerance = std::strtod(options.tolerance.c_str(), nullptr);
+  if (options.tolerance != "none" && !offsetPath) {
+    tolerance = std::strtod(options.tolerance.c_str(), nullptr);
+  }
   // Nothing else is printed while the program is made: the progress line has
   // the terminal's last line to itself.
   ProgressLine progress(!options.quiet);
@@ -274,9 +286,18 @@ int run(const Options& options) {
 
   const std::vector<ProgramMove>& moves = made.moves;
   std::vector<SummaryRow> rows = summarize(drawing->facts, report, moves);
-  rows.push_back({"largest deviation", describeDeviation(deviation)});
-  rows.push_back(
-      {"tolerance", tolerance ? options.tolerance + " mm" : "none (as the job made it)"});
+  rows.push_back({"largest deviation",
+                  offsetPath ? "not measured: the path lies beside the drawing by the tool radius"
+                             : describeDeviation(deviation)});
+  std::string toleranceRow = options.tolerance + " mm";
+  if (offsetPath) {
+    toleranceRow = "not applied: the path is offset from the drawing";
+  } else if (!tolerance) {
+    toleranceRow = "none (as the job made it)";
+  } else if (!deviation.whole) {
+    toleranceRow += ", not verified: the drawing is too dense to check whole";
+  }
+  rows.push_back({"tolerance", toleranceRow});
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
@@ -287,7 +308,7 @@ int run(const Options& options) {
                                                renderPreview(drawing->segments, moves, rows))) {
     return kOutputFailed;
   }
-  if (options.maxDeviation && deviation.measured) {
+  if (options.maxDeviation && deviation.measured && !offsetPath) {
     char limit[64];
     std::snprintf(limit, sizeof limit, "%.4f mm", *options.maxDeviation);
     if (deviation.distance > *options.maxDeviation) {
@@ -366,6 +387,12 @@ int main(int argc, char** argv) {
                  "the controllers the program is written for: classic (the default), linuxcnc or "
                  "grbl; short for --set Dialect=NAME")
       ->type_name("NAME");
+  app.add_option("--cut-order", options.cutOrder,
+                 "drawing or inside-first: the same as --set CutOrder=...")
+      ->type_name("ORDER");
+  app.add_option("--offset", options.toolOffset,
+                 "none, outside or inside: the same as --set ToolOffset=...")
+      ->type_name("SIDE");
   app.add_flag("--show-settings", options.showSettings,
                "print the settings in effect and where each comes from");
   app.add_flag("--no-flip", options.noFlip,

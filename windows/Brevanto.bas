@@ -50,16 +50,18 @@ Public Const BrevantoLine As Long = 0
         (ByRef destination As Any, ByVal source As Long, ByVal length As Long)
 #End If
 
-' Stores the eight machining values and the controller dialect where
-' Brevanto.dll reads them:
+' Stores the eight machining values, the controller dialect and the cut-out
+' choices where Brevanto.dll reads them:
 ' HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Brevanto\CNC.
 ' Pass the texts of the settings dialog; a decimal comma becomes a point,
 ' since the DLL reads "2,5" as 2. dialect: "classic" (the default),
-' "linuxcnc" or "grbl".
+' "linuxcnc" or "grbl"; cutOrder: "drawing" (the default) or "inside-first";
+' toolOffset: "none" (the default), "outside" (parts) or "inside" (openings).
 Public Sub BrevantoSaveSettings(ByVal feedZ As String, ByVal maxZ As String, _
         ByVal depth As String, ByVal saveZ As String, ByVal feedCut As String, _
         ByVal toolNumber As String, ByVal toolDiameter As String, ByVal precision As String, _
-        Optional ByVal dialect As String = "classic")
+        Optional ByVal dialect As String = "classic", Optional ByVal cutOrder As String = "drawing", _
+        Optional ByVal toolOffset As String = "none")
     SaveSetting "Brevanto", "CNC", "txtFeedZ", NumberText(feedZ)          ' plunge feed, mm/min
     SaveSetting "Brevanto", "CNC", "txtMaxZ", NumberText(maxZ)            ' depth per pass, mm
     SaveSetting "Brevanto", "CNC", "txtDepth", NumberText(depth)          ' total depth, mm
@@ -69,6 +71,8 @@ Public Sub BrevantoSaveSettings(ByVal feedZ As String, ByVal maxZ As String, _
     SaveSetting "Brevanto", "CNC", "txtWZDia", NumberText(toolDiameter)   ' tool diameter, mm
     SaveSetting "Brevanto", "CNC", "Prezision", NumberText(precision)     ' precision of the path simplification
     SaveSetting "Brevanto", "CNC", "Dialect", Trim$(dialect)              ' classic, linuxcnc or grbl
+    SaveSetting "Brevanto", "CNC", "CutOrder", Trim$(cutOrder)            ' drawing or inside-first
+    SaveSetting "Brevanto", "CNC", "ToolOffset", Trim$(toolOffset)        ' none, outside or inside
 End Sub
 
 Private Function NumberText(ByVal text As String) As String

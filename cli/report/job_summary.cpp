@@ -71,6 +71,22 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
   rows.push_back({"path elements after flattening", std::to_string(report.elementsAfterIntake)});
   rows.push_back({"after arc joining", std::to_string(report.elementsAfterArcJoining)});
   rows.push_back({"after line joining", std::to_string(report.elementsAfterLineJoining)});
+  // Filled by the cut-out stage, which runs when CutOrder or ToolOffset ask.
+  if (report.parts + report.holes + report.openShapes > 0) {
+    rows.push_back(
+        {"nesting",
+         std::to_string(report.parts) + " parts, " + std::to_string(report.holes) + " holes, " +
+             std::to_string(report.openShapes) + " open lines" +
+             (report.crossingShapes > 0 ? ", " + std::to_string(report.crossingShapes) + " crossing"
+                                        : "")});
+    rows.push_back({"rapid length in drawing order", millimetres(report.rapidLengthBefore)});
+    rows.push_back({"rapid length as ordered", millimetres(report.rapidLengthAfter)});
+    for (const ToolMisfit& m : report.toolMisfits) {
+      char at[96];
+      std::snprintf(at, sizeof at, "shape %d near X%.3f Y%.3f", m.shapeKey, m.x, m.y);
+      rows.push_back({"tool does not fit", at});
+    }
+  }
   std::string passes = std::to_string(totals.plunges);
   if (totals.shapes > 0 && totals.plunges % totals.shapes == 0) {
     passes += " (" + std::to_string(totals.plunges / totals.shapes) + " per shape)";

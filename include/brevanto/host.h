@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "brevanto/brevanto.h"
 
@@ -40,6 +41,12 @@ inline constexpr SettingInfo kSettings[] = {
      "joining precision: arcs within Prezision/10 degrees and alike in size, "
      "lines within Prezision/10 degrees are joined"},
     {"Dialect", "classic", "the controllers the program is written for: classic, linuxcnc or grbl"},
+    {"CutOrder", "drawing",
+     "drawing (list order) or inside-first (open shapes first, then every shape before any "
+     "closed shape around it, each next start the nearest)"},
+    {"ToolOffset", "none",
+     "none (tool centre on the line), outside (parts: outlines cut outside, holes inside, by "
+     "half of txtWZDia) or inside (openings: outlines cut inside, islands outside)"},
 };
 
 // A settings store: the text of the named setting, "" when it is missing.
@@ -74,6 +81,17 @@ struct JobOptions {
   std::string programPath{};
 };
 
+// A place beside a closed shape where the tool did not fit (ToolOffset): a
+// slot or neck narrower than the tool, an inside arc smaller than its radius,
+// a hole smaller than the tool. The toolpath is left out there rather than
+// cut into the drawing.
+struct ToolMisfit {
+  int32_t shapeKey = 0;
+  double x = 0.0;  // where on the drawing, mm
+  double y = 0.0;
+  double droppedLength = 0.0;  // drawn length left without its cut, mm
+};
+
 // What one job did.
 struct JobReport {
   int32_t result = -1;  // what sp() returns: the last element's index, or a failure code
@@ -85,10 +103,24 @@ struct JobReport {
   int32_t arcApplications = 0;
   int32_t lineApplications = 0;
 
+  // Filled when CutOrder or ToolOffset asks for more than the defaults.
+  // Nesting of the closed shapes: an outline at even depth is a part, at odd
+  // depth a hole in one; open shapes are engraving lines.
+  int32_t parts = 0;
+  int32_t holes = 0;
+  int32_t openShapes = 0;
+  int32_t crossingShapes = 0;  // closed shapes whose outline crosses another's
+  // Rapid travel in the plane from X0 Y0 through the shapes' starts, in list
+  // order and in the order written, mm.
+  double rapidLengthBefore = 0.0;
+  double rapidLengthAfter = 0.0;
+  std::vector<ToolMisfit> toolMisfits;
+
   [[nodiscard]] bool ok() const { return result >= -1; }
 };
 
-// Runs one job over `segments`: intake, arc joining, line joining, program.
+// Runs one job over `segments`: intake, arc joining, line joining, cut-out
+// (nesting, tool offset and cut order, when asked for), program.
 // Never throws; failures come back in the report's result and error.
 JobReport runJob(std::span<const Segment> segments, const JobOptions& options);
 

@@ -10,8 +10,6 @@
 namespace brevanto {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
 // A precision setting that reads as 0 (empty, not a number, or 0) means this.
 constexpr float kDefaultPrecision = 0.03F;
 
@@ -86,24 +84,6 @@ bool closesCircle(const PathElement& a, const PathElement& b) {
          r(b.endY) == r(a.startY);
 }
 
-// A whole circle, started and ended at its leftmost point. The writer knows
-// it by the equal end points and both angles at exactly 180.
-void writeFullCircle(const PathElement& a, const PathElement& b, PathElement& out) {
-  out = PathElement{};
-  out.radius = a.radius;
-  out.centreX = (a.centreX + b.centreX) * 0.5;
-  out.centreY = (a.centreY + b.centreY) * 0.5;
-  out.startX = out.centreX - out.radius;
-  out.startY = out.centreY;
-  out.endX = out.startX;
-  out.endY = out.startY;
-  out.startAngle = 180.0;
-  out.endAngle = 180.0;
-  out.clockwise = a.clockwise;
-  out.length = out.radius * 2.0 * kPi;
-  out.radiusPerLength = static_cast<float>(out.radius / out.length);
-}
-
 }  // namespace
 
 int32_t ArcMerge(const PathElement* input, PathElement* output, const int32_t* count,
@@ -117,7 +97,9 @@ int32_t ArcMerge(const PathElement* input, PathElement* output, const int32_t* c
         if (!isCandidate(a, b)) return PairOutcome::CopyFirst;
         if (!continuesSmoothly(a, b, limits)) return PairOutcome::CopyBoth;
         if (closesCircle(a, b)) {
-          writeFullCircle(a, b, joined);
+          // A whole circle, started and ended at its leftmost point.
+          joined = fullCircleElement((a.centreX + b.centreX) * 0.5, (a.centreY + b.centreY) * 0.5,
+                                     a.radius, a.clockwise);
         } else {
           ArcFit({a.startX, a.startY}, {a.endX, a.endY}, {b.endX, b.endY}, joined);
           // Two arcs whose joint arc would run the long way round, far from

@@ -66,6 +66,23 @@ bool isFullCircle(const PathElement& e) {
          e.startAngle == 180.0;
 }
 
+PathElement fullCircleElement(double centreX, double centreY, double radius, int32_t clockwise) {
+  PathElement out;
+  out.radius = radius;
+  out.centreX = centreX;
+  out.centreY = centreY;
+  out.startX = out.centreX - out.radius;
+  out.startY = out.centreY;
+  out.endX = out.startX;
+  out.endY = out.startY;
+  out.startAngle = 180.0;
+  out.endAngle = 180.0;
+  out.clockwise = clockwise;
+  out.length = out.radius * 2.0 * kPi;
+  out.radiusPerLength = static_cast<float>(out.radius / out.length);
+  return out;
+}
+
 bool sweepsMoreThanHalf(const PathElement& e) {
   const double cross =
       (e.startX - e.centreX) * (e.endY - e.centreY) - (e.startY - e.centreY) * (e.endX - e.centreX);

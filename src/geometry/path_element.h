@@ -35,6 +35,10 @@ void computeAngles(PathElement& element);
 // is cut as two half circles.
 bool isFullCircle(const PathElement& element);
 
+// The full circle about (centreX, centreY) in the form isFullCircle knows:
+// start and end at the leftmost point, both angles 180.
+PathElement fullCircleElement(double centreX, double centreY, double radius, int32_t clockwise);
+
 // In R-format G-code a positive R means the shorter of the two arcs between
 // the end points, so an arc of more than 180 degrees needs a negative R. The
 // turn from the start radius to the end radius is clockwise (negative cross

@@ -14,6 +14,7 @@
 #include "geometry/colour_palette.h"
 #include "geometry/curve_flattening.h"
 #include "geometry/line_joining.h"
+#include "job/cut_out.h"
 #include "job/job_error.h"
 #include "job/joining_loop.h"
 #include "job/program_file.h"
@@ -83,6 +84,11 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
       loadSettings(options.settings ? options.settings : platformSettings());
   std::vector<PathElement> elements = intake(segments, lastIndex, report);
   joinElements(elements, settings, report);
+  // 3b. Nesting, tool offset and cut order, only when a setting asks: the
+  //     default program is the list as joined.
+  if (settings.cutOrder != CutOrder::Drawing || settings.toolOffset != ToolOffset::None) {
+    cutOut(elements, settings, report);
+  }
   writeProgramOut(elements, settings, options);
   // 5. Index of the last element written.
   return static_cast<int32_t>(elements.size()) - 1;

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -75,6 +76,36 @@ Dialect readDialect(const SettingsSource& source) {
   refuse("Dialect: \"" + text + "\" is not a known dialect; use one of " + knownDialects());
 }
 
+// The value of a choice setting: its index in `names`, 0 when the text is
+// empty or blank.
+template <size_t N>
+size_t readChoice(const SettingsSource& source, std::string_view name,
+                  const std::string_view (&names)[N]) {
+  const std::string text = readText(source, name);
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t from = 0, to = text.size();
+  while (from < to && blank(text[from])) ++from;
+  while (to > from && blank(text[to - 1])) --to;
+  const std::string_view value(text.data() + from, to - from);
+  if (value.empty()) return 0;
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  std::string known;
+  for (size_t i = 0; i < N; ++i) {
+    if (std::equal(value.begin(), value.end(), names[i].begin(), names[i].end(),
+                   [&lower](char a, char b) { return lower(a) == b; })) {
+      return i;
+    }
+    known += (i == 0 ? "" : ", ") + std::string(names[i]);
+  }
+  refuse(std::string(name) + ": \"" + std::string(value) + "\" is not one of its values (" + known +
+         ")");
+}
+
+constexpr std::string_view kCutOrders[] = {"drawing", "inside-first"};
+constexpr std::string_view kToolOffsets[] = {"none", "outside", "inside"};
+
 }  // namespace
 
 CncSettings loadSettings(const SettingsSource& source) {
@@ -89,6 +120,8 @@ CncSettings loadSettings(const SettingsSource& source) {
   s.toolDiameter = std::fabs(readSettingFloat(source, "txtWZDia"));
   s.precision = readPrecision(source);
   s.dialect = readDialect(source);
+  s.cutOrder = static_cast<CutOrder>(readChoice(source, "CutOrder", kCutOrders));
+  s.toolOffset = static_cast<ToolOffset>(readChoice(source, "ToolOffset", kToolOffsets));
   return s;
 }
 

@@ -5,7 +5,10 @@
 //
 // Input layout:
 //   byte 0      flags: bit 0 settings texts follow (else a sane set is used),
-//               bit 1 pass a null segment pointer, bit 2 a null count pointer
+//               bit 1 pass a null segment pointer, bit 2 a null count pointer,
+//               bit 3 CutOrder inside-first, bits 4-5 ToolOffset (1 outside,
+//               2 inside, else none), bits 6-7 Dialect (1 linuxcnc,
+//               2 grbl, else classic)
 //   bytes 1-4   the count: negative values are passed as they are, others
 //               are capped at the last record the input holds
 //   [bit 0]     eight settings texts, each one length byte and that many bytes
@@ -30,6 +33,12 @@ namespace {
 constexpr std::array<const char*, 8> kSettingNames = {"txtFeedZ", "txtMaxZ",    "txtDepth",
                                                       "txtSaveZ", "txtFeedCut", "txtWZNummer",
                                                       "txtWZDia", "Prezision"};
+// The choices come from flag bits 3 to 7, so that inputs also run the
+// nesting, the tool offset, the cut order and every dialect.
+constexpr std::array<const char*, 2> kCutOrders = {"drawing", "inside-first"};
+constexpr std::array<const char*, 4> kToolOffsets = {"none", "outside", "inside", "none"};
+constexpr std::array<const char*, 4> kDialects = {"classic", "linuxcnc", "grbl", "classic"};
+uint8_t choiceFlags = 0;
 constexpr std::array<const char*, 8> kSaneSettings = {"100", "1.5", "2", "5",
                                                       "800", "1",   "3", "0.1"};
 
@@ -80,6 +89,9 @@ bool isWholeProgram(const std::string& program) {
 }
 
 std::string settingFor(std::string_view name) {
+  if (name == "Dialect") return kDialects[(choiceFlags >> 6) & 3];
+  if (name == "CutOrder") return kCutOrders[(choiceFlags >> 3) & 1];
+  if (name == "ToolOffset") return kToolOffsets[(choiceFlags >> 4) & 3];
   for (size_t i = 0; i < kSettingNames.size(); ++i) {
     if (name == kSettingNames[i]) return settings[i];
   }
@@ -91,6 +103,7 @@ std::string settingFor(std::string_view name) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Reader in(data, size);
   const uint8_t flags = in.byte();
+  choiceFlags = flags;
   const int32_t rawCount = in.int32();
   for (size_t i = 0; i < settings.size(); ++i) {
     settings[i] = (flags & 1) != 0 ? in.text(in.byte()) : kSaneSettings[i];
@@ -119,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Results below -1 are the documented failure codes, each with a message;
   // a success leaves no message.
   const int32_t result = report.result;
-  if (result < BREVANTO_NON_FINITE_COORDINATE) std::abort();
+  if (result < BREVANTO_DIALECT_REFUSED) std::abort();
   if (result < -1 && report.error.empty()) std::abort();
   if (result >= -1 && !report.error.empty()) std::abort();
   // A success leaves a whole program: header first, end of program last.

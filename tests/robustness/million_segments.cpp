@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     if (name == "txtFeedCut") return "800";
     if (name == "txtWZNummer") return "1";
     if (name == "txtWZDia") return "3";
+    if (name == "Dialect" || name == "CutOrder" || name == "ToolOffset") return "";  // defaults
     return "3";  // Prezision, as the example settings
   };
 

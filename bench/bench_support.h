@@ -1,0 +1,47 @@
+// What the benchmarks share: a line record of a generated drawing, and the
+// wall and thread CPU time of a piece of work.
+#pragma once
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <ctime>
+
+#include "brevanto/brevanto.h"
+
+namespace brevanto::bench {
+
+inline Segment lineSegment(double x0, double y0, double x3, double y3, int32_t shape) {
+  Segment s{};
+  s.x0 = x0;
+  s.y0 = y0;
+  s.x3 = x3;
+  s.y3 = y3;
+  s.length = static_cast<float>(std::hypot(x3 - x0, y3 - y0));
+  s.shapeKey = shape;
+  s.colour = 0x0000FF;
+  return s;
+}
+
+// CPU time of this thread, system time (the writes and flushes) included:
+// steadier than wall time on a machine shared with other work.
+inline double threadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct Spent {
+  double wall = 0;
+  double cpu = 0;
+};
+
+inline void timeInto(Spent& spent, auto&& work) {
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuStart = threadCpuSeconds();
+  work();
+  spent.cpu += threadCpuSeconds() - cpuStart;
+  spent.wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace brevanto::bench

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "geometry/path_curve.h"
+#include "geometry/point2.h"
+
+namespace brevanto {
+
+// v within [lo, hi], and lo for a NaN: counts and cell indices made from
+// coordinates, which may overflow to infinity far out.
+inline double boundedCount(double v, double lo, double hi) {
+  return v >= lo ? (v <= hi ? v : hi) : lo;
+}
+
+struct Box {
+  double minX = 0.0;
+  double minY = 0.0;
+  double maxX = 0.0;
+  double maxY = 0.0;
+};
+
+// The box around every point of the list.
+Box boxAround(std::span<const Point2> points);
+
+// A uniform grid over a rectangle whose cells list the items whose boxes
+// overlap them: the spatial index of the cut-out stages. With about as many
+// cells as items, and items no larger than a cell, a look-up touches a
+// constant number of items on average, so n look-ups cost n, not n^2.
+class CellGrid {
+ public:
+  struct ItemBox {
+    int32_t item;
+    Box box;
+  };
+  // Square cells of `cellSize` (from cellSizeFor) over `bounds`; the boxes of
+  // one item must come one after the other.
+  CellGrid(const Box& bounds, double cellSize, std::span<const ItemBox> boxes);
+
+  [[nodiscard]] int32_t columns() const { return columns_; }
+  [[nodiscard]] int32_t rows() const { return rows_; }
+  [[nodiscard]] double cellSize() const { return cell_; }
+  // The column or row of a coordinate, clamped to the grid.
+  [[nodiscard]] int32_t column(double x) const;
+  [[nodiscard]] int32_t row(double y) const;
+  [[nodiscard]] double rowBottom(int32_t row) const;
+  // The items registered in one cell (each at most once).
+  [[nodiscard]] std::span<const int32_t> items(int32_t column, int32_t row) const;
+  [[nodiscard]] bool covers(Point2 p) const {
+    return p.x >= bounds_.minX && p.x <= bounds_.maxX && p.y >= bounds_.minY && p.y <= bounds_.maxY;
+  }
+
+  // Nearest-first search around a point of the grid: visits the items of
+  // p's cell, then of the ring of cells around it, and so on, calling
+  // `visit(item)` (an item may come more than once) until
+  // `enough(distance)` is true for the least distance from p to any cell
+  // not yet visited, or the grid ends.
+  template <typename Visit, typename Enough>
+  void visitNearestFirst(Point2 p, Visit&& visit, Enough&& enough) const {
+    const int32_t cx = column(p.x), cy = row(p.y);
+    const int32_t rings = std::max(columns_, rows_);
+    // How far p lies inside its own cell: the block of rings 0 to k reaches
+    // k cells and this much from p.
+    const double left = p.x - (bounds_.minX + cx * cell_);
+    const double below = p.y - rowBottom(cy);
+    const double inside = std::max(0.0, std::min({left, below, cell_ - left, cell_ - below}));
+    for (int32_t k = 0; k <= rings; ++k) {
+      for (int32_t y = cy - k; y <= cy + k; ++y) {
+        if (y < 0 || y >= rows_) continue;
+        const bool edgeRow = y == cy - k || y == cy + k;
+        for (int32_t x = cx - k; x <= cx + k; x += (edgeRow || k == 0) ? 1 : 2 * k) {
+          if (x < 0 || x >= columns_) continue;
+          for (const int32_t item : items(x, y)) visit(item);
+        }
+      }
+      if (enough(static_cast<double>(k) * cell_ + inside)) return;
+    }
+  }
+
+  // Cell size for about `targetCells` cells over `bounds` (never 0).
+  static double cellSizeFor(const Box& bounds, int64_t targetCells);
+
+ private:
+  Box bounds_;
+  double cell_ = 1.0;
+  int32_t columns_ = 1;
+  int32_t rows_ = 1;
+  std::vector<int64_t> start_;  // per cell, into items_; one more at the end
+  std::vector<int32_t> items_;
+};
+
+// Boxes around the curve in pieces no longer than `piece`, each grown by
+// `margin`, for item `item`: a long line or arc is registered in the cells it
+// passes, not in every cell of its bounding box.
+void appendCurveBoxes(const PathCurve& curve, double piece, double margin, int32_t item,
+                      std::vector<CellGrid::ItemBox>& out);
+
+}  // namespace brevanto
