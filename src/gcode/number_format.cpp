@@ -90,7 +90,15 @@ double fixed4Value(double value) {
   if (!scaledByTenThousand(value, scaled) || scaled > (uint64_t{1} << 53)) return value;
   // Both integers are exact doubles, and one correctly rounded division gives
   // the double nearest the decimal text, as reading the text does.
-  const double magnitude = static_cast<double>(scaled) / 10000.0;
+  // Made from 32-bit pieces: a 64-bit conversion would use the x87 unit on
+  // 32-bit x86. Each piece and each sum is exact below 2^53.
+  const auto high = static_cast<int32_t>(scaled >> 32);
+  const auto middle = static_cast<int32_t>((scaled >> 16) & 0xFFFF);
+  const auto low = static_cast<int32_t>(scaled & 0xFFFF);
+  const double whole =
+      (static_cast<double>(high) * 4294967296.0 + static_cast<double>(middle) * 65536.0) +
+      static_cast<double>(low);
+  const double magnitude = whole / 10000.0;
   return std::signbit(value) ? -magnitude : magnitude;
 }
 

@@ -20,7 +20,7 @@ Box boxAround(std::span<const Point2> points) {
 }
 
 double CellGrid::cellSizeFor(const Box& bounds, int64_t targetCells) {
-  const double n = static_cast<double>(std::max<int64_t>(targetCells, 1));
+  const double n = countAsDouble(std::max<int64_t>(targetCells, 1));
   const double w = bounds.maxX - bounds.minX;
   const double h = bounds.maxY - bounds.minY;
   // Square cells, and never more than n along either side however thin the

@@ -16,6 +16,19 @@ inline double boundedCount(double v, double lo, double hi) {
   return v >= lo ? (v <= hi ? v : hi) : lo;
 }
 
+// Counts to and from doubles through 32-bit integers. On 32-bit x86 a 64-bit
+// integer conversion goes through the x87 unit, which no build of the
+// library uses (every result must be the SSE one on every platform).
+// `whole` must already lie within the range of a 32-bit int (boundedCount).
+inline int64_t countFrom(double whole) {
+  return static_cast<int32_t>(whole);
+}
+inline double countAsDouble(int64_t n) {
+  const auto high = static_cast<int32_t>(n >> 31);
+  const auto low = static_cast<int32_t>(n & 0x7FFFFFFF);
+  return static_cast<double>(high) * 2147483648.0 + static_cast<double>(low);
+}
+
 struct Box {
   double minX = 0.0;
   double minY = 0.0;

@@ -318,7 +318,7 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
   }
   // No more than about sixteen pieces to a curve, however long the curves.
   const double cell = std::max(CellGrid::cellSizeFor(bounds, 4 * std::max<int64_t>(curves, 1)),
-                               length / (16.0 * static_cast<double>(std::max<int64_t>(curves, 1))));
+                               length / (16.0 * countAsDouble(std::max<int64_t>(curves, 1))));
   int64_t curve = 0;
   for (const auto* loop : loops) {
     for (const PathCurve& c : *loop) {

@@ -73,7 +73,7 @@ class FreeStarts {
     for (int64_t k = 0; k <= rings; ++k) {
       // Starts in ring k lie at least k - 1 cells away, even from a point
       // outside the grid.
-      if (best != kGone && bestDistance <= static_cast<double>(k - 1) * cell_) break;
+      if (best != kGone && bestDistance <= countAsDouble(k - 1) * cell_) break;
       for (int64_t y = cy - k; y <= cy + k; ++y) {
         if (y < 0 || y >= rows_) continue;
         const bool edgeRow = y == cy - k || y == cy + k;
@@ -103,12 +103,12 @@ class FreeStarts {
 
   // Clamped as doubles: a point far outside the grid is no integer.
   [[nodiscard]] int64_t column(double x) const {
-    return static_cast<int64_t>(boundedCount(std::floor((x - bounds_.minX) / cell_), 0.0,
-                                             static_cast<double>(columns_ - 1)));
+    return countFrom(
+        boundedCount(std::floor((x - bounds_.minX) / cell_), 0.0, countAsDouble(columns_ - 1)));
   }
   [[nodiscard]] int64_t row(double y) const {
-    return static_cast<int64_t>(
-        boundedCount(std::floor((y - bounds_.minY) / cell_), 0.0, static_cast<double>(rows_ - 1)));
+    return countFrom(
+        boundedCount(std::floor((y - bounds_.minY) / cell_), 0.0, countAsDouble(rows_ - 1)));
   }
 
   void place(size_t id) {
@@ -120,12 +120,10 @@ class FreeStarts {
 
   void rebuild(size_t target) {
     cell_ = CellGrid::cellSizeFor(bounds_, static_cast<int64_t>(std::max<size_t>(target, 16)));
-    columns_ = static_cast<int64_t>(
-                   boundedCount(std::floor((bounds_.maxX - bounds_.minX) / cell_), 0.0, 1.0e6)) +
-               1;
-    rows_ = static_cast<int64_t>(
-                boundedCount(std::floor((bounds_.maxY - bounds_.minY) / cell_), 0.0, 1.0e6)) +
-            1;
+    columns_ =
+        countFrom(boundedCount(std::floor((bounds_.maxX - bounds_.minX) / cell_), 0.0, 1.0e6)) + 1;
+    rows_ =
+        countFrom(boundedCount(std::floor((bounds_.maxY - bounds_.minY) / cell_), 0.0, 1.0e6)) + 1;
     cells_.assign(static_cast<size_t>(columns_ * rows_), {});
     for (size_t id = 0; id < starts_.size(); ++id) {
       if (where_[id].cell != kGone) place(id);
