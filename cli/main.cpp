@@ -428,7 +428,7 @@ int main(int argc, char** argv) {
       ->check(CLI::PositiveNumber);
   app.add_flag("--strict", options.strict,
                "exit with status 1, writing nothing, when any content is left out (text, images, "
-               "invisible shapes, clipped-away parts, unusable elements)");
+               "invisible shapes, clipped-away pieces, unusable elements)");
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
   app.footer(helpFooter());
   try {

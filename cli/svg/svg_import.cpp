@@ -89,7 +89,7 @@ void collectLeftOut(const SvgSurvey& survey, ImportState& state) {
                                            "images",
                                            "other elements",
                                            "invisible shapes",
-                                           "clipped-away parts",
+                                           "clipped-away pieces",
                                            "unusable elements"};
   for (const auto& [kind, entry] : state.leftOut) {
     LeftOut out = entry;

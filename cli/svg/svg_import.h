@@ -22,8 +22,8 @@ struct ImportOptions {
 
 // One kind of content that is drawn on screen, or would be, but not cut.
 struct LeftOut {
-  std::string kind;       // "text", "images", "invisible shapes", "clipped-away parts", ...
-  int32_t count = 0;      // elements (or, for clipped-away parts, shapes cut short)
+  std::string kind;       // "text", "images", "invisible shapes", "clipped-away pieces", ...
+  int32_t count = 0;      // elements (or, for clipped-away pieces, shapes cut short)
   int32_t firstLine = 0;  // line of the first such element
 };
 

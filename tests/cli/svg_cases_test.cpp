@@ -49,7 +49,7 @@ TEST(SvgCases, ConvertAsARendererShowsThem) {
       {"3-clip-path.svg",
        {{0, 0, 5, 10, 5}, {1, 7, 5, 5, 7}, {1, 5, 7, 3, 5}, {1, 3, 5, 5, 3}, {1, 5, 3, 7, 5}},
        5,
-       "clipped-away parts 2@4"},
+       "clipped-away pieces 2@4"},
       {"4-invisible.svg", {{0, 2, 2, 3, 2}}, 1, "invisible shapes 6@3"},
       {"5-style-sheet.svg",
        {{0, 0, 0, 1, 0, kRed},
