@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "geometry/path_element.h"
@@ -71,6 +72,17 @@ PassResult applyPass(Pass pass, std::vector<PathElement> list, int32_t extraRoom
     if (!sameElement(output[i], untouched)) r.wroteBeyond = true;
   }
   return r;
+}
+
+// The same for a joining pass at the given "Prezision" (0: the default).
+using PrecisePass = int32_t (*)(const PathElement*, PathElement*, const int32_t*, double);
+inline PassResult applyPassAt(PrecisePass pass, std::vector<PathElement> list, int32_t extraRoom,
+                              double precision) {
+  return applyPass(
+      [pass, precision](const PathElement* in, PathElement* out, const int32_t* count) {
+        return pass(in, out, count, precision);
+      },
+      std::move(list), extraRoom);
 }
 
 }  // namespace brevanto::test

@@ -12,7 +12,6 @@
 namespace brevanto {
 namespace {
 
-using test::applyPass;
 using test::arcElement;
 using test::lineElement;
 using test::PassResult;
@@ -23,11 +22,7 @@ constexpr double kDegree = kPi / 180.0;
 
 // One application at the given "Prezision" (0: the default).
 PassResult arcMerge(const std::vector<PathElement>& list, double precision = 0.0) {
-  return applyPass(
-      [precision](const PathElement* in, PathElement* out, const int32_t* count) {
-        return ArcMerge(in, out, count, precision);
-      },
-      list, 1);
+  return test::applyPassAt(ArcMerge, list, 1, precision);
 }
 
 // Arc A of every pair below: centre (0, 0), radius 10, clockwise from (0, 10)

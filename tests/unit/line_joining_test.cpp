@@ -14,7 +14,6 @@
 namespace brevanto {
 namespace {
 
-using test::applyPass;
 using test::arcElement;
 using test::lineElement;
 using test::PassResult;
@@ -23,11 +22,7 @@ using test::SettingsTable;
 
 // One application at the given "Prezision" (0: the default).
 PassResult lineMerge(const std::vector<PathElement>& list, double precision = 0.0) {
-  return applyPass(
-      [precision](const PathElement* in, PathElement* out, const int32_t* count) {
-        return LineMerge(in, out, count, precision);
-      },
-      list, 0);
+  return test::applyPassAt(LineMerge, list, 0, precision);
 }
 
 struct LinePairCase {
