@@ -162,9 +162,8 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
   }
 }
 
-// One shape: marker, rapid approach, then pass after pass down to the total
-// depth. A closed shape keeps the tool down between its passes; an open one
-// is retracted and brought back to its start before every further pass.
+}  // namespace
+
 void writeShape(const PathElement* shape, int32_t count, const CncSettings& s,
                 GcodeWriter& writer) {
   writer.writeBlock({.comment = "NEXT SHAPE"});
@@ -200,8 +199,6 @@ void writeShape(const PathElement* shape, int32_t count, const CncSettings& s,
     if (!(depth > s.finalDepth)) break;
   }
 }
-
-}  // namespace
 
 std::vector<int32_t> shapeCounts(const PathElement* elements, int32_t count) {
   std::vector<int32_t> counts;

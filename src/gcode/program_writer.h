@@ -15,6 +15,13 @@ namespace brevanto {
 int32_t writeProgram(const PathElement* elements, int32_t count, const CncSettings& settings,
                      GcodeWriter& writer);
 
+// One shape of `count` (at least one) elements: marker, rapid approach, then
+// pass after pass down to the total depth. A closed shape keeps the tool down
+// between its passes; an open one is retracted and brought back to its start
+// before every further pass.
+void writeShape(const PathElement* shape, int32_t count, const CncSettings& settings,
+                GcodeWriter& writer);
+
 // How the blocks of a program in the dialect of `settings` are composed.
 BlockStyle blockStyle(const CncSettings& settings);
 

@@ -21,7 +21,10 @@ enum class PairOutcome {
 // and is copied as it is.
 //
 // decide(a, b, bIsLast, slot) returns the outcome and, for Joined, has
-// written the joined element to `slot`. One linear walk; no allocation.
+// written the joined element to `slot` (all zero before). One linear walk;
+// no allocation. The output may be the input: element k is written only
+// after element k has been read, and the joined element is made aside
+// because `decide` reads A after writing it.
 template <typename Decide>
 int32_t walkPairs(const PathElement* input, PathElement* output, int32_t count, Decide&& decide) {
   if (count <= 0) return -1;
@@ -34,7 +37,8 @@ int32_t walkPairs(const PathElement* input, PathElement* output, int32_t count, 
     }
     const PathElement& a = input[i];
     const PathElement& b = input[i + 1];
-    switch (decide(a, b, i + 1 == count - 1, output[k])) {
+    PathElement joined{};
+    switch (decide(a, b, i + 1 == count - 1, joined)) {
       case PairOutcome::CopyFirst:
         output[k++] = a;
         i += 1;
@@ -45,7 +49,7 @@ int32_t walkPairs(const PathElement* input, PathElement* output, int32_t count, 
         i += 2;
         break;
       case PairOutcome::Joined:
-        k += 1;
+        output[k++] = joined;
         i += 2;
         break;
     }

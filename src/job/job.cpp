@@ -57,6 +57,111 @@ void checkFinite(const Segment& s, int64_t index) {
   }
 }
 
+// The records' elements, each record's with its shape key and colour index.
+// Neighbouring records nearly always share one colour, and the match (a pure
+// function, a search of the whole palette) costs more than the rest of the
+// intake: each run of equal colours is matched once.
+class RecordIntake {
+ public:
+  // Appends the elements of record `s` to `out`. The colour is matched
+  // before the kind is looked at, and only kind 1 is a curve.
+  void append(const Segment& s, std::vector<PathElement>& out) {
+    if (!matched_ || s.colour != matchedColour_) {
+      matchedIndex_ = NearestColourIndex(s.colour);
+      matchedColour_ = s.colour;
+      matched_ = true;
+    }
+    const size_t first = out.size();
+    if (s.kind == 1) {
+      CurveFlattening(s, out);
+    } else {
+      out.push_back(lineElement(s));
+    }
+    for (size_t j = first; j < out.size(); ++j) {
+      out[j].shapeKey = s.shapeKey;
+      out[j].colourIndex = matchedIndex_;
+    }
+  }
+
+ private:
+  bool matched_ = false;
+  int32_t matchedColour_ = 0;
+  ColourIndex matchedIndex_ = 0;
+};
+
+void checkAllFinite(const Segment* segments, const int32_t* lastIndex) {
+  for (int64_t i = 0; i <= static_cast<int64_t>(*lastIndex); ++i) checkFinite(segments[i], i);
+}
+
+void checkElementCount(size_t count) {
+  if (count > kMaxElements) {
+    throw JobError(BREVANTO_OUT_OF_MEMORY, "out of memory: the drawing has too many path elements");
+  }
+}
+
+// The applications a joining loop over the whole list would have counted:
+// the list is settled when its last shape is, and a list of two or more
+// elements is passed at least once even when no shape of it has two.
+struct ApplicationCount {
+  int32_t most = 0;
+  void add(int32_t applications) { most = std::max(most, applications); }
+  [[nodiscard]] int32_t total(int32_t elements) const {
+    return elements >= 2 ? std::max(most, 1) : 0;
+  }
+};
+
+// 1.-4., shape by shape. The joining passes join only neighbours of one
+// shape, and their walk starts afresh at every shape, so joining each shape
+// on its own gives the list joined whole; the writer writes shape after
+// shape. The job then holds one shape's elements at a time, whatever the
+// size of the drawing. Every record is checked before the first line is
+// written, as when the whole list is made first.
+int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const CncSettings& settings,
+                     GcodeWriter& writer, JobReport& report) {
+  for (int64_t i = 0; i <= static_cast<int64_t>(*lastIndex); ++i) checkFinite(segments[i], i);
+  writeHeader(settings, writer);
+  RecordIntake records;
+  std::vector<PathElement> shape;
+  std::vector<PathElement> next;
+  size_t intakeCount = 0, afterArcs = 0, afterLines = 0;
+  ApplicationCount arcPasses, linePasses;
+  const auto finishShape = [&] {
+    if (shape.empty()) return;
+    JobReport counts;
+    joinElements(shape, settings, counts);
+    afterArcs += static_cast<size_t>(counts.elementsAfterArcJoining);
+    afterLines += shape.size();
+    arcPasses.add(counts.arcApplications);
+    linePasses.add(counts.lineApplications);
+    writeShape(shape.data(), static_cast<int32_t>(shape.size()), settings, writer);
+    shape.clear();
+  };
+  // A shape is a run of elements with one key: a record whose elements carry
+  // another key than the run so far starts the next shape.
+  for (int64_t i = 0; i <= static_cast<int64_t>(*lastIndex); ++i) {
+    const Segment& s = segments[i];
+    const size_t first = shape.size();
+    records.append(s, shape);
+    intakeCount += shape.size() - first;
+    checkElementCount(intakeCount);
+    if (first > 0 && shape.size() > first && s.shapeKey != shape[first - 1].shapeKey) {
+      next.assign(shape.begin() + static_cast<std::ptrdiff_t>(first), shape.end());
+      shape.resize(first);
+      finishShape();
+      shape.swap(next);
+    }
+    ++report.segmentsRead;
+  }
+  finishShape();
+  writeFooter(writer);
+  report.elementsAfterIntake = static_cast<int32_t>(intakeCount);
+  report.elementsAfterArcJoining = static_cast<int32_t>(afterArcs);
+  report.elementsAfterLineJoining = static_cast<int32_t>(afterLines);
+  report.arcApplications = arcPasses.total(report.elementsAfterIntake);
+  report.lineApplications = linePasses.total(report.elementsAfterArcJoining);
+  return static_cast<int32_t>(afterLines) - 1;
+}
+
 // 4. The program, to the host's stream or to the program file.
 void writeProgramOut(const std::vector<PathElement>& elements, const CncSettings& settings,
                      const JobOptions& options) {
@@ -76,12 +181,37 @@ void writeProgramOut(const std::vector<PathElement>& elements, const CncSettings
   file.finish();
 }
 
+// A job that can be written shape by shape as its records are read: one
+// without a stage that needs every shape at once (nesting, offset, cut
+// order), and not for grbl, whose programs are refused, when a number would
+// lose a digit, before any file is touched.
+bool streams(const CncSettings& settings) {
+  return settings.cutOrder == CutOrder::Drawing && settings.toolOffset == ToolOffset::None &&
+         settings.dialect != Dialect::Grbl;
+}
+
 int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOptions& options,
                   JobReport& report) {
   // 0. One snapshot of the settings; a refused value ends the job before
   //    anything is read or written.
   const CncSettings settings =
       loadSettings(options.settings ? options.settings : platformSettings());
+  if (streams(settings) && segments != nullptr && lastIndex != nullptr) {
+    checkAllFinite(segments, lastIndex);
+    const BlockStyle style = blockStyle(settings);
+    if (options.program != nullptr) {
+      GcodeWriter writer(*options.program, false, style);
+      const int32_t last = streamShapes(segments, lastIndex, settings, writer, report);
+      if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
+      return last;
+    }
+    ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
+    // The library's own file: every line reaches the file as it is written.
+    GcodeWriter writer(file.stream(), true, style);
+    const int32_t last = streamShapes(segments, lastIndex, settings, writer, report);
+    file.finish();
+    return last;
+  }
   std::vector<PathElement> elements = intake(segments, lastIndex, report);
   joinElements(elements, settings, report);
   // 3b. Nesting, tool offset and cut order, only when a setting asks: the
@@ -104,36 +234,14 @@ std::vector<PathElement> intake(const Segment* segments, const int32_t* lastInde
     // The caller vouches for the array size; don't trust it blindly for memory.
     out.reserve(std::min<size_t>(static_cast<size_t>(*lastIndex) + 1, size_t{1} << 20));
   }
-  // Neighbouring records nearly always share one colour, and the match (a
-  // pure function, a search of the whole palette) costs more than the rest of
-  // the intake: match each run of equal colours once.
-  bool matched = false;
-  int32_t matchedColour = 0;
-  ColourIndex matchedIndex = 0;
-  // The colour is matched before the kind is looked at, and only kind 1 is a
-  // curve. A 64-bit index cannot overflow at INT32_MAX.
+  RecordIntake records;
+  // The bound is read at every step; a 64-bit index cannot overflow at
+  // INT32_MAX.
   for (int64_t i = 0; i <= static_cast<int64_t>(*lastIndex); ++i) {
     const Segment& s = segments[i];
     checkFinite(s, i);
-    if (!matched || s.colour != matchedColour) {
-      matchedIndex = NearestColourIndex(s.colour);
-      matchedColour = s.colour;
-      matched = true;
-    }
-    const size_t first = out.size();
-    if (s.kind == 1) {
-      CurveFlattening(s, out);
-    } else {
-      out.push_back(lineElement(s));
-    }
-    for (size_t j = first; j < out.size(); ++j) {
-      out[j].shapeKey = s.shapeKey;
-      out[j].colourIndex = matchedIndex;
-    }
-    if (out.size() > kMaxElements) {
-      throw JobError(BREVANTO_OUT_OF_MEMORY,
-                     "out of memory: the drawing has too many path elements");
-    }
+    records.append(s, out);
+    checkElementCount(out.size());
     ++report.segmentsRead;
   }
   report.elementsAfterIntake = static_cast<int32_t>(out.size());
@@ -142,22 +250,16 @@ std::vector<PathElement> intake(const Segment* segments, const int32_t* lastInde
 
 void joinElements(std::vector<PathElement>& elements, const CncSettings& settings,
                   JobReport& report) {
-  // The scratch list lives only for the joining.
-  std::vector<PathElement> scratch;
   const double precision = settings.precision;
   report.arcApplications = runJoiningLoop(
-      elements, scratch,
-      [precision](const PathElement* in, PathElement* out, const int32_t* count) {
+      elements, [precision](const PathElement* in, PathElement* out, const int32_t* count) {
         return ArcMerge(in, out, count, precision);
-      },
-      1);
+      });
   report.elementsAfterArcJoining = static_cast<int32_t>(elements.size());
   report.lineApplications = runJoiningLoop(
-      elements, scratch,
-      [precision](const PathElement* in, PathElement* out, const int32_t* count) {
+      elements, [precision](const PathElement* in, PathElement* out, const int32_t* count) {
         return LineMerge(in, out, count, precision);
-      },
-      0);
+      });
   report.elementsAfterLineJoining = static_cast<int32_t>(elements.size());
 }
 

@@ -9,8 +9,7 @@ namespace {
 constexpr int32_t kIterationLimit = 500;
 }  // namespace
 
-int32_t runJoiningLoop(std::vector<PathElement>& elements, std::vector<PathElement>& scratch,
-                       const JoiningPass& pass, int32_t outputRoom) {
+int32_t runJoiningLoop(std::vector<PathElement>& elements, const JoiningPass& pass) {
   int32_t applications = 0;
   for (int32_t iteration = 1;;) {
     const auto k = static_cast<int32_t>(elements.size());
@@ -22,16 +21,14 @@ int32_t runJoiningLoop(std::vector<PathElement>& elements, std::vector<PathEleme
       elements.pop_back();
       break;
     }
-    // 3. Fresh all-zero output room.
-    scratch.assign(static_cast<size_t>(m) + static_cast<size_t>(outputRoom), PathElement{});
-    // 4. One application.
-    int32_t r = pass(elements.data(), scratch.data(), &m);
+    // 3./4. One application, over the list itself: the output never runs
+    //       ahead of the input, and joining a million curves needs no
+    //       second list of them.
+    int32_t r = pass(elements.data(), elements.data(), &m);
     ++applications;
-    // 5./6. The output, cut to the elements the pass reports, becomes the
-    //       list. Swapping keeps both buffers' capacity for the next round.
-    r = std::clamp<int32_t>(r, 0, static_cast<int32_t>(scratch.size()));
-    scratch.resize(static_cast<size_t>(r));
-    elements.swap(scratch);
+    // 5./6. The output, cut to the elements the pass reports, is the list.
+    r = std::clamp<int32_t>(r, 0, m);
+    elements.resize(static_cast<size_t>(r));
     // 7. Nothing joined: the list is settled.
     if (r == k) break;
     // 8. At most 499 applications.

@@ -27,8 +27,7 @@ std::vector<PathElement> numbered(int32_t n) {
 
 TEST(JoiningLoop, StopsAfter499ApplicationsWhileTheCountStillFalls) {
   std::vector<PathElement> list = numbered(600);
-  std::vector<PathElement> scratch;
-  EXPECT_EQ(runJoiningLoop(list, scratch, dropFirst, 1), 499);
+  EXPECT_EQ(runJoiningLoop(list, dropFirst), 499);
   ASSERT_EQ(list.size(), 101U);
   EXPECT_EQ(list.front().shapeKey, 500);
   EXPECT_EQ(list.back().shapeKey, 600);  // the closing zero element is gone
@@ -36,24 +35,21 @@ TEST(JoiningLoop, StopsAfter499ApplicationsWhileTheCountStillFalls) {
 
 TEST(JoiningLoop, EndsWhenTheListIsDownToOneElement) {
   std::vector<PathElement> list = numbered(5);
-  std::vector<PathElement> scratch;
-  EXPECT_EQ(runJoiningLoop(list, scratch, dropFirst, 0), 4);
+  EXPECT_EQ(runJoiningLoop(list, dropFirst), 4);
   ASSERT_EQ(list.size(), 1U);
   EXPECT_EQ(list[0].shapeKey, 5);
 }
 
 TEST(JoiningLoop, FirstApplicationWithoutChangeIsTheLast) {
   std::vector<PathElement> list = numbered(3);
-  std::vector<PathElement> scratch;
-  EXPECT_EQ(runJoiningLoop(list, scratch, copyAll, 1), 1);
+  EXPECT_EQ(runJoiningLoop(list, copyAll), 1);
   EXPECT_EQ(list.size(), 3U);
 }
 
 TEST(JoiningLoop, FewerThanTwoElementsAreNotPassed) {
   for (const int32_t n : {0, 1}) {
     std::vector<PathElement> list = numbered(n);
-    std::vector<PathElement> scratch;
-    EXPECT_EQ(runJoiningLoop(list, scratch, copyAll, 1), 0);
+    EXPECT_EQ(runJoiningLoop(list, copyAll), 0);
     EXPECT_EQ(list.size(), static_cast<size_t>(n));
   }
 }
