@@ -235,30 +235,47 @@ int run(const Options& options) {
               << "): using the built-in values of examples/CNC.ini\n";
   }
 
-  // The program is made in memory and then put in place whole: the summary,
-  // the preview and the fidelity figure read these very bytes.
+  // The program is written to a new file beside its target (or a scratch
+  // file, for standard output) and read back line by line as it is written:
+  // the summary, the preview and the fidelity figure come from these very
+  // bytes, and the file is put in place whole only when all is well.
   // With a tool offset the path lies a tool radius beside the drawing by
   // design: the distance to the drawing is no measure of fidelity there.
   std::string offset = choice->value("ToolOffset").text;
   for (char& c : offset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const bool offsetPath = offset.find_first_not_of(" \t") != std::string::npos &&
                           offset.find("none") == std::string::npos;
+  std::string order = choice->value("CutOrder").text;
+  for (char& c : order) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool reordered = order.find("inside") != std::string::npos;
   std::optional<double> tolerance;
   if (options.tolerance != "none" && !offsetPath) {
     tolerance = std::strtod(options.tolerance.c_str(), nullptr);
+  }
+  StagedFile programFile;
+  if (!programFile.open(programPath, error)) {
+    return fail(kOutputFailed, "cannot write the program " +
+                                   (toStdout ? std::string("(scratch file)") : programPath) + ": " +
+                                   error);
   }
   // Nothing else is printed while the program is made: the progress line has
   // the terminal's last line to itself.
   ProgressLine progress(!options.quiet);
   progress.stage("making and checking the program");
-  MadeProgram made = makeProgram(drawing->segments, choice->source(), tolerance);
+  MadeProgram made = makeProgram(drawing->segments, choice->source(), tolerance,
+                                 {.file = &programFile,
+                                  .keepMoves = !options.preview.empty(),
+                                  .shapesInOrder = !offsetPath && !reordered});
   progress.finish();
   const JobReport& report = made.report;
   switch (report.result) {
     case BREVANTO_SETTINGS_REFUSED:
       return fail(kSettingsRefused, "settings refused: " + report.error);
     case BREVANTO_OUTPUT_FAILED:
-      return fail(kOutputFailed, "cannot write the program: " + report.error);
+      return fail(kOutputFailed,
+                  "cannot write the program " +
+                      (toStdout ? std::string("(scratch file)") : programPath) + ": " +
+                      (programFile.error().empty() ? report.error : programFile.error()));
     case BREVANTO_OUT_OF_MEMORY:
       return fail(kBadDrawing, options.drawing + ": " + report.error);
     default:
@@ -275,17 +292,16 @@ int run(const Options& options) {
                     options.tolerance + " mm: " + describeDeviation(deviation) + changed +
                     " (--tolerance none writes it anyway)");
   }
-  const std::string& program = made.program;
   if (toStdout) {
-    std::cout.write(program.data(), static_cast<std::streamsize>(program.size()));
     std::cout.flush();
-    if (!std::cout) return fail(kOutputFailed, "cannot write the program to standard output");
-  } else if (!writeOutput("the program ", programPath, program)) {
-    return kOutputFailed;
+    if (!programFile.copyTo(stdout, error)) {
+      return fail(kOutputFailed, "cannot write the program to standard output: " + error);
+    }
+  } else if (!programFile.commit(error)) {
+    return fail(kOutputFailed, "cannot write the program " + programPath + ": " + error);
   }
 
-  const std::vector<ProgramMove>& moves = made.moves;
-  std::vector<SummaryRow> rows = summarize(drawing->facts, report, moves);
+  std::vector<SummaryRow> rows = summarize(drawing->facts, report, made.totals);
   rows.push_back({"largest deviation",
                   offsetPath ? "not measured: the path lies beside the drawing by the tool radius"
                              : describeDeviation(deviation)});
@@ -304,8 +320,9 @@ int run(const Options& options) {
               << (toStdout ? "standard output" : programPath) << "\n"
               << formatSummary(rows);
   }
-  if (!options.preview.empty() && !writeOutput("the preview ", options.preview,
-                                               renderPreview(drawing->segments, moves, rows))) {
+  if (!options.preview.empty() &&
+      !writeOutput("the preview ", options.preview,
+                   renderPreview(drawing->segments, made.moves, rows))) {
     return kOutputFailed;
   }
   if (options.maxDeviation && deviation.measured && !offsetPath) {

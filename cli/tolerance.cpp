@@ -1,8 +1,11 @@
 #include "tolerance.h"
 
 #include <cstdlib>
+#include <ostream>
 #include <sstream>
 #include <utility>
+
+#include "io/line_sink.h"
 
 namespace brevanto::cli {
 namespace {
@@ -14,14 +17,36 @@ constexpr int kPrecisionRefinements = 2;
 constexpr int kSplitRounds = 3;
 constexpr size_t kMostSplitCurves = 4000000;
 
-MadeProgram run(const std::vector<Segment>& segments, const SettingsSource& settings) {
+MadeProgram run(const std::vector<Segment>& segments, const SettingsSource& settings,
+                const DrawingIndex& drawing, std::span<const Segment> drawn,
+                const ProgramTarget& target) {
   MadeProgram made;
-  std::ostringstream stream;
+  if (!target.file->restart()) {
+    made.report.result = BREVANTO_OUTPUT_FAILED;
+    return made;
+  }
+  DeviationMeter meter(drawing, target.shapesInOrder);
+  ProgramMoveReader reader;
+  ProgramMove move;
+  LineSink sink(*target.file, [&](std::string_view line) {
+    if (!reader.read(line, move)) return;
+    made.totals.add(move);
+    meter.add(move);
+    if (target.keepMoves) made.moves.push_back(move);
+  });
+  std::ostream stream(&sink);
   made.report = runJob(segments, {.settings = settings, .program = &stream});
+  if (!sink.finish() && made.report.ok()) made.report.result = BREVANTO_OUTPUT_FAILED;
   if (!made.report.ok()) return made;
-  made.program = std::move(stream).str();
-  made.moves = readProgramMoves(made.program);
-  made.deviation = measureDeviation(segments, made.moves);
+  made.deviation = meter.finish();
+  if (!meter.shapesMatched()) {
+    // Rare (a shape that cuts nothing): the program is read again and
+    // measured whole.
+    std::string program;
+    if (target.file->readAll(program)) {
+      made.deviation = measureDeviation(drawn, readProgramMoves(program));
+    }
+  }
   return made;
 }
 
@@ -56,7 +81,11 @@ std::pair<Segment, Segment> splitCurve(const Segment& s) {
 }
 
 MadeProgram makeProgram(const std::vector<Segment>& segments, const SettingsSource& settings,
-                        std::optional<double> tolerance) {
+                        std::optional<double> tolerance, const ProgramTarget& target) {
+  const DrawingIndex drawing(segments);
+  const auto run = [&](const std::vector<Segment>& pieces, const SettingsSource& source) {
+    return cli::run(pieces, source, drawing, segments, target);
+  };
   MadeProgram made = run(segments, settings);
   if (!tolerance || !made.report.ok() || within(made.deviation, *tolerance)) return made;
 
@@ -98,11 +127,9 @@ MadeProgram makeProgram(const std::vector<Segment>& segments, const SettingsSour
     }
     pieces = std::move(halves);
     ++rounds;
-    MadeProgram next = run(pieces, finer);
-    if (!next.report.ok()) return next;
     // Measured against the drawing itself, not its pieces.
-    next.deviation = measureDeviation(segments, next.moves);
-    made = std::move(next);
+    made = run(pieces, finer);
+    if (!made.report.ok()) return made;
   }
   made.changes.push_back("Prezision=" + precisionText + " (from " + number(userPrecision) +
                          "), curves cut in two " + std::to_string(rounds) + " time(s)");

@@ -5,18 +5,30 @@
 #include <vector>
 
 #include "brevanto/host.h"
+#include "io/output_file.h"
 #include "report/fidelity.h"
+#include "report/job_summary.h"
 #include "report/program_moves.h"
 
 namespace brevanto::cli {
 
-// One program and what the command knows of it.
+// One program and what the command knows of it. The program itself is in
+// the file it was written to.
 struct MadeProgram {
   JobReport report;
-  std::string program;
-  std::vector<ProgramMove> moves;
+  MoveTotals totals;
+  std::vector<ProgramMove> moves;  // only when asked for (the preview draws them)
   Deviation deviation;
   std::vector<std::string> changes;  // what the tolerance made the command change, for the summary
+};
+
+// Where a program goes and how it is read back as it is written.
+struct ProgramTarget {
+  StagedFile* file = nullptr;  // emptied before each try; holds the last one
+  bool keepMoves = false;
+  // The job writes the drawing's shapes as they are, in order (no nesting,
+  // offset or cut order): the check measures shape by shape as it reads.
+  bool shapesInOrder = true;
 };
 
 // Makes the program of `segments` with the settings of `settings`. With a
@@ -27,9 +39,10 @@ struct MadeProgram {
 // tolerance), then with every curve cut in two exactly (de Casteljau), each
 // half sampled as densely as the whole was. The last try is returned; the
 // caller compares its deviation with the tolerance. A drawing too dense for
-// the check to measure whole is not refined.
+// the check to measure whole is not refined. Each try is written to the
+// target's file and read back line by line as it is written.
 MadeProgram makeProgram(const std::vector<Segment>& segments, const SettingsSource& settings,
-                        std::optional<double> tolerance);
+                        std::optional<double> tolerance, const ProgramTarget& target);
 
 // Both halves of the cubic of `s` at t = 1/2 (de Casteljau): the same curve,
 // exactly, in two records that keep the record's length, shape and colour.

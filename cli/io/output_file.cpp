@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -39,40 +40,117 @@ std::string resolvedTarget(const std::string& target) {
 
 }  // namespace
 
-bool replaceFile(const std::string& target, std::string_view bytes, std::string& error) {
-  const fs::path path = resolvedTarget(target);
+StagedFile::~StagedFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+bool StagedFile::open(const std::string& target, std::string& error) {
+  if (target.empty()) {
+    // No target: an unnamed file of the system's, gone when closed.
+    std::FILE* scratch = std::tmpfile();
+    if (scratch != nullptr) fd_ = ::dup(::fileno(scratch));
+    if (scratch != nullptr) std::fclose(scratch);
+    if (fd_ < 0) error = systemError();
+    return fd_ >= 0;
+  }
+  target_ = resolvedTarget(target);
+  const fs::path path(target_);
   const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
   // A hidden name in the same folder, so the rename never crosses a file
   // system; O_EXCL never reuses a file that someone else made.
   static std::minstd_rand serial{std::random_device{}()};
-  int fd = -1;
-  std::string temporary;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary =
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    temporary_ =
         (folder / ("." + path.filename().string() + "." + std::to_string(serial()) + ".tmp"))
             .string();
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
+    fd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) {
+  if (fd_ < 0) {
     error = systemError();
+    temporary_.clear();
     return false;
   }
   // A file that already exists keeps its permissions.
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
-  bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-  if (!ok) error = systemError();
-  if (::close(fd) != 0 && ok) {
-    error = systemError();
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd_, st.st_mode & 07777);
+  return true;
+}
+
+bool StagedFile::write(std::string_view bytes) {
+  if (fd_ < 0 || !writeAll(fd_, bytes)) {
+    if (error_.empty()) error_ = fd_ < 0 ? "not open" : systemError();
+    return false;
+  }
+  return true;
+}
+
+bool StagedFile::restart() {
+  if (fd_ >= 0 && ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0) return true;
+  if (error_.empty()) error_ = systemError();
+  return false;
+}
+
+bool StagedFile::commit(std::string& error) {
+  bool ok = error_.empty() && fd_ >= 0 && ::fsync(fd_) == 0;
+  if (!ok && error_.empty()) error_ = systemError();
+  if (fd_ >= 0 && ::close(fd_) != 0 && ok) {
+    error_ = systemError();
     ok = false;
   }
-  if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = systemError();
+  fd_ = -1;
+  if (ok && ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    error_ = systemError();
     ok = false;
   }
-  if (!ok) ::unlink(temporary.c_str());
+  if (ok) temporary_.clear();  // it is the target now
+  if (!ok) error = error_;
   return ok;
+}
+
+bool StagedFile::copyTo(std::FILE* out, std::string& error) {
+  if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+    error = systemError();
+    return false;
+  }
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = systemError();
+      return false;
+    }
+    if (n == 0) break;
+    if (std::fwrite(buffer, 1, static_cast<size_t>(n), out) != static_cast<size_t>(n)) {
+      error = systemError();
+      return false;
+    }
+  }
+  if (std::fflush(out) != 0) {
+    error = systemError();
+    return false;
+  }
+  return true;
+}
+
+bool StagedFile::readAll(std::string& bytes) {
+  bytes.clear();
+  if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return false;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return ::lseek(fd_, 0, SEEK_END) >= 0;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+bool replaceFile(const std::string& target, std::string_view bytes, std::string& error) {
+  StagedFile file;
+  return file.open(target, error) && file.write(bytes) && file.commit(error);
 }
 
 bool samePlace(const std::string& a, const std::string& b) {

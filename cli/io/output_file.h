@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,37 @@ namespace brevanto::cli {
 // symbolic link is followed: the file it names is replaced and the link kept.
 // False with `error` (the reason, from the system) when it cannot be done.
 bool replaceFile(const std::string& target, std::string_view bytes, std::string& error);
+
+// A file made beside its target and put in place whole (as replaceFile does),
+// written piece by piece: a program too large to hold in memory goes to the
+// disk as it is made. Until commit, the target is as it was; a file never
+// committed is removed.
+class StagedFile {
+ public:
+  StagedFile() = default;
+  ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  // An empty target: a scratch file of the system's, for copyTo.
+  bool open(const std::string& target, std::string& error);
+  // After a failure, write, restart and commit fail, and commit says why.
+  bool write(std::string_view bytes);
+  bool restart();  // empties the file, to be written again
+  // Flushed to the disk and renamed over the target.
+  bool commit(std::string& error);
+  bool copyTo(std::FILE* out, std::string& error);
+  // The whole file, for a second reading; the file stays open for writing.
+  bool readAll(std::string& bytes);
+  // Why the last write, restart or commit failed; empty when none did.
+  [[nodiscard]] const std::string& error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  std::string target_;
+  std::string temporary_;
+  std::string error_;
+};
 
 // Whether two paths name the same file: the same path, a link to it or a hard
 // link (the same device and inode), or, for files that do not exist yet, the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "report/piece_tree.h"
@@ -11,10 +12,12 @@ namespace brevanto::cli {
 namespace {
 
 // Points along each side are measured at this spacing or finer; a very
-// large drawing gets at most about kMostProbes of them, so the check stays
-// n log n however fine it is drawn.
+// large drawing gets at most about kMostProbes of them, and a drawing of
+// few long pieces about kProbesPerPiece a piece, so the check stays n log n
+// however fine or large it is drawn.
 constexpr double kFinestSpacing = 0.01;
 constexpr double kMostProbes = 1.0e6;
+constexpr double kProbesPerPiece = 1000.0;
 // Boxes and pieces measured per point, on average, before the check is cut
 // short. A drawing of ordinary density needs a few dozen.
 constexpr size_t kMeasuresPerProbe = 100;
@@ -53,16 +56,11 @@ std::vector<Piece> drawingPieces(std::span<const Segment> segments) {
 // The cutting moves of each shape's first pass (later passes follow the same
 // path deeper): lines and arcs as the program writes them, its rounding and
 // its straight runs included. Rapid moves and plunges cut nothing.
-std::vector<Piece> pathPieces(std::span<const ProgramMove> moves) {
-  std::vector<Piece> out;
-  out.reserve(moves.size());
-  for (const ProgramMove& m : moves) {
-    const bool cut = m.kind != ProgramMove::Kind::Rapid && m.shape > 0 && m.pass <= 1 &&
-                     m.fromKnown && finite({m.fromX, m.fromY}) && finite({m.toX, m.toY}) &&
-                     ((m.fromX != m.toX || m.fromY != m.toY) || m.curved());
-    if (cut && (!m.curved() || std::isfinite(m.radius))) out.push_back(Piece::move(m));
-  }
-  return out;
+bool cutsPath(const ProgramMove& m) {
+  const bool cut = m.kind != ProgramMove::Kind::Rapid && m.shape > 0 && m.pass <= 1 &&
+                   m.fromKnown && finite({m.fromX, m.fromY}) && finite({m.toX, m.toY}) &&
+                   ((m.fromX != m.toX || m.fromY != m.toY) || m.curved());
+  return cut && (!m.curved() || std::isfinite(m.radius));
 }
 
 double totalLength(const std::vector<Piece>& pieces) {
@@ -75,10 +73,9 @@ double totalLength(const std::vector<Piece>& pieces) {
 // `spacing` along every piece, then, around the farthest of them, a closer
 // look between its neighbours (the distance is smooth there, and the sampled
 // maximum can sit up to half a spacing from the true one).
-void farthest(const std::vector<Piece>& from, const PieceTree& to, double spacing, bool pathStrays,
-              Deviation& worst) {
+void farthest(std::span<const Piece> from, const PieceTree& to, double spacing, bool pathStrays,
+              Deviation& worst, size_t& measures) {
   size_t hint = 0;
-  size_t measures = 0;
   const size_t budget = kMeasuresPerProbe * static_cast<size_t>(kMostProbes);
   const Piece* worstPiece = nullptr;
   double worstT = 0.0, worstStep = 0.0;
@@ -91,13 +88,19 @@ void farthest(const std::vector<Piece>& from, const PieceTree& to, double spacin
     }
     return false;
   };
+  // A piece that starts where the one before ended shares that point: it
+  // is measured once.
+  PlanePoint lastEnd{std::nan(""), 0.0};
   for (const Piece& piece : from) {
     if (measures > budget) {
       worst.whole = false;
       break;
     }
     const double n = std::clamp(std::ceil(piece.lengthBound() / spacing), 1.0, 1.0e6);
-    for (double i = 0; i <= n && measures <= budget; ++i) {
+    const PlanePoint start = piece.at(0.0);
+    const double first = start.x == lastEnd.x && start.y == lastEnd.y ? 1.0 : 0.0;
+    lastEnd = piece.at(1.0);
+    for (double i = first; i <= n && measures <= budget; ++i) {
       if (measure(piece, i / n)) {
         worstPiece = &piece;
         worstT = i / n;
@@ -118,18 +121,84 @@ void farthest(const std::vector<Piece>& from, const PieceTree& to, double spacin
 
 }  // namespace
 
-Deviation measureDeviation(std::span<const Segment> segments, std::span<const ProgramMove> moves) {
+DrawingIndex::DrawingIndex(std::span<const Segment> segments) {
   std::vector<Piece> drawing = drawingPieces(segments);
-  std::vector<Piece> path = pathPieces(moves);
-  Deviation worst;
-  if (drawing.empty() || path.empty()) return worst;
-  const double spacing =
-      std::max(kFinestSpacing, (totalLength(drawing) + totalLength(path)) / kMostProbes);
-  const PieceTree drawingTree(drawing);
-  const PieceTree pathTree(path);
-  farthest(path, drawingTree, spacing, true, worst);
-  farthest(drawing, pathTree, spacing, false, worst);
-  return worst;
+  // The path follows the drawing: its length is about the drawing's, and the
+  // spacing is fixed before the first move is read. Long pieces share the
+  // probes, so a drawing scaled up a thousandfold costs no more to check.
+  const double length = 2.0 * totalLength(drawing);
+  const double probes =
+      std::min(kMostProbes, kProbesPerPiece * static_cast<double>(drawing.size()));
+  spacing = std::max(kFinestSpacing, probes > 0.0 ? length / probes : 0.0);
+  tree = std::make_unique<PieceTree>(std::move(drawing));
+  // The tree's pieces by shape (a counting sort).
+  const std::vector<Piece>& pieces = tree->pieces();
+  int32_t shapes = 0;
+  for (const Piece& piece : pieces) shapes = std::max(shapes, piece.shape);
+  shapeStarts.assign(static_cast<size_t>(shapes) + 2, 0);
+  for (const Piece& piece : pieces) ++shapeStarts[static_cast<size_t>(piece.shape) + 1];
+  for (size_t i = 1; i < shapeStarts.size(); ++i) shapeStarts[i] += shapeStarts[i - 1];
+  byShape.resize(pieces.size());
+  std::vector<uint32_t> next(shapeStarts.begin(), shapeStarts.end() - 1);
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    byShape[next[static_cast<size_t>(pieces[i].shape)]++] = static_cast<uint32_t>(i);
+  }
+}
+
+DrawingIndex::~DrawingIndex() = default;
+
+int32_t DrawingIndex::shapes() const {
+  return static_cast<int32_t>(shapeStarts.size()) - 2;
+}
+
+void DeviationMeter::add(const ProgramMove& move) {
+  if (!cutsPath(move)) return;
+  if (shapesInOrder_ && !path_.empty() && move.shape != path_.back().shape) finishShape();
+  path_.push_back(Piece::move(move));
+}
+
+// The path of one shape against the whole drawing, and the drawing's shape of
+// the same number against that path: what the shape was to cut.
+void DeviationMeter::finishShape() {
+  const int32_t shape = path_.front().shape;
+  farthest(path_, *drawing_.tree, drawing_.spacing, true, worst_, measures_);
+  if (shape != shapesMeasured_ + 1 || shape > drawing_.shapes()) {
+    shapesMatch_ = false;
+  } else {
+    std::vector<Piece> own;
+    const std::vector<Piece>& pieces = drawing_.tree->pieces();
+    const auto k = static_cast<size_t>(shape);
+    for (uint32_t i = drawing_.shapeStarts[k]; i < drawing_.shapeStarts[k + 1]; ++i) {
+      own.push_back(pieces[drawing_.byShape[i]]);
+    }
+    farthest(own, PieceTree(std::move(path_)), drawing_.spacing, false, worst_, measures_);
+  }
+  shapesMeasured_ = shape;
+  path_.clear();
+}
+
+Deviation DeviationMeter::finish() {
+  if (drawing_.tree->empty()) return {};
+  if (!shapesInOrder_) {
+    if (path_.empty()) return {};
+    farthest(path_, *drawing_.tree, drawing_.spacing, true, worst_, measures_);
+    farthest(drawing_.tree->pieces(), PieceTree(std::move(path_)), drawing_.spacing, false, worst_,
+             measures_);
+    path_.clear();
+    return worst_;
+  }
+  if (!path_.empty()) finishShape();
+  // Every shape of the drawing, in order, had a path of its own: else the
+  // figure says nothing of the shapes left without one.
+  if (shapesMeasured_ != drawing_.shapes()) shapesMatch_ = false;
+  return worst_;
+}
+
+Deviation measureDeviation(std::span<const Segment> segments, std::span<const ProgramMove> moves) {
+  const DrawingIndex drawing(segments);
+  DeviationMeter meter(drawing, false);
+  for (const ProgramMove& m : moves) meter.add(m);
+  return meter.finish();
 }
 
 std::string describeDeviation(const Deviation& d) {

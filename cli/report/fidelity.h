@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
 #include "brevanto/brevanto.h"
+#include "report/piece_tree.h"
 #include "report/program_moves.h"
 
 namespace brevanto::cli {
@@ -31,6 +33,53 @@ struct Deviation {
 };
 
 inline constexpr double kFidelityTolerance = 1e-4;  // mm
+
+// The drawing's curves and lines in a tree, for the measures below; made once
+// for all the programs of one drawing.
+struct DrawingIndex {
+  explicit DrawingIndex(std::span<const Segment> segments);
+  ~DrawingIndex();
+  DrawingIndex(const DrawingIndex&) = delete;
+  DrawingIndex& operator=(const DrawingIndex&) = delete;
+  [[nodiscard]] int32_t shapes() const;
+
+  std::unique_ptr<PieceTree> tree;
+  // Shape k's pieces: tree->pieces()[byShape[i]] for i in [shapeStarts[k], shapeStarts[k + 1]).
+  std::vector<uint32_t> shapeStarts;
+  std::vector<uint32_t> byShape;
+  double spacing = 0.0;  // mm between measured points
+};
+
+// The measure of measureDeviation taken while the program is read, a move at
+// a time. When the program's shapes are the drawing's, in order (no stage
+// reorders or adds shapes), each shape is measured as soon as it is
+// complete: its path against the whole drawing, the drawing's shape against
+// its path. Then the meter holds one shape's path, however long the
+// program. Otherwise (shapesInOrder false) the path is kept and measured
+// whole at the end.
+class DeviationMeter {
+ public:
+  DeviationMeter(const DrawingIndex& drawing, bool shapesInOrder)
+      : drawing_(drawing), shapesInOrder_(shapesInOrder) {}
+
+  void add(const ProgramMove& move);
+  Deviation finish();
+  // After finish: false when the program's shapes turned out not to be the
+  // drawing's one for one (a shape that cuts nothing, say): the figure is
+  // then to be taken over the program whole.
+  [[nodiscard]] bool shapesMatched() const { return shapesMatch_; }
+
+ private:
+  void finishShape();
+
+  const DrawingIndex& drawing_;
+  std::vector<Piece> path_;  // cutting moves not yet measured
+  bool shapesInOrder_;
+  bool shapesMatch_ = true;
+  int32_t shapesMeasured_ = 0;
+  size_t measures_ = 0;
+  Deviation worst_;
+};
 
 // `segments` are the records the program was made from, `moves` the program
 // read back. Non-finite coordinates are left out.

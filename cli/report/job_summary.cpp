@@ -22,44 +22,35 @@ std::string duration(double minutes) {
   return text;
 }
 
-struct MoveTotals {
-  double cutting = 0.0;  // mm along every feed move, plunges included
-  double rapid = 0.0;    // mm of rapid moves from a known position
-  double minutes = 0.0;
-  int32_t plunges = 0;
-  int32_t shapes = 0;
-  bool feedMissing = false;  // a feed move without a feed: no time for it
-};
-
-MoveTotals addUp(const std::vector<ProgramMove>& moves) {
-  MoveTotals t;
-  std::set<int32_t> shapes;
-  for (const ProgramMove& m : moves) {
-    if (!m.fromKnown) continue;
-    const double length = m.length();
-    if (m.kind == ProgramMove::Kind::Rapid) {
-      t.rapid += length;
-      t.minutes += length / kAssumedRapidFeed;
-      continue;
-    }
-    t.cutting += length;
-    if (m.feed > 0.0) {
-      t.minutes += length / m.feed;
-    } else if (length > 0.0) {
-      t.feedMissing = true;
-    }
-    if (m.isPlunge()) ++t.plunges;
-    if (m.shape > 0) shapes.insert(m.shape);
-  }
-  t.shapes = static_cast<int32_t>(shapes.size());
-  return t;
-}
-
 }  // namespace
+
+void MoveTotals::add(const ProgramMove& m) {
+  if (!m.fromKnown) return;
+  const double length = m.length();
+  if (m.kind == ProgramMove::Kind::Rapid) {
+    rapid += length;
+    minutes += length / kAssumedRapidFeed;
+    return;
+  }
+  cutting += length;
+  if (m.feed > 0.0) {
+    minutes += length / m.feed;
+  } else if (length > 0.0) {
+    feedMissing = true;
+  }
+  if (m.isPlunge()) ++plunges;
+  if (m.shape > 0) shapes_.insert(m.shape);
+}
 
 std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& report,
                                   const std::vector<ProgramMove>& moves) {
-  const MoveTotals totals = addUp(moves);
+  MoveTotals totals;
+  for (const ProgramMove& m : moves) totals.add(m);
+  return summarize(drawing, report, totals);
+}
+
+std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& report,
+                                  const MoveTotals& totals) {
   std::vector<SummaryRow> rows;
   rows.push_back({"shapes", std::to_string(drawing.shapes)});
   rows.push_back({"segments", std::to_string(drawing.segments)});
@@ -88,8 +79,8 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
     }
   }
   std::string passes = std::to_string(totals.plunges);
-  if (totals.shapes > 0 && totals.plunges % totals.shapes == 0) {
-    passes += " (" + std::to_string(totals.plunges / totals.shapes) + " per shape)";
+  if (totals.shapes() > 0 && totals.plunges % totals.shapes() == 0) {
+    passes += " (" + std::to_string(totals.plunges / totals.shapes()) + " per shape)";
   }
   rows.push_back({"passes", passes});
   rows.push_back({"cutting length", millimetres(totals.cutting)});

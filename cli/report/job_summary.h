@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,26 @@ struct SummaryRow {
 // Rapid moves have no feed in the program; the estimate assumes this rate.
 inline constexpr double kAssumedRapidFeed = 5000.0;  // mm/min
 
+// What the summary adds up over a program's moves, one move at a time.
+struct MoveTotals {
+  double cutting = 0.0;  // mm along every feed move, plunges included
+  double rapid = 0.0;    // mm of rapid moves from a known position
+  double minutes = 0.0;
+  int32_t plunges = 0;
+  bool feedMissing = false;  // a feed move without a feed: no time for it
+
+  void add(const ProgramMove& move);
+  // Shapes with a move of their own.
+  [[nodiscard]] int32_t shapes() const { return static_cast<int32_t>(shapes_.size()); }
+
+ private:
+  std::set<int32_t> shapes_;
+};
+
 // The figures of one run, in the order they are shown. Adding a figure is
 // adding one row here.
+std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& report,
+                                  const MoveTotals& totals);
 std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& report,
                                   const std::vector<ProgramMove>& moves);
 

@@ -155,23 +155,33 @@ PlaneBox Piece::box() const {
   return b;
 }
 
-PieceTree::PieceTree(std::vector<Piece> pieces) {
-  boxes_.reserve(pieces.size());
-  for (const Piece& piece : pieces) boxes_.push_back(piece.box());
-  nodes_.reserve(2 * pieces.size() / kLeafSize + 1);
+PieceTree::PieceTree(std::vector<Piece> pieces) : pieces_(std::move(pieces)) {
+  const size_t n = pieces_.size();
+  boxes_.reserve(n);
+  for (const Piece& piece : pieces_) boxes_.push_back(piece.box());
+  nodes_.reserve(2 * n / kLeafSize + 1);
   // The tree is built over an order of the pieces, which then puts them in
-  // that order: each leaf's pieces lie side by side.
-  std::vector<size_t> order(pieces.size());
+  // that order: each leaf's pieces lie side by side. The pieces move in
+  // place, cycle by cycle, so a million of them are never held twice.
+  std::vector<size_t> order(n);
   std::iota(order.begin(), order.end(), size_t{0});
-  if (!pieces.empty()) build(order, 0, order.size());
-  pieces_.reserve(pieces.size());
-  std::vector<PlaneBox> boxes;
-  boxes.reserve(pieces.size());
-  for (size_t i : order) {
-    pieces_.push_back(pieces[i]);
-    boxes.push_back(boxes_[i]);
+  if (n > 0) build(order, 0, n);
+  for (size_t start = 0; start < n; ++start) {
+    if (order[start] == start) continue;
+    const Piece piece = pieces_[start];
+    const PlaneBox box = boxes_[start];
+    size_t at = start;
+    while (order[at] != start) {
+      const size_t from = order[at];
+      pieces_[at] = pieces_[from];
+      boxes_[at] = boxes_[from];
+      order[at] = at;
+      at = from;
+    }
+    pieces_[at] = piece;
+    boxes_[at] = box;
+    order[at] = at;
   }
-  boxes_ = std::move(boxes);
 }
 
 double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& measured) const {

@@ -43,6 +43,8 @@ class PieceTree {
   explicit PieceTree(std::vector<Piece> pieces);
 
   [[nodiscard]] bool empty() const { return pieces_.empty(); }
+  // The pieces, in the tree's order.
+  [[nodiscard]] const std::vector<Piece>& pieces() const { return pieces_; }
 
   // Distance from p to the nearest piece, or, as soon as a piece within
   // `enough` is found, the distance to that one: a search for the largest

@@ -45,7 +45,7 @@ bool contains(std::string_view text, std::string_view part) {
 PlanePoint arcCentreFromRadius(PlanePoint from, PlanePoint to, double r, bool clockwise) {
   const double dx = to.x - from.x;
   const double dy = to.y - from.y;
-  const double chord = std::hypot(dx, dy);
+  const double chord = std::sqrt(dx * dx + dy * dy);
   const PlanePoint middle{from.x + dx / 2.0, from.y + dy / 2.0};
   if (chord == 0.0) return middle;
   const double half = chord / 2.0;
@@ -63,9 +63,14 @@ PlanePoint ProgramMove::pointAlong(double fraction) const {
   return {centreX + radius * std::cos(angle), centreY + radius * std::sin(angle)};
 }
 
+// Square roots of sums of squares rather than hypot, whose care against
+// overflow costs more than the rest of reading a move; program coordinates
+// are far from overflowing.
 double ProgramMove::length() const {
-  if (curved()) return std::hypot(radius * sweep, toZ - fromZ);
-  return std::hypot(toX - fromX, toY - fromY, toZ - fromZ);
+  const double dz = toZ - fromZ;
+  if (curved()) return std::sqrt(radius * sweep * radius * sweep + dz * dz);
+  const double dx = toX - fromX, dy = toY - fromY;
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
 void PlaneBox::add(double x, double y) {
@@ -98,130 +103,129 @@ void PlaneBox::addArcExtremes(PlanePoint centre, double radius, double first, do
   }
 }
 
+bool ProgramMoveReader::read(std::string_view line, ProgramMove& m) {
+  const char* p = line.data();
+  const char* const lineEnd = p + line.size();
+  bool hasX = false, hasY = false, hasZ = false, hasR = false, hasIJ = false;
+  double nx = x_, ny = y_, nz = z_, r = 0.0, i = 0.0, j = 0.0;
+  while (p < lineEnd) {
+    const char c = *p;
+    if (c == '(') {
+      const char* close = std::find(p, lineEnd, ')');
+      const std::string_view comment(p, static_cast<size_t>(close - p));
+      if (contains(comment, "NEXT SHAPE")) {
+        ++shape_;
+        pass_ = 0;
+      } else if (contains(comment, "HOME POSITION")) {
+        shape_ = 0;
+      }
+      p = close == lineEnd ? lineEnd : close + 1;
+      continue;
+    }
+    if (c == ';') break;
+    const char letter = static_cast<char>(c & ~0x20);
+    if (letter < 'A' || letter > 'Z') {
+      ++p;
+      continue;
+    }
+    double value = 0.0;
+    const char* after = readNumber(p + 1, lineEnd, value);
+    if (after == p + 1) {
+      ++p;
+      continue;
+    }
+    p = after;
+    switch (letter) {
+      case 'G':
+        if (value >= 0.0 && value <= 3.0 && value == std::floor(value)) {
+          motion_ = static_cast<int>(value);
+        }
+        break;
+      case 'X':
+        nx = value;
+        hasX = true;
+        break;
+      case 'Y':
+        ny = value;
+        hasY = true;
+        break;
+      case 'Z':
+        nz = value;
+        hasZ = true;
+        break;
+      case 'R':
+        r = value;
+        hasR = true;
+        break;
+      case 'I':
+        i = value;
+        hasIJ = true;
+        break;
+      case 'J':
+        j = value;
+        hasIJ = true;
+        break;
+      case 'F':
+        feed_ = value;
+        break;
+      default:
+        break;
+    }
+  }
+  if (motion_ < 0 || !(hasX || hasY || hasZ)) return false;
+  m = ProgramMove{};
+  m.kind = static_cast<ProgramMove::Kind>(motion_);
+  m.fromX = x_;
+  m.fromY = y_;
+  m.fromZ = z_;
+  m.toX = nx;
+  m.toY = ny;
+  m.toZ = nz;
+  m.feed = motion_ == 0 ? 0.0 : feed_;
+  m.shape = shape_;
+  m.fromKnown = (xKnown_ || !hasX) && (yKnown_ || !hasY) && (zKnown_ || !hasZ);
+  if (m.isPlunge()) ++pass_;
+  m.pass = pass_;
+  if (m.isArc() && (hasR || hasIJ)) {
+    const bool clockwise = m.kind == ProgramMove::Kind::ClockwiseArc;
+    const double x = x_, y = y_;
+    const PlanePoint centre =
+        hasIJ ? PlanePoint{x + i, y + j} : arcCentreFromRadius({x, y}, {nx, ny}, r, clockwise);
+    m.centreX = centre.x;
+    m.centreY = centre.y;
+    m.radius = std::sqrt((x - centre.x) * (x - centre.x) + (y - centre.y) * (y - centre.y));
+    m.startAngle = std::atan2(y - centre.y, x - centre.x);
+    if (hasIJ) {
+      // From the angles: a move back to its start is a whole turn.
+      const double endAngle = std::atan2(ny - centre.y, nx - centre.x);
+      const double turned = wrapped(clockwise ? m.startAngle - endAngle : endAngle - m.startAngle);
+      m.sweep = turned == 0.0 ? kTurn : turned;
+    } else if (m.radius > 0.0) {
+      // From the chord, as the R word means it: the shorter arc, or the
+      // longer one for a negative R.
+      const double half = std::sqrt((nx - x) * (nx - x) + (ny - y) * (ny - y)) / 2.0;
+      const double shorter = 2.0 * std::asin(std::min(1.0, half / std::fabs(r)));
+      m.sweep = r < 0.0 ? kTurn - shorter : shorter;
+    }
+  }
+  x_ = nx;
+  y_ = ny;
+  z_ = nz;
+  xKnown_ = xKnown_ || hasX;
+  yKnown_ = yKnown_ || hasY;
+  zKnown_ = zKnown_ || hasZ;
+  return true;
+}
+
 std::vector<ProgramMove> readProgramMoves(std::string_view program) {
   std::vector<ProgramMove> moves;
   // Blocks run 20 to 40 bytes: reserving by size saves the vector's regrowth.
   moves.reserve(program.size() / 32);
-  double x = 0.0, y = 0.0, z = 0.0, feed = 0.0;
-  bool xKnown = false, yKnown = false, zKnown = false;
-  int motion = -1;  // modal G0..G3
-  int32_t shape = 0;
-  int32_t pass = 0;
-  const char* p = program.data();
-  const char* const end = p + program.size();
-  while (p < end) {
-    const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', end - p));
-    if (lineEnd == nullptr) lineEnd = end;
-    bool hasX = false, hasY = false, hasZ = false, hasR = false, hasIJ = false;
-    double nx = x, ny = y, nz = z, r = 0.0, i = 0.0, j = 0.0;
-    while (p < lineEnd) {
-      const char c = *p;
-      if (c == '(') {
-        const char* close = std::find(p, lineEnd, ')');
-        const std::string_view comment(p, static_cast<size_t>(close - p));
-        if (contains(comment, "NEXT SHAPE")) {
-          ++shape;
-          pass = 0;
-        } else if (contains(comment, "HOME POSITION")) {
-          shape = 0;
-        }
-        p = close == lineEnd ? lineEnd : close + 1;
-        continue;
-      }
-      if (c == ';') break;
-      const char letter = static_cast<char>(c & ~0x20);
-      if (letter < 'A' || letter > 'Z') {
-        ++p;
-        continue;
-      }
-      double value = 0.0;
-      const char* after = readNumber(p + 1, lineEnd, value);
-      if (after == p + 1) {
-        ++p;
-        continue;
-      }
-      p = after;
-      switch (letter) {
-        case 'G':
-          if (value >= 0.0 && value <= 3.0 && value == std::floor(value)) {
-            motion = static_cast<int>(value);
-          }
-          break;
-        case 'X':
-          nx = value;
-          hasX = true;
-          break;
-        case 'Y':
-          ny = value;
-          hasY = true;
-          break;
-        case 'Z':
-          nz = value;
-          hasZ = true;
-          break;
-        case 'R':
-          r = value;
-          hasR = true;
-          break;
-        case 'I':
-          i = value;
-          hasIJ = true;
-          break;
-        case 'J':
-          j = value;
-          hasIJ = true;
-          break;
-        case 'F':
-          feed = value;
-          break;
-        default:
-          break;
-      }
-    }
-    p = lineEnd + 1;
-    if (motion < 0 || !(hasX || hasY || hasZ)) continue;
-    ProgramMove& m = moves.emplace_back();
-    m.kind = static_cast<ProgramMove::Kind>(motion);
-    m.fromX = x;
-    m.fromY = y;
-    m.fromZ = z;
-    m.toX = nx;
-    m.toY = ny;
-    m.toZ = nz;
-    m.feed = motion == 0 ? 0.0 : feed;
-    m.shape = shape;
-    m.fromKnown = (xKnown || !hasX) && (yKnown || !hasY) && (zKnown || !hasZ);
-    if (m.isPlunge()) ++pass;
-    m.pass = pass;
-    if (m.isArc() && (hasR || hasIJ)) {
-      const bool clockwise = m.kind == ProgramMove::Kind::ClockwiseArc;
-      const PlanePoint centre =
-          hasIJ ? PlanePoint{x + i, y + j} : arcCentreFromRadius({x, y}, {nx, ny}, r, clockwise);
-      m.centreX = centre.x;
-      m.centreY = centre.y;
-      m.radius = std::hypot(x - centre.x, y - centre.y);
-      m.startAngle = std::atan2(y - centre.y, x - centre.x);
-      if (hasIJ) {
-        // From the angles: a move back to its start is a whole turn.
-        const double endAngle = std::atan2(ny - centre.y, nx - centre.x);
-        const double turned =
-            wrapped(clockwise ? m.startAngle - endAngle : endAngle - m.startAngle);
-        m.sweep = turned == 0.0 ? kTurn : turned;
-      } else if (m.radius > 0.0) {
-        // From the chord, as the R word means it: the shorter arc, or the
-        // longer one for a negative R.
-        const double half = std::hypot(nx - x, ny - y) / 2.0;
-        const double shorter = 2.0 * std::asin(std::min(1.0, half / std::fabs(r)));
-        m.sweep = r < 0.0 ? kTurn - shorter : shorter;
-      }
-    }
-    x = nx;
-    y = ny;
-    z = nz;
-    xKnown = xKnown || hasX;
-    yKnown = yKnown || hasY;
-    zKnown = zKnown || hasZ;
-  }
+  ProgramMoveReader reader;
+  ProgramMove move;
+  forEachLine(program, [&](std::string_view line) {
+    if (reader.read(line, move)) moves.push_back(move);
+  });
   return moves;
 }
 

@@ -68,6 +68,34 @@ struct PlaneBox {
   void addArcExtremes(PlanePoint centre, double radius, double first, double sweep);
 };
 
+// Calls `line` with each line of `text`, without its line feed (a carriage
+// return before it stays: it is white space to every reader here).
+template <typename Line>
+void forEachLine(std::string_view text, Line&& line) {
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    line(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+}
+
+// Reads a program line by line as it is written, keeping what the machine
+// would keep from line to line (position, modal motion, feed, shape and pass
+// counts).
+class ProgramMoveReader {
+ public:
+  // True, with `move` set, when `line` moves the tool.
+  bool read(std::string_view line, ProgramMove& move);
+
+ private:
+  double x_ = 0.0, y_ = 0.0, z_ = 0.0, feed_ = 0.0;
+  bool xKnown_ = false, yKnown_ = false, zKnown_ = false;
+  int motion_ = -1;  // modal G0..G3
+  int32_t shape_ = 0;
+  int32_t pass_ = 0;
+};
+
 // Reads the moves of a program: optional "N" numbers, G00/G01/G02/G03
 // (modal), X Y Z F words, arcs by an R word or by their centre as I J
 // offsets from the start, comments in parentheses or after ';'. Other words

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "brevanto/host.h"
+#include "io/line_sink.h"
+#include "io/output_file.h"
 #include "report/job_summary.h"
 #include "report/program_moves.h"
 #include "seg_file.h"
@@ -80,6 +82,29 @@ TEST(SettingsChoice, BadChoicesAreRefusedWithAReason) {
   EXPECT_FALSE(chooseSettings(std::nullopt, {"txtFeed=1"}, error));
   EXPECT_NE(error.find("txtFeedZ"), std::string::npos);
   EXPECT_FALSE(chooseSettings(std::nullopt, {"txtFeedZ"}, error));
+}
+
+// Lines longer than the sink's buffer, lines split across its end, and a
+// last line without a line feed: each line reaches the reader whole, once,
+// and the file gets every byte.
+TEST(LineSink, HandsOnEveryLineWholeAndWritesEveryByte) {
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += std::string(static_cast<size_t>(i % 97), 'x') + "\n";
+  text += std::string(200000, 'y') + "\n" + "last";
+  test::TempDir dir;
+  std::string error;
+  StagedFile file;
+  ASSERT_TRUE(file.open(dir.file("out.tap"), error)) << error;
+  std::vector<std::string> lines;
+  LineSink sink(file, [&](std::string_view line) { lines.emplace_back(line); });
+  std::ostream stream(&sink);
+  for (size_t at = 0; at < text.size(); at += 777) stream << text.substr(at, 777);
+  ASSERT_TRUE(sink.finish());
+  ASSERT_TRUE(file.commit(error)) << error;
+  std::vector<std::string> expected;
+  forEachLine(text, [&](std::string_view line) { expected.emplace_back(line); });
+  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(test::readFileBytes(dir.file("out.tap")), text);
 }
 
 TEST(ProgramMoves, ReadsModalMovesShapesPassesAndArcs) {

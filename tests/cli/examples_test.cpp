@@ -143,9 +143,9 @@ TEST(Examples, ProgramsAreStable) {
     const std::string name = entry.path().stem().string();
     SCOPED_TRACE(name);
     const std::string program = dir.file(name + ".tap");
-    const std::string command = std::string("'") + BREVANTO_CLI_EXECUTABLE + "' -q --tolerance none --settings '" +
-                                kExamples + "CNC.ini' -o '" + program + "' '" +
-                                entry.path().string() + "'";
+    const std::string command = std::string("'") + BREVANTO_CLI_EXECUTABLE +
+                                "' -q --tolerance none --settings '" + kExamples + "CNC.ini' -o '" +
+                                program + "' '" + entry.path().string() + "'";
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << command;
     const std::string golden = kGolden + name + ".tap";

@@ -158,6 +158,18 @@ TEST(Fidelity, LargestDistanceBothWays) {
       EXPECT_NEAR(d.x, c.x, 0.01);
       EXPECT_NEAR(d.y, c.y, 0.01);
     }
+    // Read line by line and measured shape by shape: the same figure.
+    const DrawingIndex index(c.drawing);
+    DeviationMeter meter(index, true);
+    ProgramMoveReader reader;
+    ProgramMove move;
+    forEachLine(c.program, [&](std::string_view text) {
+      if (reader.read(text, move)) meter.add(move);
+    });
+    const Deviation streamed = meter.finish();
+    if (meter.shapesMatched()) {
+      EXPECT_NEAR(streamed.distance, c.distance, c.within);
+    }
   }
 }
 
