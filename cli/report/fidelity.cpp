@@ -17,7 +17,7 @@ namespace {
 // however fine or large it is drawn.
 constexpr double kFinestSpacing = 0.01;
 constexpr double kMostProbes = 1.0e6;
-constexpr double kProbesPerPiece = 1000.0;
+constexpr double kProbesPerPiece = 100.0;
 // Boxes and pieces measured per point, on average, before the check is cut
 // short. A drawing of ordinary density needs a few dozen.
 constexpr size_t kMeasuresPerProbe = 100;
