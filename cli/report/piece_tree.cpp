@@ -131,7 +131,11 @@ double Piece::distance(PlanePoint q) const {
         const double g = (b.x - q.x) * d1x + (b.y - q.y) * d1y;
         const double dg = d1x * d1x + d1y * d1y + (b.x - q.x) * d2x + (b.y - q.y) * d2y;
         if (!(dg > 0.0)) break;
-        t = std::clamp(t - g / dg, 0.0, 1.0);
+        const double next = std::clamp(t - g / dg, 0.0, 1.0);
+        // Converged: a step this small moves the point by far less than
+        // the figure's resolution.
+        if (std::fabs(next - t) < 1e-9) break;
+        t = next;
         const PlanePoint n = cubicAt(p, t);
         best = std::min(best, (n.x - q.x) * (n.x - q.x) + (n.y - q.y) * (n.y - q.y));
       }
