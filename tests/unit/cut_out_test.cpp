@@ -290,6 +290,8 @@ TEST(CutOutOffset, ReportsWhereTheToolDoesNotFit) {
   for (const auto& c : cases) {
     const CutOutRun r = cutOutOf(c.drawing, CutOrder::Drawing, ToolOffset(c.offset), 6.0F);
     EXPECT_EQ(r.shapes().size(), c.shapesLeft) << c.name;
+    // Every stretch written is one of the drawn shape's.
+    EXPECT_EQ(r.report.writtenShapes, std::vector<int32_t>(c.shapesLeft, 0)) << c.name;
     ASSERT_FALSE(r.report.toolMisfits.empty()) << c.name;
     const ToolMisfit& m = r.report.toolMisfits.front();
     EXPECT_LT(std::hypot(m.x - c.near.x, m.y - c.near.y), 5.0)
@@ -314,6 +316,13 @@ TEST(CutOutOrder, OpenShapesThenInnerBeforeOuterNearestStarts) {
   EXPECT_EQ(shapes[2][0].startX, 50.0);
   EXPECT_EQ(shapes[2][0].startY, 50.0);
   EXPECT_LT(r.report.rapidLengthAfter, r.report.rapidLengthBefore);
+  // Each shape's key and depth in list order; what each written shape cuts.
+  ASSERT_EQ(r.report.shapes.size(), 3u);
+  EXPECT_EQ(r.report.shapes[0].shapeKey, 3);
+  EXPECT_EQ(r.report.shapes[0].depth, -1);
+  EXPECT_EQ(r.report.shapes[1].depth, 0);
+  EXPECT_EQ(r.report.shapes[2].depth, 1);
+  EXPECT_EQ(r.report.writtenShapes, (std::vector<int32_t>{0, 2, 1}));
 }
 
 // Any drawing of lines, curves and degenerate elements (a curve whose points
