@@ -320,9 +320,15 @@ int run(const Options& options) {
               << (toStdout ? "standard output" : programPath) << "\n"
               << formatSummary(rows);
   }
+  // With an offset the preview shows the cut one tool diameter wide (the
+  // value was checked above as a plain number above 0).
+  PreviewKerf kerf;
+  if (offsetPath) {
+    kerf = {std::strtod(choice->value("txtWZDia").text.c_str(), nullptr), &report};
+  }
   if (!options.preview.empty() &&
       !writeOutput("the preview ", options.preview,
-                   renderPreview(drawing->segments, made.moves, rows))) {
+                   renderPreview(drawing->segments, made.moves, rows, kerf))) {
     return kOutputFailed;
   }
   if (options.maxDeviation && deviation.measured && !offsetPath) {

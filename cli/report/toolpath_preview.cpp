@@ -53,6 +53,55 @@ std::string shapeColour(int32_t shape) {
   return text;
 }
 
+// What a shape is in the nesting, for the picture with a tool offset.
+enum class Role { Part, Hole, Open, Unknown };
+constexpr size_t kRoles = 4;
+
+Role roleOfDepth(int32_t depth) {
+  if (depth < 0) return Role::Open;
+  return depth % 2 == 0 ? Role::Part : Role::Hole;
+}
+
+const char* roleColour(Role role) {
+  switch (role) {
+    case Role::Part:
+      return "#1f5fbf";
+    case Role::Hole:
+      return "#d0451b";
+    case Role::Open:
+      return "#2e8b3a";
+    case Role::Unknown:
+      break;
+  }
+  return "#808080";
+}
+
+// The role of each shape as the program writes it (ProgramMove::shape - 1).
+Role writtenRole(const JobReport& nesting, int32_t shape) {
+  const auto written = static_cast<size_t>(shape - 1);
+  if (shape < 1 || written >= nesting.writtenShapes.size()) return Role::Unknown;
+  const auto index = static_cast<size_t>(nesting.writtenShapes[written]);
+  if (index >= nesting.shapes.size()) return Role::Unknown;
+  return roleOfDepth(nesting.shapes[index].depth);
+}
+
+// The role of each shape of the drawing (each run of one key), matched in
+// order with the job's shapes by key: a shape whose segments all vanished in
+// the job (curves too short to cut) is left unknown.
+std::vector<Role> drawnRoles(const std::vector<Segment>& drawing, const JobReport& nesting) {
+  std::vector<Role> roles;
+  size_t next = 0;
+  for (size_t i = 0; i < drawing.size(); ++i) {
+    if (i > 0 && drawing[i - 1].shapeKey == drawing[i].shapeKey) continue;
+    if (next < nesting.shapes.size() && nesting.shapes[next].shapeKey == drawing[i].shapeKey) {
+      roles.push_back(roleOfDepth(nesting.shapes[next++].depth));
+    } else {
+      roles.push_back(Role::Unknown);
+    }
+  }
+  return roles;
+}
+
 std::string escapeXml(const std::string& s) {
   std::string out;
   for (char c : s) {
@@ -77,7 +126,9 @@ std::string escapeXml(const std::string& s) {
 
 std::string renderPreview(const std::vector<Segment>& drawing,
                           const std::vector<ProgramMove>& moves,
-                          const std::vector<SummaryRow>& legend) {
+                          const std::vector<SummaryRow>& legend, const PreviewKerf& kerf) {
+  const bool showKerf =
+      kerf.toolDiameter > 0.0 && kerf.nesting != nullptr && !kerf.nesting->shapes.empty();
   PlaneBox b;
   b.add(0.0, 0.0);  // the origin cross is always in view
   for (const Segment& s : drawing) {
@@ -87,6 +138,11 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   for (const ProgramMove& m : moves) {
     if (m.shape == 0 || !m.fromKnown) continue;  // header and home moves lie outside the work
     b.add(m);
+  }
+  if (showKerf) {  // the band's edge is in view too
+    const double r = 0.5 * kerf.toolDiameter;
+    b.add(b.minX - r, b.minY - r);
+    b.add(b.maxX + r, b.maxY + r);
   }
   const double spanX = std::max(b.maxX - b.minX, 1e-3);
   const double spanY = std::max(b.maxY - b.minY, 1e-3);
@@ -99,8 +155,9 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   const double drawingHeight = spanY * v.scale;
   const double width = std::ceil(spanX * v.scale + 2 * kPreviewMargin);
   const double legendTop = kPreviewMargin + drawingHeight + kPreviewMargin;
-  const double height =
-      std::ceil(legendTop + kPreviewLegendLine * static_cast<double>(legend.size() + 1) + 10.0);
+  const size_t headLines = showKerf ? 2 : 1;
+  const double height = std::ceil(
+      legendTop + kPreviewLegendLine * static_cast<double>(legend.size() + headLines) + 10.0);
 
   std::string svg;
   svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -109,22 +166,31 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   svg += "<title>Brevanto toolpath preview</title>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
 
-  // The drawing, thin grey.
-  svg += "<path fill=\"none\" stroke=\"#b0b0b0\" stroke-width=\"0.6\" d=\"";
+  // The drawing: thin grey, or with a tool offset one path per role.
+  std::string drawn[kRoles];
+  const std::vector<Role> roles =
+      showKerf ? drawnRoles(drawing, *kerf.nesting) : std::vector<Role>{};
+  size_t run = 0;
   for (size_t i = 0; i < drawing.size(); ++i) {
     const Segment& s = drawing[i];
+    if (i > 0 && drawing[i - 1].shapeKey != s.shapeKey) ++run;
+    std::string& out =
+        showKerf ? drawn[static_cast<size_t>(roles[run])] : drawn[size_t(Role::Unknown)];
     const bool continues = i > 0 && drawing[i - 1].shapeKey == s.shapeKey &&
                            drawing[i - 1].x3 == s.x0 && drawing[i - 1].y3 == s.y0;
-    if (!continues) addPoint(svg, "M", v, s.x0, s.y0);
+    if (!continues) addPoint(out, "M", v, s.x0, s.y0);
     if (s.kind == 1) {
-      addPoint(svg, "C", v, s.x1, s.y1);
-      addPoint(svg, " ", v, s.x2, s.y2);
-      addPoint(svg, " ", v, s.x3, s.y3);
+      addPoint(out, "C", v, s.x1, s.y1);
+      addPoint(out, " ", v, s.x2, s.y2);
+      addPoint(out, " ", v, s.x3, s.y3);
     } else {
-      addPoint(svg, "L", v, s.x3, s.y3);
+      addPoint(out, "L", v, s.x3, s.y3);
     }
   }
-  svg += "\"/>\n";
+  if (!showKerf) {
+    svg += "<path fill=\"none\" stroke=\"#b0b0b0\" stroke-width=\"0.6\" d=\"" +
+           drawn[size_t(Role::Unknown)] + "\"/>\n";
+  }
 
   // Axis cross at the origin.
   const double ox = v.px(0.0), oy = v.py(0.0);
@@ -137,9 +203,15 @@ std::string renderPreview(const std::vector<Segment>& drawing,
          "\" y=\"" + number(oy - 33) + "\">Y</text></g>\n";
 
   // Rapid moves, dashed; cutting moves by shape; the start of each shape.
+  // With a tool offset, the first pass of every cutting move again in the
+  // band of its shape's role.
   std::string rapids;
   std::string cuts;
   std::string starts;
+  std::string bands[kRoles];
+  std::string step;  // one move's path data
+  Role role = Role::Unknown;
+  double bandX = std::numeric_limits<double>::quiet_NaN(), bandY = bandX;
   int32_t currentShape = -1;
   bool shapeStarted = false;
   double penX = std::numeric_limits<double>::quiet_NaN(), penY = penX;  // where the path is
@@ -158,18 +230,28 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       currentShape = m.shape;
       shapeStarted = false;
       penX = penY = std::numeric_limits<double>::quiet_NaN();
-      cuts += "<path fill=\"none\" stroke-width=\"1.6\" stroke-linejoin=\"round\" stroke=\"" +
-              shapeColour(m.shape) + "\" d=\"";
+      if (showKerf) {
+        role = writtenRole(*kerf.nesting, m.shape);
+        cuts += std::string(
+                    "<path fill=\"none\" stroke-width=\"0.9\" stroke-linejoin=\"round\" "
+                    "stroke=\"") +
+                roleColour(role) + "\" d=\"";
+      } else {
+        cuts += "<path fill=\"none\" stroke-width=\"1.6\" stroke-linejoin=\"round\" stroke=\"" +
+                shapeColour(m.shape) + "\" d=\"";
+      }
     }
     if (!shapeStarted && m.shape > 0) {
       shapeStarted = true;
       starts += "<circle cx=\"" + number(v.px(m.fromX)) + "\" cy=\"" + number(v.py(m.fromY)) +
-                "\" r=\"3.5\" fill=\"" + shapeColour(m.shape) + "\"/>";
+                "\" r=\"3.5\" fill=\"" + (showKerf ? roleColour(role) : shapeColour(m.shape)) +
+                "\"/>";
     }
     if (!moves2d) continue;  // plunges: no plan-view movement
     if (!(m.fromX == penX && m.fromY == penY)) addPoint(cuts, "M", v, m.fromX, m.fromY);
     penX = m.toX;
     penY = m.toY;
+    step.clear();
     if (m.curved()) {
       // The picture shows the machine's view (y up), where SVG's positive
       // sweep looks clockwise: G02 has sweep flag 1. A whole turn (I J words
@@ -178,7 +260,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       const std::string r = number(m.radius * v.scale);
       const std::string flag = m.kind == ProgramMove::Kind::ClockwiseArc ? " 1 " : " 0 ";
       auto arcTo = [&](double x, double y, bool large) {
-        addPoint(cuts, "A" + r + " " + r + " 0 " + (large ? "1" : "0") + flag, v, x, y);
+        addPoint(step, "A" + r + " " + r + " 0 " + (large ? "1" : "0") + flag, v, x, y);
       };
       if (m.sweep >= 2.0 * M_PI) {
         const PlanePoint half = m.pointAlong(0.5);
@@ -188,10 +270,34 @@ std::string renderPreview(const std::vector<Segment>& drawing,
         arcTo(m.toX, m.toY, m.sweep > M_PI);
       }
     } else {
-      addPoint(cuts, "L", v, m.toX, m.toY);
+      addPoint(step, "L", v, m.toX, m.toY);
+    }
+    cuts += step;
+    if (showKerf && m.pass <= 1) {
+      std::string& band = bands[static_cast<size_t>(role)];
+      if (!(m.fromX == bandX && m.fromY == bandY)) addPoint(band, "M", v, m.fromX, m.fromY);
+      band += step;
+      bandX = m.toX;
+      bandY = m.toY;
     }
   }
   if (currentShape >= 0) cuts += "\"/>\n";
+  if (showKerf) {
+    // Each role's band is drawn opaque within a translucent group, so that
+    // where the band overlaps itself it is no darker.
+    const std::string width = number(kerf.toolDiameter * v.scale);
+    for (size_t k = 0; k < kRoles; ++k) {
+      if (bands[k].empty()) continue;
+      svg += std::string("<g opacity=\"0.3\"><path fill=\"none\" stroke=\"") +
+             roleColour(static_cast<Role>(k)) + "\" stroke-width=\"" + width +
+             "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" d=\"" + bands[k] + "\"/></g>\n";
+    }
+    for (size_t k = 0; k < kRoles; ++k) {
+      if (drawn[k].empty()) continue;
+      svg += std::string("<path fill=\"none\" stroke=\"") + roleColour(static_cast<Role>(k)) +
+             "\" stroke-width=\"1.4\" d=\"" + drawn[k] + "\"/>\n";
+    }
+  }
   svg +=
       "<path fill=\"none\" stroke=\"#4060a0\" stroke-width=\"0.8\" stroke-dasharray=\"4 3\" d=\"" +
       rapids + "\"/>\n";
@@ -201,9 +307,28 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   // Legend.
   svg += "<g font-family=\"sans-serif\" font-size=\"13\" fill=\"#202020\">\n";
   double y = legendTop;
-  svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
-         "\">grey: drawing · colours: cutting moves by shape · dashed: rapid moves · dot: start "
-         "of a shape</text>\n";
+  if (showKerf) {
+    char diameter[64];
+    std::snprintf(diameter, sizeof diameter, "%g", kerf.toolDiameter);
+    svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
+           "\">wide band: the cut, one tool diameter (" + diameter +
+           " mm) wide · thin line in it: the tool's centre · dashed: rapid moves · dot: start "
+           "of a shape</text>\n";
+    y += kPreviewLegendLine;
+    const JobReport& n = *kerf.nesting;
+    const auto key = [](Role r, int32_t count, const char* what) {
+      return std::string("<tspan fill=\"") + roleColour(r) + "\">■ " + std::to_string(count) + " " +
+             what + "</tspan>";
+    };
+    svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
+           "\">drawing: " + key(Role::Part, n.parts, "outlines of parts") + " · " +
+           key(Role::Hole, n.holes, "holes") + " · " +
+           key(Role::Open, n.openShapes, "open engraving lines (not offset)") + "</text>\n";
+  } else {
+    svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
+           "\">grey: drawing · colours: cutting moves by shape · dashed: rapid moves · dot: start "
+           "of a shape</text>\n";
+  }
   y += kPreviewLegendLine;
   for (const SummaryRow& row : legend) {
     svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) + "\">" +

@@ -115,6 +115,17 @@ struct JobReport {
   double rapidLengthBefore = 0.0;
   double rapidLengthAfter = 0.0;
   std::vector<ToolMisfit> toolMisfits;
+  // Per shape of the joined list (each run of one key, in list order): its
+  // key and nesting depth, -1 for an open shape. A host's picture tells
+  // parts from holes by these.
+  struct ShapeNesting {
+    int32_t shapeKey = 0;
+    int32_t depth = -1;
+  };
+  std::vector<ShapeNesting> shapes;
+  // Per shape as written (each "( NEXT SHAPE )" of the program, in order):
+  // its index in `shapes`.
+  std::vector<int32_t> writtenShapes;
 
   [[nodiscard]] bool ok() const { return result >= -1; }
 };

@@ -40,14 +40,22 @@ bool crossProperly(const Edge& e, const Edge& f) {
          ((o3 < 0.0 && o4 > 0.0) || (o3 > 0.0 && o4 < 0.0));
 }
 
+// The loop as one closed chain of chords: each chord starts exactly where
+// the one before it ends, and the last ends at the first's start. Curves of
+// a loop meet within kSamePoint, not exactly; a chain with such a crack in it
+// could let the downward ray of firstEdgeBelow through at a vertex.
 void flatten(const std::vector<PathCurve>& loop, int32_t shape, std::vector<Edge>& edges) {
-  for (const PathCurve& c : loop) {
+  if (loop.empty()) return;
+  const Point2 first = loop.front().start;
+  Point2 a = first;
+  for (size_t k = 0; k < loop.size(); ++k) {
+    const PathCurve& c = loop[k];
     const int32_t n = c.isArc() ? static_cast<int32_t>(boundedCount(
                                       std::ceil(std::fabs(c.sweep) / kFlatteningStep), 1.0, 72.0))
                                 : 1;
-    Point2 a = c.start;
     for (int32_t i = 1; i <= n; ++i) {
-      const Point2 b = pointAt(c, static_cast<double>(i) / n);
+      const Point2 b =
+          i == n && k + 1 == loop.size() ? first : pointAt(c, static_cast<double>(i) / n);
       edges.push_back({a, b, shape});
       a = b;
     }

@@ -73,8 +73,10 @@ void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, Job
   }
   const Nesting nest = nestShapes(loops);
   std::vector<const std::vector<PathCurve>*> outlines;
+  report.shapes.reserve(runs.size());
   for (size_t s = 0; s < runs.size(); ++s) {
     const int32_t depth = nest.depth[s];
+    report.shapes.push_back({elements[runs[s].first].shapeKey, depth});
     if (depth < 0) {
       ++report.openShapes;
     } else {
@@ -87,6 +89,7 @@ void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, Job
   const double radius = static_cast<double>(settings.toolDiameter) * 0.5;
   const bool offset = settings.toolOffset != ToolOffset::None && radius > 0.0;
   std::vector<CutPath> paths;
+  std::vector<int32_t> pathShape;  // per path: the shape it cuts
   {
     const ToolClearance clearance(offset ? outlines : decltype(outlines){}, radius);
     size_t loopNumber = 0;
@@ -96,6 +99,7 @@ void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, Job
         offsetShape(elements, runs[s], loops[s],
                     leftOffset(nest.depth[s], nest.area[s], settings.toolOffset, radius), node,
                     clearance, loopNumber++, paths, report);
+        pathShape.resize(paths.size(), static_cast<int32_t>(s));
         continue;
       }
       CutPath path;
@@ -104,6 +108,7 @@ void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, Job
           elements.begin() + static_cast<std::ptrdiff_t>(runs[s].first),
           elements.begin() + static_cast<std::ptrdiff_t>(runs[s].first + runs[s].count));
       paths.push_back(std::move(path));
+      pathShape.push_back(static_cast<int32_t>(s));
     }
   }
   loops = {};
@@ -145,6 +150,7 @@ void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, Job
     }
     lastKey = shape.front().shapeKey;
     anyWritten = true;
+    report.writtenShapes.push_back(pathShape[i]);
     elements.insert(elements.end(), shape.begin(), shape.end());
     shape = {};
   }

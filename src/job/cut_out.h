@@ -14,7 +14,8 @@ namespace brevanto {
 // shapes put in cutting order (CutOrder). Open shapes are never offset.
 // Every written shape keeps its key, except a stretch of toolpath that would
 // otherwise follow another with the same key (the writer would join the two
-// with a cutting move): it takes a key above all others. Fills the nesting, rapid
+// with a cutting move): it takes a key above all others. Fills the nesting
+// (the counts, each shape's depth, the shape each written one cuts), rapid
 // lengths and misfits of the report.
 void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, JobReport& report);
 

@@ -137,4 +137,41 @@ TEST(Preview, RendersAsAPictureOfTheExpectedSize) {
   EXPECT_GT(dark, 500U);
 }
 
+// With a tool offset: the cut as translucent bands one tool diameter wide,
+// parts and holes in their own colours and named in the legend with the
+// nesting's counts.
+TEST(Preview, ShowsTheKerfOfPartsAndHolesWithAToolOffset) {
+  brevanto::test::TempDir dir;
+  const std::string examples = std::string(BREVANTO_SOURCE_DIR) + "/examples/";
+  const std::string preview = dir.file("glyphs.svg");
+  const std::string command = std::string("'") + BREVANTO_CLI_EXECUTABLE + "' -q --settings '" +
+                              examples + "CNC.ini' --offset outside -o '" + dir.file("g.tap") +
+                              "' --preview '" + preview + "' '" + examples + "glyphs.svg'";
+  int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+  const std::string svg = readFileBytes(preview);
+  EXPECT_NE(svg.find("stroke-linecap=\"round\""), std::string::npos);
+  EXPECT_NE(svg.find("3 outlines of parts"), std::string::npos);
+  EXPECT_NE(svg.find("4 holes"), std::string::npos);
+  EXPECT_NE(svg.find("tool diameter (3 mm)"), std::string::npos);
+
+  const std::string png = dir.file("glyphs.png");
+  raw = std::system(("rsvg-convert -o '" + png + "' '" + preview + "'").c_str());
+  ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << "rsvg-convert failed";
+  Image image;
+  ASSERT_TRUE(decodePng(readFileBytes(png), image));
+  // The bands: 30 % of the part blue and of the hole red over white.
+  size_t partBand = 0, holeBand = 0;
+  for (size_t i = 0; i < image.rgba.size(); i += 4) {
+    const int r = image.rgba[i], g = image.rgba[i + 1], b = image.rgba[i + 2];
+    const auto near = [&](int wr, int wg, int wb) {
+      return std::abs(r - wr) <= 8 && std::abs(g - wg) <= 8 && std::abs(b - wb) <= 8;
+    };
+    partBand += near(188, 207, 236);
+    holeBand += near(241, 199, 187);
+  }
+  EXPECT_GT(partBand, 5000U);
+  EXPECT_GT(holeBand, 2000U);
+}
+
 }  // namespace

@@ -18,6 +18,16 @@ The plate with the hole is also measured: hole first, as a full circle of
 radius 7.000, then the outline 3.000 outside with corner arcs of 3.000, and
 the part it leaves is 100 x 60 with a 20 mm hole within 0.002 mm.
 
+With --examples-dir, every example drawing goes through the brevanto command
+(--brevanto, --example-settings) with ToolOffset outside and inside and
+CutOrder inside-first. Its curves are cubics, which the program follows by
+arcs: the allowance is 0.005 mm plus the largest deviation the command's
+summary reports for the same drawing without offset, both ways (no point
+nearer than the radius less that: no gouge). The open lines, cut first, must
+lie on the drawing; the closed shapes' toolpath is measured against the
+closed outlines; the places where the tool does not fit must be those of
+EXPECTED_MISFITS.
+
 Exit status: 0 all passed, 1 a failure, 77 skipped because rs274 is not
 installed.
 """
@@ -36,6 +46,10 @@ import interpret_programs as ip  # noqa: E402
 
 SKIP = 77
 ALLOWANCE = 0.005  # mm, beyond the arc-fitting deviation
+# Example drawings and sides where the tool (the example settings' 3 mm) does
+# not fit, and how many places the summary names: the tips of the gear's
+# teeth are 2.1 mm wide; the waist of the "B" is a notch narrower than the tool.
+EXPECTED_MISFITS = {("gear", "inside"): 24, ("glyphs", "outside"): 1}
 
 
 # ------------------------------------------------------------ drawings ---
@@ -253,6 +267,23 @@ def parity(p, outlines):
     return inside
 
 
+def distances(points, index, outlines, offset):
+    """(nearest, where, farthest, where, points on the wrong side) of the
+    toolpath's points from the outlines; every seventh point's side is
+    checked: outside the material for `outside`, inside it for `inside`."""
+    want = 0 if offset == "outside" else 1
+    near, far, near_at, far_at, wrong_side = math.inf, 0.0, None, None, 0
+    for i, p in enumerate(points):
+        d = index.distance(p)
+        if d < near:
+            near, near_at = d, p
+        if d > far:
+            far, far_at = d, p
+        if i % 7 == 0 and parity(p, outlines) != want:
+            wrong_side += 1
+    return near, near_at, far, far_at, wrong_side
+
+
 def measure(name, records, work, make_program, tool, offset):
     seg = os.path.join(work, name + ".seg")
     write_seg(records, seg)
@@ -271,20 +302,9 @@ def measure(name, records, work, make_program, tool, offset):
                     ip.max_distance(drawing, ip.NearestIndex(plain))[0])
     cut = ip.interpret(tap)[0]
     r = tool / 2
-    near, far = math.inf, 0.0
-    near_at = far_at = None
-    wrong_side = 0
-    outlines = shape_polylines(records)
-    want = 0 if offset == "outside" else 1
     points = [p for pts in cut for p in pts]
-    for i, p in enumerate(points):
-        d = drawing_index.distance(p)
-        if d < near:
-            near, near_at = d, p
-        if d > far:
-            far, far_at = d, p
-        if i % 7 == 0 and parity(p, outlines) != want:
-            wrong_side += 1
+    near, near_at, far, far_at, wrong_side = distances(points, drawing_index,
+                                                       shape_polylines(records), offset)
     ok = (points and near >= r - ALLOWANCE and far <= r + ALLOWANCE + deviation
           and wrong_side == 0)
     fmt = lambda p: "-" if p is None else f"({p[0]:.3f}, {p[1]:.3f})"
@@ -340,13 +360,144 @@ def check_plate(tap):
     return not problems
 
 
+# ------------------------------------------------------------- examples ---
+
+def interpret_shapes(tap):
+    """The cutting path rs274 reports, one list of points per shape (each
+    "( NEXT SHAPE )" of the program)."""
+    with tempfile.TemporaryDirectory(prefix="brevanto-example-") as work:
+        ngc, table, _, _ = ip.prepare_program(tap, work)
+        out = os.path.join(work, "canon.txt")
+        run = subprocess.run(["rs274", "-t", table, "-g", ngc, out], stdin=subprocess.DEVNULL,
+                             capture_output=True, text=True, env=dict(os.environ, HOME=work),
+                             timeout=300)
+        canon = open(out).read() if os.path.exists(out) else ""
+    complaint = (run.stdout + run.stderr).replace("executing", "").strip()
+    if run.returncode != 0 or "PROGRAM_END" not in canon or complaint:
+        raise RuntimeError(f"rs274 exit {run.returncode}: {complaint or 'no PROGRAM_END'}")
+    shapes, pos = [], (0.0, 0.0)
+    for line in canon.splitlines():
+        if "COMMENT(" in line and "NEXT SHAPE" in line:
+            shapes.append([])
+            continue
+        for kind in ("STRAIGHT_TRAVERSE", "STRAIGHT_FEED", "ARC_FEED"):
+            if kind + "(" not in line:
+                continue
+            v = [float(x) for x in ip.NUMBERS.findall(line.split(kind + "(")[1])]
+            end = (v[0], v[1])
+            if shapes and kind == "STRAIGHT_FEED" and end != pos:
+                shapes[-1].extend(ip.sample_line(pos, end))
+            elif shapes and kind == "ARC_FEED":
+                shapes[-1].extend(ip.sample_arc(pos, end, (v[2], v[3]), int(v[4]))[0])
+            pos = end
+            break
+    return shapes
+
+
+def summary_value(text, label):
+    """The value of a summary line "  label ..... value", or None."""
+    for line in text.splitlines():
+        head, dots, value = line.partition(" ..")
+        if dots and head.strip() == label:
+            return value.lstrip(". ").strip()
+    return None
+
+
+def seg_shapes(seg_path):
+    """The drawing's shapes (runs of one key): sampled points, and whether
+    the shape is closed by the writer's rule (ends that round to the same
+    hundredths)."""
+    data = open(seg_path, "rb").read()
+    shapes, last_key = [], None
+    for rec in ip.SEGMENT.iter_unpack(data):
+        x0, y0, x1, y1, x2, y2, x3, y3, kind, _, key, _ = rec
+        if key != last_key:
+            shapes.append({"points": [], "start": (x0, y0)})
+            last_key = key
+        pts = (ip.sample_cubic((x0, y0), (x1, y1), (x2, y2), (x3, y3)) if kind == 1
+               else ip.sample_line((x0, y0), (x3, y3)))
+        shapes[-1]["points"].extend(pts)
+        shapes[-1]["end"] = (x3, y3)
+    hundredths = lambda p: (round(p[0] * 100), round(p[1] * 100))
+    for s in shapes:
+        s["closed"] = hundredths(s["start"]) == hundredths(s["end"])
+    return shapes
+
+
+def measure_example(name, svg, work, brevanto, settings, offset):
+    """One example drawing with ToolOffset `offset` and CutOrder inside-first."""
+    stem = os.path.join(work, f"{name}-{offset}")
+    seg, plain, tap = stem + ".seg", stem + "-none.tap", stem + ".tap"
+    runs = []
+    for extra, program in ((["--tolerance", "none", "--dump-segments", seg], plain),
+                           (["--offset", offset, "--cut-order", "inside-first"], tap)):
+        run = subprocess.run([brevanto, svg, "--settings", settings, "-o", program] + extra,
+                             capture_output=True, text=True)
+        if run.returncode != 0:
+            raise RuntimeError("brevanto: " + run.stderr.strip())
+        runs.append(run.stderr)
+    figure = summary_value(runs[0], "largest deviation") or ""
+    if not ip.NUMBERS.match(figure):
+        raise RuntimeError(f"no deviation figure in the summary: {figure!r}")
+    deviation = float(ip.NUMBERS.match(figure).group(0))
+    nesting = summary_value(runs[1], "nesting") or ""
+    counts = dict((w, int(n)) for n, w in
+                  (part.split()[:2] for part in nesting.split(", ")))
+    misfits = sum(1 for line in runs[1].splitlines() if "tool does not fit" in line)
+    tool = next(float(line.split("=", 1)[1]) for line in open(settings)
+                if line.strip().startswith("txtWZDia="))
+    r = tool / 2
+
+    drawn = seg_shapes(seg)
+    closed = [s["points"] for s in drawn if s["closed"]]
+    open_lines = [s["points"] for s in drawn if not s["closed"]]
+    outline_index = ip.NearestIndex(closed)
+    cut = interpret_shapes(tap)
+    problems = []
+    if counts.get("open", 0) != len(open_lines) or counts.get("crossing", 0):
+        problems.append(f"nesting {nesting!r} with {len(open_lines)} open shapes drawn")
+    # Open lines come first and are cut on the line.
+    engraved = [p for pts in cut[:len(open_lines)] for p in pts]
+    if open_lines and engraved:
+        off = ip.max_distance([engraved], ip.NearestIndex(open_lines))[0]
+        if off > ALLOWANCE + deviation:
+            problems.append(f"an open line is cut {off:.4f} mm beside the drawing")
+    points = [p for pts in cut[len(open_lines):] for p in pts]
+    near, near_at, far, far_at, wrong_side = distances(points, outline_index, closed, offset)
+    band = ALLOWANCE + deviation
+    if closed and (not points or near < r - band or far > r + band):
+        problems.append(f"the toolpath leaves the band of {band:.4f} mm about the radius")
+    if wrong_side:
+        problems.append(f"{wrong_side} points on the wrong side")
+    expected = EXPECTED_MISFITS.get((name, offset), 0)
+    if misfits != expected:
+        problems.append(f"the tool does not fit at {misfits} places, {expected} expected")
+    fmt = lambda p: f"({p[0]:.3f}, {p[1]:.3f})"
+    measured = (f"{near - r:+.4f} at {fmt(near_at)} .. {far - r:+.4f} at {fmt(far_at)} from "
+                f"the radius" if points else "no closed shape")
+    print(f"{'FAIL' if problems else 'ok  '} example/{name} ({offset}, tool {tool:g}): "
+          f"{measured} (arc fitting {deviation:.4f}); {nesting}; tool does not fit at "
+          f"{misfits}; {len(points)} points" + "".join("\n     " + p for p in problems))
+    return not problems
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__,
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--make-program", required=True, metavar="EXE")
     ap.add_argument("--generated", type=int, default=4, help="generated drawings (default 4)")
     ap.add_argument("--keep", metavar="DIR", help="leave the drawings and programs here")
+    ap.add_argument("--examples-dir", help="every *.svg drawing, through --brevanto with "
+                    "--example-settings")
+    ap.add_argument("--brevanto", metavar="EXE", help="the brevanto command")
+    ap.add_argument("--example-settings", metavar="INI")
     args = ap.parse_args()
+    examples = []
+    if args.examples_dir:
+        if not (args.brevanto and args.example_settings):
+            ap.error("--examples-dir needs --brevanto and --example-settings")
+        examples = [(f[:-4], os.path.join(args.examples_dir, f))
+                    for f in sorted(os.listdir(args.examples_dir)) if f.endswith(".svg")]
 
     cases = [("plate", plate, 6.0, "outside"), ("letters", letters, 3.0, "outside"),
              ("letters", letters, 2.0, "inside"), ("gear", gear, 6.0, "outside"),
@@ -357,7 +508,8 @@ def main():
                       ("outside", "inside")[(seed // 4) % 2]))
     if shutil.which("rs274") is None:
         print("*" * 72 + "\nSKIPPED: rs274 (Debian package linuxcnc-uspace) is not installed;\n"
-              f"{len(cases)} offset programs were NOT measured.\n" + "*" * 72)
+              f"{len(cases) + 2 * len(examples)} offset programs were NOT measured.\n"
+              + "*" * 72)
         return SKIP
 
     work = args.keep or tempfile.mkdtemp(prefix="brevanto-offset-")
@@ -373,9 +525,18 @@ def main():
             print(f"FAIL {label}: {e}")
             ok = False
         failed += not ok
+    for name, svg in examples:
+        for offset in ("outside", "inside"):
+            try:
+                ok = measure_example(name, svg, work, args.brevanto, args.example_settings, offset)
+            except (RuntimeError, ValueError, OSError, subprocess.TimeoutExpired) as e:
+                print(f"FAIL example/{name} ({offset}): {e}")
+                ok = False
+            failed += not ok
     if not args.keep:
         shutil.rmtree(work, ignore_errors=True)
-    print(f"{failed} check(s) failed" if failed else f"all {len(cases)} offset programs passed")
+    total = len(cases) + 2 * len(examples)
+    print(f"{failed} check(s) failed" if failed else f"all {total} offset programs passed")
     return 1 if failed else 0
 
 

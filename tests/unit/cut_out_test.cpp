@@ -68,9 +68,9 @@ struct CutOutRun {
 };
 
 CutOutRun cutOutOf(const std::vector<Segment>& drawing, CutOrder order, ToolOffset offset,
-                   float toolDiameter) {
+                   float toolDiameter, double precision = 0.0) {
   CutOutRun run;
-  run.elements = test::joinedElements(drawing, &run.report);
+  run.elements = test::joinedElements(drawing, &run.report, precision);
   CncSettings settings;
   settings.toolDiameter = toolDiameter;
   settings.cutOrder = order;
@@ -150,6 +150,14 @@ TEST(CutOutNesting, CountsPartsHolesOpenLinesAndCrossings) {
          return d;
        }(),
        2, 1, 0, 2},
+      {"a hole straight above a vertex where the outline's lines meet within a rounding",
+       [] {
+         std::vector<Segment> d;
+         polygon(d, {{30, 10}, {10, 30}, {30, 50}, {50, 30}, {30 + 1e-12, 10}}, 1);
+         polygon(d, {{30, 20}, {40, 30}, {30, 40}, {20, 30}}, 2);
+         return d;
+       }(),
+       1, 1, 0, 0},
       {"a stroke out and back encloses nothing",
        [] {
          std::vector<Segment> d;
@@ -197,6 +205,22 @@ TEST(CutOutOffset, PlateWithHoleOutsideInsideFirst) {
   EXPECT_EQ(arcs, 4);
   EXPECT_EQ(shapes[1].size(), 8u);
   EXPECT_TRUE(r.report.toolMisfits.empty());
+}
+
+// A concave corner that turns by a twentieth or a half of a degree (as
+// between the arcs of a fitted curve; a fine precision keeps the lines
+// apart) is trimmed where the neighbouring offsets cross: one closed
+// toolpath, nothing reported.
+TEST(CutOutOffset, SlightConcaveCornersJoin) {
+  for (const double dip : {0.0125, 0.1}) {
+    std::vector<Segment> d;
+    polygon(d, {{0, 0}, {50, 0}, {50, 20}, {25, 20 - dip}, {0, 20}}, 1);
+    for (const ToolOffset side : {ToolOffset::Outside, ToolOffset::Inside}) {
+      const CutOutRun r = cutOutOf(d, CutOrder::Drawing, side, 6.0F, 0.01);
+      EXPECT_EQ(r.shapes().size(), 1u) << dip;
+      EXPECT_TRUE(r.report.toolMisfits.empty()) << dip;
+    }
+  }
 }
 
 // Where the tool does not fit, its path is left out and the place reported:
@@ -266,6 +290,8 @@ TEST(CutOutOffset, ReportsWhereTheToolDoesNotFit) {
   for (const auto& c : cases) {
     const CutOutRun r = cutOutOf(c.drawing, CutOrder::Drawing, ToolOffset(c.offset), 6.0F);
     EXPECT_EQ(r.shapes().size(), c.shapesLeft) << c.name;
+    // Every stretch written is one of the drawn shape's.
+    EXPECT_EQ(r.report.writtenShapes, std::vector<int32_t>(c.shapesLeft, 0)) << c.name;
     ASSERT_FALSE(r.report.toolMisfits.empty()) << c.name;
     const ToolMisfit& m = r.report.toolMisfits.front();
     EXPECT_LT(std::hypot(m.x - c.near.x, m.y - c.near.y), 5.0)
@@ -290,6 +316,13 @@ TEST(CutOutOrder, OpenShapesThenInnerBeforeOuterNearestStarts) {
   EXPECT_EQ(shapes[2][0].startX, 50.0);
   EXPECT_EQ(shapes[2][0].startY, 50.0);
   EXPECT_LT(r.report.rapidLengthAfter, r.report.rapidLengthBefore);
+  // Each shape's key and depth in list order; what each written shape cuts.
+  ASSERT_EQ(r.report.shapes.size(), 3u);
+  EXPECT_EQ(r.report.shapes[0].shapeKey, 3);
+  EXPECT_EQ(r.report.shapes[0].depth, -1);
+  EXPECT_EQ(r.report.shapes[1].depth, 0);
+  EXPECT_EQ(r.report.shapes[2].depth, 1);
+  EXPECT_EQ(r.report.writtenShapes, (std::vector<int32_t>{0, 2, 1}));
 }
 
 // Any drawing of lines, curves and degenerate elements (a curve whose points
