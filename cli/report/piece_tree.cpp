@@ -40,15 +40,16 @@ PlanePoint cubicAt(const PlanePoint* q, double t) {
           a * q[0].y + b * q[1].y + c * q[2].y + d * q[3].y};
 }
 
-// Where the distance from q to the cubic has a minimum, g(t) = (B(t) - q) .
-// B'(t), half the derivative of the squared distance, turns from negative to
-// positive. It is evaluated at nine parameters; in every interval between
-// two of them where it turns so, the root is found by Newton's method kept
-// inside the interval (a step that would leave it, or a curvature term that
-// makes the slope non-positive, bisects instead: near an end where the curve
-// slows down, a plain Newton step runs the wrong way). The nearest of those
-// minima and the two ends is the distance. A piece whose control polygon
-// turns little (see drawingPieces) has one minimum per interval at most.
+// The squared distance from q to the cubic. It is sampled at nine
+// parameters; next to each sample nearer than its neighbours, the minimum
+// lies where g(t) = (B(t) - q) . B'(t), half the derivative of the squared
+// distance, turns from negative to positive, on the side g points to. That
+// root is found by Newton's method kept inside the interval: a step that
+// would leave it, or a curvature term that makes the slope non-positive,
+// bisects instead (near an end where the curve slows down, a plain Newton
+// step from the nearest sample runs the wrong way). A piece whose control
+// polygon turns little (see drawingPieces) has one minimum near each such
+// sample at most.
 double cubicDistanceSquared(const PlanePoint* c, PlanePoint q) {
   struct Probe {
     double d2, g, slope;
@@ -69,28 +70,37 @@ double cubicDistanceSquared(const PlanePoint* c, PlanePoint q) {
                  d1x * d1x + d1y * d1y + ex * d2x + ey * d2y};
   };
   constexpr int kIntervals = 8;
-  Probe previous = probe(0.0);
-  double best = previous.d2;
-  for (int i = 1; i <= kIntervals; ++i) {
-    const double high = static_cast<double>(i) / kIntervals;
-    const Probe next = probe(high);
-    best = std::min(best, next.d2);
-    if (previous.g < 0.0 && next.g > 0.0) {
-      double lo = static_cast<double>(i - 1) / kIntervals, hi = high;
-      double t = previous.d2 <= next.d2 ? lo : hi;
-      Probe at = previous.d2 <= next.d2 ? previous : next;
-      for (int step = 0; step < 40 && hi - lo > 1e-12; ++step) {
-        double stepTo = at.slope > 0.0 ? t - at.g / at.slope : lo - 1.0;
-        if (!(stepTo > lo && stepTo < hi)) stepTo = (lo + hi) * 0.5;
-        const bool settled = std::fabs(stepTo - t) < 1e-12;
-        t = stepTo;
-        at = probe(t);
-        best = std::min(best, at.d2);
-        if (settled || at.g == 0.0) break;
-        (at.g < 0.0 ? lo : hi) = t;
-      }
+  double sampled[kIntervals + 1];
+  double best = HUGE_VAL;
+  for (int i = 0; i <= kIntervals; ++i) {
+    const PlanePoint b = cubicAt(c, static_cast<double>(i) / kIntervals);
+    sampled[i] = (b.x - q.x) * (b.x - q.x) + (b.y - q.y) * (b.y - q.y);
+    best = std::min(best, sampled[i]);
+  }
+  for (int i = 0; i <= kIntervals; ++i) {
+    if ((i > 0 && sampled[i] > sampled[i - 1]) || (i < kIntervals && sampled[i] > sampled[i + 1])) {
+      continue;
     }
-    previous = next;
+    double t = static_cast<double>(i) / kIntervals;
+    Probe at = probe(t);
+    double lo = t, hi = t;
+    if (at.g < 0.0 && i < kIntervals) {
+      hi = static_cast<double>(i + 1) / kIntervals;
+    } else if (at.g > 0.0 && i > 0) {
+      lo = static_cast<double>(i - 1) / kIntervals;
+    } else {
+      continue;
+    }
+    for (int step = 0; step < 40 && hi - lo > 1e-12; ++step) {
+      double stepTo = at.slope > 0.0 ? t - at.g / at.slope : lo - 1.0;
+      if (!(stepTo > lo && stepTo < hi)) stepTo = (lo + hi) * 0.5;
+      const bool settled = std::fabs(stepTo - t) < 1e-12;
+      t = stepTo;
+      at = probe(t);
+      best = std::min(best, at.d2);
+      if (settled || at.g == 0.0) break;
+      (at.g < 0.0 ? lo : hi) = t;
+    }
   }
   return best;
 }
