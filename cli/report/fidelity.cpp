@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "report/piece_tree.h"
@@ -31,6 +32,46 @@ bool finiteSegment(const Segment& s) {
   return s.kind == 1 ? ends && finite({s.x1, s.y1}) && finite({s.x2, s.y2}) : ends;
 }
 
+// A cubic whose control polygon turns through at most this much is one
+// piece: the nearest of its nine samples starts Newton's method in the
+// valley of the true nearest point. One that turns further (a hook, a loop,
+// a cusp) can hold a nearer point between two samples than the one Newton's
+// method finds, so it is cut in two exactly (de Casteljau) until it does not,
+// at most kDeepestSplit times.
+constexpr double kTamestTurn = std::numbers::pi / 2.0;
+constexpr int kDeepestSplit = 10;
+
+double polygonTurn(const PlanePoint* q) {
+  double turn = 0.0;
+  double px = 0.0, py = 0.0;
+  bool havePrevious = false;
+  for (int i = 0; i < 3; ++i) {
+    const double dx = q[i + 1].x - q[i].x, dy = q[i + 1].y - q[i].y;
+    if (dx == 0.0 && dy == 0.0) continue;  // a control point on an end point
+    if (havePrevious) turn += std::fabs(std::atan2(px * dy - py * dx, px * dx + py * dy));
+    px = dx, py = dy, havePrevious = true;
+  }
+  return turn;
+}
+
+void addCubic(const Piece& cubic, int depth, std::vector<Piece>& out) {
+  if (depth >= kDeepestSplit || polygonTurn(cubic.p) <= kTamestTurn) {
+    out.push_back(cubic);
+    return;
+  }
+  const auto mid = [](PlanePoint a, PlanePoint b) {
+    return PlanePoint{(a.x + b.x) * 0.5, (a.y + b.y) * 0.5};
+  };
+  const PlanePoint* q = cubic.p;
+  const PlanePoint a = mid(q[0], q[1]), b = mid(q[1], q[2]), c = mid(q[2], q[3]);
+  const PlanePoint d = mid(a, b), e = mid(b, c), m = mid(d, e);
+  Piece first = cubic, second = cubic;
+  first.p[1] = a, first.p[2] = d, first.p[3] = m;
+  second.p[0] = m, second.p[1] = e, second.p[2] = c;
+  addCubic(first, depth + 1, out);
+  addCubic(second, depth + 1, out);
+}
+
 // The drawing's curves and lines; shapes numbered as the program numbers
 // them, one for each run of equal shape keys.
 std::vector<Piece> drawingPieces(std::span<const Segment> segments) {
@@ -47,6 +88,8 @@ std::vector<Piece> drawingPieces(std::span<const Segment> segments) {
       piece.p[1] = {s.x1, s.y1};
       piece.p[2] = {s.x2, s.y2};
       piece.p[3] = {s.x3, s.y3};
+      addCubic(piece, 0, out);
+      continue;
     }
     out.push_back(piece);
   }
@@ -177,10 +220,25 @@ void DeviationMeter::finishShape() {
   path_.clear();
 }
 
+namespace {
+
+// A program that cuts nothing of a drawing that has length is as far from it
+// as a program can be.
+Deviation nothingCut(const std::vector<Piece>& drawing) {
+  Deviation worst;
+  if (totalLength(drawing) > 0.0) {
+    const Piece& first = drawing.front();
+    worst = {true, true, HUGE_VAL, first.p[0].x, first.p[0].y, first.shape, false};
+  }
+  return worst;
+}
+
+}  // namespace
+
 Deviation DeviationMeter::finish() {
   if (drawing_.tree->empty()) return {};
   if (!shapesInOrder_) {
-    if (path_.empty()) return {};
+    if (path_.empty()) return nothingCut(drawing_.tree->pieces());
     farthest(path_, *drawing_.tree, drawing_.spacing, true, worst_, measures_);
     farthest(drawing_.tree->pieces(), PieceTree(std::move(path_)), drawing_.spacing, false, worst_,
              measures_);
@@ -204,6 +262,11 @@ Deviation measureDeviation(std::span<const Segment> segments, std::span<const Pr
 std::string describeDeviation(const Deviation& d) {
   if (!d.measured) return "none: nothing to compare";
   char text[200];
+  if (std::isinf(d.distance)) {
+    std::snprintf(text, sizeof text, "none of the drawing is cut (shape %d begins at (%.4f, %.4f))",
+                  static_cast<int>(d.shape), d.x, d.y);
+    return text;
+  }
   std::snprintf(text, sizeof text, "%s%.4f mm at (%.4f, %.4f) in shape %d, where %s",
                 d.whole ? "" : "at least ", d.distance, d.x, d.y, static_cast<int>(d.shape),
                 d.pathStrays ? "the path strays from the drawing" : "the drawing is not cut");

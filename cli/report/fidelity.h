@@ -86,7 +86,8 @@ class DeviationMeter {
 Deviation measureDeviation(std::span<const Segment> segments, std::span<const ProgramMove> moves);
 
 // "0.0148 mm at (-22.2780, 8.3070) in shape 1, where the path strays from the
-// drawing" (or "... where the drawing is not cut"); "none: nothing to compare".
+// drawing" (or "... where the drawing is not cut"); "none: nothing to compare";
+// for a program that cuts nothing of a drawing (an infinite distance), that.
 std::string describeDeviation(const Deviation& deviation);
 
 }  // namespace brevanto::cli

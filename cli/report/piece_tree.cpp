@@ -40,6 +40,71 @@ PlanePoint cubicAt(const PlanePoint* q, double t) {
           a * q[0].y + b * q[1].y + c * q[2].y + d * q[3].y};
 }
 
+// The squared distance from q to the cubic. It is sampled at nine
+// parameters; next to each sample nearer than its neighbours, the minimum
+// lies where g(t) = (B(t) - q) . B'(t), half the derivative of the squared
+// distance, turns from negative to positive, on the side g points to. That
+// root is found by Newton's method kept inside the interval: a step that
+// would leave it, or a curvature term that makes the slope non-positive,
+// bisects instead (near an end where the curve slows down, a plain Newton
+// step from the nearest sample runs the wrong way). A piece whose control
+// polygon turns little (see drawingPieces) has one minimum near each such
+// sample at most.
+double cubicDistanceSquared(const PlanePoint* c, PlanePoint q) {
+  struct Probe {
+    double d2, g, slope;
+  };
+  const auto probe = [c, q](double t) {
+    const double u = 1.0 - t;
+    const PlanePoint b = cubicAt(c, t);
+    const double d1x =
+        3 * (u * u * (c[1].x - c[0].x) + 2 * u * t * (c[2].x - c[1].x) + t * t * (c[3].x - c[2].x));
+    const double d1y =
+        3 * (u * u * (c[1].y - c[0].y) + 2 * u * t * (c[2].y - c[1].y) + t * t * (c[3].y - c[2].y));
+    const double d2x =
+        6 * (u * (c[2].x - 2 * c[1].x + c[0].x) + t * (c[3].x - 2 * c[2].x + c[1].x));
+    const double d2y =
+        6 * (u * (c[2].y - 2 * c[1].y + c[0].y) + t * (c[3].y - 2 * c[2].y + c[1].y));
+    const double ex = b.x - q.x, ey = b.y - q.y;
+    return Probe{ex * ex + ey * ey, ex * d1x + ey * d1y,
+                 d1x * d1x + d1y * d1y + ex * d2x + ey * d2y};
+  };
+  constexpr int kIntervals = 8;
+  double sampled[kIntervals + 1];
+  double best = HUGE_VAL;
+  for (int i = 0; i <= kIntervals; ++i) {
+    const PlanePoint b = cubicAt(c, static_cast<double>(i) / kIntervals);
+    sampled[i] = (b.x - q.x) * (b.x - q.x) + (b.y - q.y) * (b.y - q.y);
+    best = std::min(best, sampled[i]);
+  }
+  for (int i = 0; i <= kIntervals; ++i) {
+    if ((i > 0 && sampled[i] > sampled[i - 1]) || (i < kIntervals && sampled[i] > sampled[i + 1])) {
+      continue;
+    }
+    double t = static_cast<double>(i) / kIntervals;
+    Probe at = probe(t);
+    double lo = t, hi = t;
+    if (at.g < 0.0 && i < kIntervals) {
+      hi = static_cast<double>(i + 1) / kIntervals;
+    } else if (at.g > 0.0 && i > 0) {
+      lo = static_cast<double>(i - 1) / kIntervals;
+    } else {
+      continue;
+    }
+    for (int step = 0; step < 40 && hi - lo > 1e-12; ++step) {
+      double stepTo = at.slope > 0.0 ? t - at.g / at.slope : lo - 1.0;
+      if (!(stepTo > lo && stepTo < hi)) stepTo = (lo + hi) * 0.5;
+      const bool settled = std::fabs(stepTo - t) < 1e-12;
+      t = stepTo;
+      at = probe(t);
+      best = std::min(best, at.d2);
+      if (settled || at.g == 0.0) break;
+      (at.g < 0.0 ? lo : hi) = t;
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 Piece Piece::line(PlanePoint a, PlanePoint b, int32_t shape) {
@@ -104,43 +169,8 @@ double Piece::distance(PlanePoint q) const {
       if (fromCentre > 0.0 && within <= std::fabs(sweep)) return std::fabs(fromCentre - radius);
       return std::min(length(q.x - p[0].x, q.y - p[0].y), length(q.x - p[1].x, q.y - p[1].y));
     }
-    case Kind::Cubic: {
-      // The nearest of nine samples starts Newton's method on the squared
-      // distance's derivative, (B(t) - q) . B'(t) = 0.
-      double bestT = 0.0, best = HUGE_VAL;
-      for (int i = 0; i <= 8; ++i) {
-        const PlanePoint b = cubicAt(p, i / 8.0);
-        const double d = (b.x - q.x) * (b.x - q.x) + (b.y - q.y) * (b.y - q.y);
-        if (d < best) {
-          best = d;
-          bestT = i / 8.0;
-        }
-      }
-      double t = bestT;
-      for (int step = 0; step < 5; ++step) {
-        const double u = 1.0 - t;
-        const PlanePoint b = cubicAt(p, t);
-        const double d1x = 3 * (u * u * (p[1].x - p[0].x) + 2 * u * t * (p[2].x - p[1].x) +
-                                t * t * (p[3].x - p[2].x));
-        const double d1y = 3 * (u * u * (p[1].y - p[0].y) + 2 * u * t * (p[2].y - p[1].y) +
-                                t * t * (p[3].y - p[2].y));
-        const double d2x =
-            6 * (u * (p[2].x - 2 * p[1].x + p[0].x) + t * (p[3].x - 2 * p[2].x + p[1].x));
-        const double d2y =
-            6 * (u * (p[2].y - 2 * p[1].y + p[0].y) + t * (p[3].y - 2 * p[2].y + p[1].y));
-        const double g = (b.x - q.x) * d1x + (b.y - q.y) * d1y;
-        const double dg = d1x * d1x + d1y * d1y + (b.x - q.x) * d2x + (b.y - q.y) * d2y;
-        if (!(dg > 0.0)) break;
-        const double next = std::clamp(t - g / dg, 0.0, 1.0);
-        // Converged: a step this small moves the point by far less than
-        // the figure's resolution.
-        if (std::fabs(next - t) < 1e-9) break;
-        t = next;
-        const PlanePoint n = cubicAt(p, t);
-        best = std::min(best, (n.x - q.x) * (n.x - q.x) + (n.y - q.y) * (n.y - q.y));
-      }
-      return std::sqrt(best);
-    }
+    case Kind::Cubic:
+      return std::sqrt(cubicDistanceSquared(p, q));
   }
   return HUGE_VAL;
 }

@@ -29,7 +29,8 @@ struct Piece {
   // At least its length (a cubic's by its control polygon).
   [[nodiscard]] double lengthBound() const;
   // Its distance from p: exact for lines and arcs; for a cubic the nearest
-  // of nine samples, refined by Newton's method.
+  // of nine samples and the minima beside them (Newton's method kept within
+  // the interval).
   [[nodiscard]] double distance(PlanePoint p) const;
   // The smallest box holding it (a cubic's control points).
   [[nodiscard]] PlaneBox box() const;

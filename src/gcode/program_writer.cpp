@@ -55,6 +55,16 @@ bool onCircle(const PathElement& e, Point2 p) {
   return std::fabs(std::sqrt(dx * dx + dy * dy) - e.radius) <= kOnCircle;
 }
 
+// The point of the arc's circle nearest `p` (its leftmost point for the
+// centre itself).
+Point2 nearestOnCircle(const PathElement& e, Point2 p) {
+  const double dx = p.x - e.centreX;
+  const double dy = p.y - e.centreY;
+  const double d = std::sqrt(dx * dx + dy * dy);
+  if (!(d > 0.0)) return {e.centreX - e.radius, e.centreY};
+  return {e.centreX + e.radius * dx / d, e.centreY + e.radius * dy / d};
+}
+
 // A radius this much shorter than half the written chord is no rounding: an
 // R-format controller refuses the block (LinuxCNC allows about 0.001 mm).
 constexpr double kRadiusShortfall = 0.0005;
@@ -67,7 +77,9 @@ constexpr double kRadiusShortfall = 0.0005;
 // Every block is one the controller can run as the element means it:
 //   - a full circle joined from arcs of a longer shape (its record starts at
 //     its leftmost point) is cut from where the tool stands on it, round and
-//     back there, where the rest of the shape goes on;
+//     back there, where the rest of the shape goes on; where the shape goes
+//     on from another point, on round the circle to where it passes nearest
+//     that point, not across it;
 //   - any other arc starts where the element starts: where the tool stands
 //     elsewhere (a gap in the drawing), a straight move takes it there first,
 //     so the arc is not bent to fit another chord;
@@ -123,6 +135,24 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
     feedDue = false;
     at = to;
   };
+  // After a full circle, where the rest of the shape goes on from another
+  // point (the circle was joined from arcs that ended there, and its record
+  // starts at its leftmost point): on round the circle to where it passes
+  // nearest that point, not across it.
+  const auto goOnRound = [&](const PathElement& circle, int32_t m, std::string_view gWord) {
+    if (m + 1 >= count) return;
+    const Point2 next = written(shape[m + 1].startX, shape[m + 1].startY);
+    if (next.x == at.x && next.y == at.y) return;
+    const Point2 near = nearestOnCircle(circle, next);
+    if (written(near.x, near.y).x == at.x && written(near.x, near.y).y == at.y) return;
+    PathElement onward = circle;
+    onward.startX = at.x;
+    onward.startY = at.y;
+    onward.endX = near.x;
+    onward.endY = near.y;
+    arcBlock(gWord, near.x, near.y, sweepsMoreThanHalf(onward) ? -circle.radius : circle.radius,
+             false);
+  };
   constexpr double kHalfTurn = 3.141592653589793;
   for (int32_t m = 0; m < count; ++m) {
     const PathElement& e = shape[m];
@@ -139,6 +169,7 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
       const Point2 here = at;
       arcBlock(gWord, 2.0 * e.centreX - here.x, 2.0 * e.centreY - here.y, e.radius, true);
       arcBlock(gWord, here.x, here.y, e.radius, false);
+      goOnRound(e, m, gWord);
       continue;
     }
     if (elsewhere) lineBlock(e.startX, e.startY);
@@ -147,6 +178,7 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
       // Over to the rightmost point and back: two halves of one circle.
       arcBlock(gWord, e.endX + 2.0 * e.radius, e.endY, e.radius, true);
       arcBlock(gWord, e.endX, e.endY, e.radius, false);
+      goOnRound(e, m, gWord);
     } else if (to.x == at.x && to.y == at.y) {
       if (turnRadians(e) > kHalfTurn) {
         // Round through the point opposite the start, and back.

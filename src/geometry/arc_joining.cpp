@@ -77,11 +77,40 @@ double pathLength(const PathElement& e) {
   return e.radius * turnRadians(e);
 }
 
-// B runs back from A's end to A's start, to a resolution of 0.1.
+// Together two arcs turn at least this far before they can close a circle.
+constexpr double kClosingTurn = 1.5 * 3.141592653589793;
+// A joint arc turns this much more or less than its two arcs at most.
+constexpr double kMostTurnChange = 0.5 * 3.141592653589793;
+
+// The turn of an arc, 0 for a line (what a joint arc of a very large radius
+// becomes).
+double turnOf(const PathElement& e) {
+  return e.radius > 0.0 ? turnRadians(e) : 0.0;
+}
+
+// Coordinates this close are one point whatever their roundings: the last
+// sample of a curve lies at t = 1 - 2^-53, a hair's breadth from the point
+// that closes its shape, and can round to the other side of a twentieth.
+constexpr double kSamePoint = 1e-6;
+
+bool samePoint(double ax, double ay, double bx, double by) {
+  return std::fabs(ax - bx) <= kSamePoint && std::fabs(ay - by) <= kSamePoint;
+}
+
+// x and y agree to a resolution of 0.1.
+bool sameToATenth(double x, double y) {
+  return RoundToDecimals(x, 1) == RoundToDecimals(y, 1) || std::fabs(x - y) <= kSamePoint;
+}
+
+// B runs back from A's end to A's start, to a resolution of 0.1, and the two
+// turn most of a whole turn together: two short arcs of a large circle
+// (pieces of a curve a few hundredths of a millimetre long) also end within
+// 0.1 of where they began, and the circle they lie on is no part of the
+// drawing.
 bool closesCircle(const PathElement& a, const PathElement& b) {
-  const auto r = [](double x) { return RoundToDecimals(x, 1); };
-  return r(a.endX) == r(b.startX) && r(a.endY) == r(b.startY) && r(b.endX) == r(a.startX) &&
-         r(b.endY) == r(a.startY);
+  return sameToATenth(a.endX, b.startX) && sameToATenth(a.endY, b.startY) &&
+         sameToATenth(b.endX, a.startX) && sameToATenth(b.endY, a.startY) &&
+         turnRadians(a) + turnRadians(b) >= kClosingTurn;
 }
 
 }  // namespace
@@ -101,10 +130,23 @@ int32_t ArcMerge(const PathElement* input, PathElement* output, const int32_t* c
           joined = fullCircleElement((a.centreX + b.centreX) * 0.5, (a.centreY + b.centreY) * 0.5,
                                      a.radius, a.clockwise);
         } else {
+          // B ends where A starts without the two closing a circle (a drop
+          // with a corner where they meet): no circle runs through A's start,
+          // A's end and a point on A's start.
+          if (samePoint(a.startX, a.startY, b.endX, b.endY)) return PairOutcome::CopyBoth;
           ArcFit({a.startX, a.startY}, {a.endX, a.endY}, {b.endX, b.endY}, joined);
           // Two arcs whose joint arc would run the long way round, far from
-          // both, stay as they are.
-          if (foldsBack(joined, pathLength(a), pathLength(b))) return PairOutcome::CopyBoth;
+          // both, stay as they are; so do two whose joint arc turns the other
+          // way, or a quarter turn more or less than they do together (a
+          // line: not at all). Two that nearly close a loop without closing
+          // it to a tenth have their start and end close together, and the
+          // circle through those and the point where they meet runs nowhere
+          // near them.
+          if (foldsBack(joined, pathLength(a), pathLength(b)) ||
+              (joined.radius > 0.0 && joined.clockwise != a.clockwise) ||
+              std::fabs(turnOf(joined) - (turnRadians(a) + turnRadians(b))) > kMostTurnChange) {
+            return PairOutcome::CopyBoth;
+          }
         }
         joined.shapeKey = a.shapeKey;
         joined.colourIndex = a.colourIndex;

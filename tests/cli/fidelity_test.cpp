@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -173,8 +174,38 @@ TEST(Fidelity, LargestDistanceBothWays) {
   }
 }
 
+// Cubics whose nearest point the first guesses miss: one that hooks back
+// (chord 0.36 mm, 2.19 mm long) and one that slows down to its end, where a
+// plain Newton step from the nearest sample runs the wrong way. Each is cut
+// as 400 straight moves through points on it, within a micron of it.
+TEST(Fidelity, NearestPointOfAWaywardCubic) {
+  const std::vector<Segment> cubics = {
+      curve(12.7413, -456.7756, 12.7519, -456.7543, 14.9234, -455.3949, 13.003, -456.5995, 2.19F,
+            1),
+      curve(9.9692, 13.13575, 13.627675, 11.2998, 17.59535, 9.2728, 18.082, 9.0444, 8.0F, 1)};
+  for (const Segment& c : cubics) {
+    std::string cuts;
+    for (int i = 1; i <= 400; ++i) {
+      const double t = i / 400.0, u = 1 - t;
+      const double a = u * u * u, b = 3 * u * u * t, d = 3 * u * t * t, e = t * t * t;
+      char line[80];
+      std::snprintf(line, sizeof line, "G01 X%.6f Y%.6f\n",
+                    a * c.x0 + b * c.x1 + d * c.x2 + e * c.x3,
+                    a * c.y0 + b * c.y1 + d * c.y2 + e * c.y3);
+      cuts += line;
+    }
+    EXPECT_LT(measureDeviation({&c, 1}, readProgramMoves(shape(c.x0, c.y0, cuts))).distance, 0.001);
+  }
+}
+
 TEST(Fidelity, NothingToCompare) {
   EXPECT_FALSE(measureDeviation({}, {}).measured);
+  // A program that cuts nothing of a drawing is as far from it as can be.
+  const Segment drawn = line(0, 0, 10, 0, 10, 1);
+  const Deviation uncut = measureDeviation({&drawn, 1}, readProgramMoves(shape(0, 0, "")));
+  EXPECT_TRUE(uncut.measured);
+  EXPECT_TRUE(std::isinf(uncut.distance));
+  EXPECT_FALSE(uncut.pathStrays);
   const Segment broken = line(NAN, 0, 1, 1, 1, 1);
   EXPECT_FALSE(
       measureDeviation({&broken, 1}, readProgramMoves(shape(0, 0, "G01 X1 Y1\n"))).measured);
