@@ -39,7 +39,11 @@ void MoveTotals::add(const ProgramMove& m) {
     feedMissing = true;
   }
   if (m.isPlunge()) ++plunges;
-  if (m.shape > 0) shapes_.insert(m.shape);
+  // Moves come shape after shape: only a change of shape needs the set.
+  if (m.shape > 0 && m.shape != lastShape_) {
+    shapes_.insert(m.shape);
+    lastShape_ = m.shape;
+  }
 }
 
 std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& report,

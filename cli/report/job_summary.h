@@ -41,6 +41,7 @@ struct MoveTotals {
 
  private:
   std::set<int32_t> shapes_;
+  int32_t lastShape_ = 0;
 };
 
 // The figures of one run, in the order they are shown. Adding a figure is
