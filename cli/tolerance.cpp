@@ -10,8 +10,10 @@
 namespace brevanto::cli {
 namespace {
 
-// Precision tries: the user's, then a quarter and a sixteenth of it.
-constexpr int kPrecisionRefinements = 2;
+// Precision tries: the user's, then a quarter of it, of that, and so on:
+// a drawing of large flat curves may need a precision a hundred times finer
+// before joining stops merging arcs that part from the curves by tenths.
+constexpr int kPrecisionRefinements = 4;
 // Then the curves are cut in two this many times at most (each time doubling
 // their number), as long as the drawing stays below kMostSplitCurves curves.
 constexpr int kSplitRounds = 3;
