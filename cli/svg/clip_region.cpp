@@ -66,9 +66,8 @@ double positionAlong(const Path& line, const IntPoint& p) {
   return best;
 }
 
-}  // namespace
-
-void ClipRegion::addFilledOutline(const std::vector<Segment>& pieces, bool evenOdd) {
+// The closed polygons of an outline's subpaths (shapeKey: the subpath index).
+Paths polygonsOf(const std::vector<Segment>& pieces) {
   Paths polygons;
   for (size_t i = 0; i < pieces.size(); ++i) {
     if (i == 0 || pieces[i].shapeKey != pieces[i - 1].shapeKey) polygons.emplace_back();
@@ -76,6 +75,72 @@ void ClipRegion::addFilledOutline(const std::vector<Segment>& pieces, bool evenO
     Path& polygon = polygons.back();
     polygon.insert(polygon.end(), points.begin() + (polygon.empty() ? 0 : 1), points.end());
   }
+  return polygons;
+}
+
+// Ends closer than this are the same point: both come from Clipper's
+// rounding of one crossing, in two operations.
+constexpr double kSameEndMm = 1.0e-3;
+
+bool near(double ax, double ay, double bx, double by) {
+  return std::fabs(ax - bx) <= kSameEndMm && std::fabs(ay - by) <= kSameEndMm;
+}
+
+Segment reversed(Segment s) {
+  std::swap(s.x0, s.x3);
+  std::swap(s.y0, s.y3);
+  std::swap(s.x1, s.x2);
+  std::swap(s.y1, s.y2);
+  return s;
+}
+
+}  // namespace
+
+// The nearest point of the region's edge, for a point of the grown region's
+// edge; the point itself when none is that near.
+IntPoint ClipRegion::onEdge(const IntPoint& p) const {
+  double best = 2.0 * kOnEdgeMm * kUnitsPerMm;
+  IntPoint nearest = p;
+  const double px = static_cast<double>(p.X), py = static_cast<double>(p.Y);
+  for (const Path& polygon : area_) {
+    for (size_t i = 0; i < polygon.size(); ++i) {
+      const IntPoint& a = polygon[i];
+      const IntPoint& b = polygon[(i + 1) % polygon.size()];
+      const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
+      const double dx = static_cast<double>(b.X) - ax, dy = static_cast<double>(b.Y) - ay;
+      const double len2 = dx * dx + dy * dy;
+      const double t =
+          len2 > 0.0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / len2, 0.0, 1.0) : 0.0;
+      const double qx = ax + t * dx, qy = ay + t * dy;
+      const double d = std::hypot(px - qx, py - qy);
+      if (d < best) {
+        best = d;
+        nearest = {static_cast<cInt>(std::llround(qx)), static_cast<cInt>(std::llround(qy))};
+      }
+    }
+  }
+  return nearest;
+}
+
+void ClipRegion::grow() {
+  ClipperLib::ClipperOffset offset;
+  offset.AddPaths(area_, ClipperLib::jtMiter, ClipperLib::etClosedPolygon);
+  grown_.clear();
+  offset.Execute(grown_, kOnEdgeMm * kUnitsPerMm);
+}
+
+ClipRegion ClipRegion::rectangle(double x0, double y0, double x1, double y1) {
+  ClipRegion out;
+  out.area_.push_back({toInt(x0, y0), toInt(x1, y0), toInt(x1, y1), toInt(x0, y1)});
+  out.rectangle_ = true;
+  out.left_ = std::min(x0, x1), out.right_ = std::max(x0, x1);
+  out.top_ = std::min(y0, y1), out.bottom_ = std::max(y0, y1);
+  out.grow();
+  return out;
+}
+
+void ClipRegion::addFilledOutline(const std::vector<Segment>& pieces, bool evenOdd) {
+  Paths polygons = polygonsOf(pieces);
   ClipperLib::SimplifyPolygons(polygons, evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
   ClipperLib::Clipper clipper;
   clipper.AddPaths(area_, ClipperLib::ptSubject, true);
@@ -83,6 +148,8 @@ void ClipRegion::addFilledOutline(const std::vector<Segment>& pieces, bool evenO
   Paths joined;
   clipper.Execute(ClipperLib::ctUnion, joined, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
   area_ = std::move(joined);
+  rectangle_ = false;
+  grow();
 }
 
 ClipRegion ClipRegion::intersection(const ClipRegion& other) const {
@@ -92,6 +159,7 @@ ClipRegion ClipRegion::intersection(const ClipRegion& other) const {
   clipper.AddPaths(other.area_, ClipperLib::ptClip, true);
   clipper.Execute(ClipperLib::ctIntersection, out.area_, ClipperLib::pftNonZero,
                   ClipperLib::pftNonZero);
+  out.grow();
   return out;
 }
 
@@ -100,7 +168,7 @@ std::vector<Segment> ClipRegion::clipOutline(const std::vector<Segment>& pieces,
   std::vector<Segment> out;
   ClipperLib::IntRect box{0, 0, -1, -1};
   bool firstPoint = true;
-  for (const Path& polygon : area_) {
+  for (const Path& polygon : grown_) {
     for (const IntPoint& p : polygon) {
       if (firstPoint) box = {p.X, p.Y, p.X, p.Y};
       firstPoint = false;
@@ -122,13 +190,28 @@ std::vector<Segment> ClipRegion::clipOutline(const std::vector<Segment>& pieces,
     const Segment& piece = pieces[i];
     const bool sameSubpath = i > 0 && piece.shapeKey == pieces[i - 1].shapeKey;
     if (!sameSubpath) joined = false;
+    if (rectangle_) {
+      const bool curve = piece.kind == 1;
+      const double xs[4] = {piece.x0, piece.x3, curve ? piece.x1 : piece.x0,
+                            curve ? piece.x2 : piece.x0};
+      const double ys[4] = {piece.y0, piece.y3, curve ? piece.y1 : piece.y0,
+                            curve ? piece.y2 : piece.y0};
+      const double m = kOnEdgeMm;
+      if (*std::min_element(xs, xs + 4) >= left_ - m &&
+          *std::max_element(xs, xs + 4) <= right_ + m &&
+          *std::min_element(ys, ys + 4) >= top_ - m &&
+          *std::max_element(ys, ys + 4) <= bottom_ + m) {
+        keep(piece, true);
+        continue;
+      }
+    }
     const Path line = flatten(piece);
     cInt minX = line[0].X, maxX = line[0].X, minY = line[0].Y, maxY = line[0].Y;
     for (const IntPoint& p : line) {
       minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
       minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
     }
-    if (area_.empty() || maxX < box.left || minX > box.right || maxY < box.top ||
+    if (grown_.empty() || maxX < box.left || minX > box.right || maxY < box.top ||
         minY > box.bottom) {
       removed = true;
       joined = false;
@@ -136,7 +219,7 @@ std::vector<Segment> ClipRegion::clipOutline(const std::vector<Segment>& pieces,
     }
     ClipperLib::Clipper clipper;
     clipper.AddPath(line, ClipperLib::ptSubject, false);
-    clipper.AddPaths(area_, ClipperLib::ptClip, true);
+    clipper.AddPaths(grown_, ClipperLib::ptClip, true);
     ClipperLib::PolyTree tree;
     clipper.Execute(ClipperLib::ctIntersection, tree, ClipperLib::pftNonZero,
                     ClipperLib::pftNonZero);
@@ -169,10 +252,15 @@ std::vector<Segment> ClipRegion::clipOutline(const std::vector<Segment>& pieces,
     std::sort(parts.begin(), parts.end(),
               [](const Part& x, const Part& y) { return x.from < y.from; });
     for (size_t k = 0; k < parts.size(); ++k) {
-      const Path& p = parts[k].points;
+      Path& p = parts[k].points;
       // The first part continues the subpath only when it starts at the piece's start.
       bool continues = k == 0 && p.front() == line.front();
+      const bool endsThePiece = p.back() == line.back();
+      // Where the piece crosses the edge, the end goes onto the region's own edge.
+      if (!(p.front() == line.front())) p.front() = onEdge(p.front());
+      if (!endsThePiece) p.back() = onEdge(p.back());
       for (size_t j = 0; j + 1 < p.size(); ++j) {
+        if (p[j] == p[j + 1]) continue;
         Segment s{};
         s.kind = 0;
         s.x0 = static_cast<double>(p[j].X) / kUnitsPerMm;
@@ -186,12 +274,103 @@ std::vector<Segment> ClipRegion::clipOutline(const std::vector<Segment>& pieces,
         keep(s, j > 0 || continues);
       }
       // The last part's end joins the next piece only where it ends the piece.
-      joined = p.back() == line.back();
-      if (joined) {
+      joined = endsThePiece;
+      if (joined && !out.empty()) {
         out.back().x3 = piece.x3;
         out.back().y3 = piece.y3;
       }
     }
+  }
+  return out;
+}
+
+}  // namespace brevanto::cli
+
+namespace brevanto::cli {
+
+std::vector<Segment> ClipRegion::clipFilledOutline(const std::vector<Segment>& pieces, bool evenOdd,
+                                                   bool& removed) const {
+  bool cut = false;
+  std::vector<Segment> inside = clipOutline(pieces, cut);
+  removed = removed || cut;
+  if (!cut) return inside;
+
+  // The region's edge within the filled area, as open polylines.
+  ClipperLib::Clipper clipper;
+  for (const Path& polygon : grown_) {
+    Path loop = polygon;
+    loop.push_back(polygon.front());
+    clipper.AddPath(loop, ClipperLib::ptSubject, false);
+  }
+  clipper.AddPaths(polygonsOf(pieces), ClipperLib::ptClip, true);
+  ClipperLib::PolyTree tree;
+  clipper.Execute(ClipperLib::ctIntersection, tree, ClipperLib::pftNonZero,
+                  evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
+  Paths edges;
+  ClipperLib::OpenPathsFromPolyTree(tree, edges);
+
+  // Chains of pieces: the outline's subpaths that are left, then the edge's.
+  std::vector<std::vector<Segment>> chains;
+  for (size_t i = 0; i < inside.size(); ++i) {
+    if (i == 0 || inside[i].shapeKey != inside[i - 1].shapeKey) chains.emplace_back();
+    chains.back().push_back(inside[i]);
+  }
+  for (Path& edge : edges) {
+    for (IntPoint& p : edge) p = onEdge(p);
+    std::vector<Segment> chain;
+    for (size_t j = 0; j + 1 < edge.size(); ++j) {
+      if (edge[j] == edge[j + 1]) continue;
+      Segment s{};
+      s.x0 = static_cast<double>(edge[j].X) / kUnitsPerMm;
+      s.y0 = static_cast<double>(edge[j].Y) / kUnitsPerMm;
+      s.x3 = static_cast<double>(edge[j + 1].X) / kUnitsPerMm;
+      s.y3 = static_cast<double>(edge[j + 1].Y) / kUnitsPerMm;
+      chain.push_back(s);
+    }
+    if (!chain.empty()) chains.push_back(std::move(chain));
+  }
+
+  // Join chains end to end (turning one round where needed) into subpaths,
+  // starting from the outline's own in drawing order.
+  std::vector<bool> used(chains.size(), false);
+  std::vector<Segment> out;
+  int32_t subpath = 0;
+  for (size_t first = 0; first < chains.size(); ++first) {
+    if (used[first]) continue;
+    used[first] = true;
+    std::vector<Segment> joined = chains[first];
+    for (bool grew = true; grew;) {
+      grew = false;
+      const Segment& head = joined.front();
+      const Segment& tail = joined.back();
+      if (near(tail.x3, tail.y3, head.x0, head.y0)) break;  // closed
+      for (size_t k = 0; k < chains.size() && !grew; ++k) {
+        if (used[k]) continue;
+        std::vector<Segment>& next = chains[k];
+        const bool forward = near(tail.x3, tail.y3, next.front().x0, next.front().y0);
+        if (!forward && !near(tail.x3, tail.y3, next.back().x3, next.back().y3)) continue;
+        if (!forward) {
+          std::reverse(next.begin(), next.end());
+          for (Segment& s : next) s = reversed(s);
+        }
+        next.front().x0 = joined.back().x3;  // exactly where the last piece ended
+        next.front().y0 = joined.back().y3;
+        joined.insert(joined.end(), next.begin(), next.end());
+        used[k] = true;
+        grew = true;
+      }
+    }
+    // A closed loop ends exactly where it starts.
+    if (joined.size() > 1 &&
+        near(joined.back().x3, joined.back().y3, joined.front().x0, joined.front().y0)) {
+      joined.back().x3 = joined.front().x0;
+      joined.back().y3 = joined.front().y0;
+    }
+    for (Segment& s : joined) {
+      s.shapeKey = subpath;
+      out.push_back(s);
+    }
+    ++subpath;
   }
   return out;
 }

@@ -15,6 +15,9 @@ class ClipRegion {
   // How finely curves are flattened for the boolean work.
   static constexpr double kFlatnessMm = 0.002;
 
+  // The rectangle from (x0, y0) to (x1, y1), as a viewport clips.
+  static ClipRegion rectangle(double x0, double y0, double x1, double y1);
+
   // Adds the area an outline fills. `pieces` are an element's segments as
   // OutlineBuilder collects them (shapeKey: the subpath index); every subpath
   // counts as closed, filled by the even-odd or the non-zero rule.
@@ -31,8 +34,28 @@ class ClipRegion {
   [[nodiscard]] std::vector<Segment> clipOutline(const std::vector<Segment>& pieces,
                                                  bool& removed) const;
 
+  // The outline of what an area shows through this region: the area that
+  // `pieces` fill (every subpath closed, by the even-odd or the non-zero
+  // rule) within the region. It is clipOutline's result plus the lines of
+  // this region's edge that lie within the area, joined end to end into
+  // closed subpaths wherever they meet.
+  [[nodiscard]] std::vector<Segment> clipFilledOutline(const std::vector<Segment>& pieces,
+                                                       bool evenOdd, bool& removed) const;
+
  private:
-  ClipperLib::Paths area_;  // non-zero filled polygons
+  // An outline that runs along the region's edge (a shape clipped by its own
+  // outline) is inside: outlines are clipped by the region grown by this.
+  static constexpr double kOnEdgeMm = 1.0e-3;
+
+  void grow();
+  [[nodiscard]] ClipperLib::IntPoint onEdge(const ClipperLib::IntPoint& p) const;
+
+  ClipperLib::Paths area_;   // non-zero filled polygons
+  ClipperLib::Paths grown_;  // area_ grown by kOnEdgeMm
+  // Set for a plain rectangle: a piece whose control points lie inside is
+  // inside, with no boolean work.
+  bool rectangle_ = false;
+  double left_ = 0.0, top_ = 0.0, right_ = 0.0, bottom_ = 0.0;
 };
 
 }  // namespace brevanto::cli

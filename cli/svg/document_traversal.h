@@ -28,12 +28,13 @@ using ProcessedAttributes = boost::mpl::fold<
         boost::mpl::joint_view<boost::mpl::joint_view<svgpp::traits::shapes_attributes_by_element,
                                                       svgpp::traits::viewport_attributes>,
                                svgpp::traits::marker_viewport_attributes>>,
-    boost::mpl::set<
-        tag::attribute::transform, tag::attribute::stroke, tag::attribute::fill,
-        tag::attribute::color, tag::attribute::display, tag::attribute::visibility,
-        tag::attribute::opacity, tag::attribute::fill_opacity, tag::attribute::stroke_opacity,
-        tag::attribute::stroke_width, tag::attribute::clip_path, tag::attribute::clip_rule,
-        tag::attribute::marker_start, tag::attribute::marker_mid, tag::attribute::marker_end>::type,
+    boost::mpl::set<tag::attribute::transform, tag::attribute::stroke, tag::attribute::fill,
+                    tag::attribute::color, tag::attribute::display, tag::attribute::visibility,
+                    tag::attribute::opacity, tag::attribute::fill_opacity,
+                    tag::attribute::stroke_opacity, tag::attribute::stroke_width,
+                    tag::attribute::clip_path, tag::attribute::clip_rule, tag::attribute::mask,
+                    tag::attribute::fill_rule, tag::attribute::marker_start,
+                    tag::attribute::marker_mid, tag::attribute::marker_end>::type,
     boost::mpl::insert<boost::mpl::_1, boost::mpl::_2>>::type;
 
 // Every child element gets a context of its own, built from its parent's.
@@ -87,7 +88,8 @@ struct ImportErrorPolicy : svgpp::policy::error::raise_exception<ElementContext>
     if (text.size() > 60) text = text.substr(0, 57) + "...";
     if (name == "stroke" || name == "fill" || name == "color" || name == "opacity" ||
         name == "fill-opacity" || name == "stroke-opacity" || name == "stroke-width" ||
-        name == "clip-path" || name == "clip-rule" || name.rfind("marker", 0) == 0) {
+        name == "clip-path" || name == "clip-rule" || name == "mask" || name == "fill-rule" ||
+        name.rfind("marker", 0) == 0) {
       context.state().warn("unreadable " + name + " \"" + text + "\" ignored", context.node());
       return true;
     }

@@ -6,6 +6,7 @@
 
 #include "document_traversal.h"
 #include "elliptical_arc.h"
+#include "style_sheet.h"
 
 namespace brevanto::cli {
 namespace {
@@ -66,6 +67,7 @@ ElementContext::ElementContext(ElementContext& parent, xmlNode* const& node)
       transparent_(parent.transparent_),
       markers_(parent.markers_),
       clipEvenOdd_(parent.clipEvenOdd_),
+      fillEvenOdd_(parent.fillEvenOdd_),
       inheritedClip_(parent.activeClip()),
       collector_(parent.collector_),
       referenceWidth_(parent.useWidth_),
@@ -97,13 +99,60 @@ void ElementContext::enter() {
 
 // Percentages inside an svg (or a symbol, or a marker) refer to its own
 // viewBox, else to its own size.
-void ElementContext::set_viewport(double /*x*/, double /*y*/, double width, double height) {
+namespace {
+
+// The overflow property of an element: its style declaration, else its
+// attribute; empty when neither says.
+std::string overflowOf(const xmlNode* node) {
+  std::string value;
+  for (const StyleDeclaration& d : parseDeclarations(attributeText(node, "style"))) {
+    if (d.property == "overflow") value = d.value;
+  }
+  return value.empty() ? attributeText(node, "overflow") : value;
+}
+
+}  // namespace
+
+void ElementContext::set_viewport(double x, double y, double width, double height) {
   if (root_) {
     state_.result.pageWidthMm = width * state_.mmPerPx;
     state_.result.pageHeightMm = height * state_.mmPerPx;
+    // The page, where its size is known: both width and height, or a viewBox.
+    const bool sized = state_.survey.rootViewBox().has_value() ||
+                       (xmlHasProp(node_, BAD_CAST "width") != nullptr &&
+                        xmlHasProp(node_, BAD_CAST "height") != nullptr);
+    if (sized && width > 0.0 && height > 0.0 && std::isfinite(width) && std::isfinite(height)) {
+      state_.page = std::make_shared<const ClipRegion>(
+          ClipRegion::rectangle(0.0, 0.0, state_.result.pageWidthMm, state_.result.pageHeightMm));
+    }
     return;  // the outermost one's percentages are set before the walk
   }
   if (!viewBoxSet_) lengthFactory_.set_viewport_size(width, height);
+  // A nested svg or a marker shows nothing outside its viewport unless its
+  // overflow says visible. (A symbol drawn by use is not clipped, as
+  // librsvg draws it.)
+  if (!named(node_, "svg") && !named(node_, "marker")) return;
+  const std::string overflow = overflowOf(node_);
+  if (overflow == "visible" || overflow == "auto" || collector_ != nullptr) return;
+  std::vector<Segment> box;
+  const double xs[4] = {x, x + width, x + width, x};
+  const double ys[4] = {y, y, y + height, y + height};
+  for (int i = 0; i < 4; ++i) {
+    Segment s{};
+    s.x0 = toMm_.mapX(xs[i], ys[i]);
+    s.y0 = toMm_.mapY(xs[i], ys[i]);
+    s.x3 = toMm_.mapX(xs[(i + 1) % 4], ys[(i + 1) % 4]);
+    s.y3 = toMm_.mapY(xs[(i + 1) % 4], ys[(i + 1) % 4]);
+    box.push_back(s);
+  }
+  ClipRegion viewport;
+  viewport.addFilledOutline(box, false);
+  if (clipResolved_) {
+    clip_ = std::make_shared<const ClipRegion>(clip_ ? clip_->intersection(viewport)
+                                                     : std::move(viewport));
+  } else {
+    viewportClip_ = std::move(viewport);
+  }
 }
 
 void ElementContext::set_viewbox_size(double width, double height) {
@@ -119,11 +168,17 @@ bool ElementContext::isUse() const {
 // The paint that shows: a stroke that is not none, transparent or of width
 // 0, else such a fill; null when the shape shows nothing.
 const Paint* ElementContext::visiblePaint() const {
-  if (stroke_.kind != PaintKind::None && strokeOpacity_ > 0.0 && strokeWidth_ > 0.0) {
-    return &stroke_;
-  }
-  if (fill_.kind != PaintKind::None && fillOpacity_ > 0.0) return &fill_;
+  if (strokeShows()) return &stroke_;
+  if (fillShows()) return &fill_;
   return nullptr;
+}
+
+bool ElementContext::strokeShows() const {
+  return stroke_.kind != PaintKind::None && strokeOpacity_ > 0.0 && strokeWidth_ > 0.0;
+}
+
+bool ElementContext::fillShows() const {
+  return fill_.kind != PaintKind::None && fillOpacity_ > 0.0;
 }
 
 int32_t ElementContext::outlineColour(const Paint& paint) const {
@@ -191,29 +246,53 @@ void ElementContext::on_exit_element() {
   }
   if (outline_.subpathCount() > 0) {
     if (collector_ != nullptr) {
-      if (!invisible_) collector_->region.addFilledOutline(outline_.pieces(), clipEvenOdd_);
+      // A clip path counts its shapes' geometry; a mask, what of it shows.
+      const bool counts = !collector_->paintCounts || (!transparent_ && visiblePaint() != nullptr);
+      if (!invisible_ && counts) {
+        collector_->region.addFilledOutline(outline_.pieces(), clipEvenOdd_);
+      }
       return;
     }
     const Paint* paint = visiblePaint();
-    if (invisible_ || transparent_ || paint == nullptr) {
-      state_.leaveOut(LeftOutKind::InvisibleShapes, node_);
-    } else {
-      emitOutline(outlineColour(*paint));
+    // A stroke is drawn where the path runs; a fill, over the area its
+    // subpaths enclose, an open one as if it were closed.
+    bool dropped = false;
+    std::vector<Segment> pieces;
+    if (!invisible_ && !transparent_ && paint != nullptr) {
+      pieces = outline_.pieces(fillShows(), !strokeShows(), &dropped);
     }
+    if (pieces.empty() || dropped) state_.leaveOut(LeftOutKind::InvisibleShapes, node_);
+    if (!pieces.empty()) emitOutline(std::move(pieces), outlineColour(*paint), fillShows());
   }
   if (!vertices.empty()) drawMarkers(vertices);
 }
 
-void ElementContext::emitOutline(int32_t colour) {
+void ElementContext::emitOutline(std::vector<Segment> pieces, int32_t colour, bool filled) {
   ImportResult& result = state_.result;
-  std::vector<Segment> pieces = outline_.pieces();
-  int32_t subpaths = outline_.subpathCount();
+  int32_t subpaths = pieces.back().shapeKey + 1;
+  // A stroke is cut where it runs within the clip; a fill, round what of its
+  // area shows, the clip's edge included.
+  auto clipBy = [&](const ClipRegion& region, bool& removed) {
+    return filled ? region.clipFilledOutline(pieces, fillEvenOdd_, removed)
+                  : region.clipOutline(pieces, removed);
+  };
+  bool removed = false;
   if (const auto clip = activeClip()) {
-    bool removed = false;
-    pieces = clip->clipOutline(pieces, removed);
-    if (removed) state_.leaveOut(LeftOutKind::ClippedAway, node_);
+    pieces = clipBy(*clip, removed);
     subpaths = pieces.empty() ? 0 : pieces.back().shapeKey + 1;
   }
+  // Nothing shows beyond the page: the outermost viewport clips too.
+  if (state_.page) {
+    bool outside = false;
+    pieces = clipBy(*state_.page, outside);
+    subpaths = pieces.empty() ? 0 : pieces.back().shapeKey + 1;
+    if (outside) {
+      LeftOut& entry = result.outsidePage;
+      if (entry.count++ == 0) entry.firstLine = static_cast<int32_t>(xmlGetLineNo(node_));
+      removed = true;
+    }
+  }
+  if (removed) state_.leaveOut(LeftOutKind::ClippedAway, node_);
   OutlineBuilder::emitPieces(pieces, state_.nextShapeKey, colour, result.segments);
   state_.nextShapeKey += subpaths;
   result.shapes += subpaths;
@@ -224,28 +303,68 @@ void ElementContext::emitOutline(int32_t colour) {
   }
 }
 
-// The clip of this element: its parents' and its own, resolved once its own
-// transform is known (when its first child starts, or when it ends).
+// The clip of this element: its parents', its own clip path and its mask,
+// resolved once its own transform is known (when its first child starts, or
+// when it ends).
 std::shared_ptr<const ClipRegion> ElementContext::activeClip() {
   if (clipResolved_) return clip_;
   clipResolved_ = true;
   clip_ = inheritedClip_;
-  if (clipRef_.empty() || collector_ != nullptr) return clip_;
-  xmlNode* target = const_cast<xmlNode*>(state_.survey.elementById(clipRef_));
-  if (target == nullptr || !named(target, "clipPath")) {
-    state_.warn(
-        "clip-path refers to no clip path of this drawing (\"" + clipRef_ + "\"); not applied",
-        node_);
-    return clip_;
+  if (collector_ != nullptr) return clip_;
+  for (const int own : {0, 1, 2}) {
+    std::optional<ClipRegion> region = own == 2 ? std::move(viewportClip_) : ownRegion(own == 1);
+    if (!region) continue;
+    clip_ = clip_ ? std::make_shared<const ClipRegion>(clip_->intersection(*region))
+                  : std::make_shared<const ClipRegion>(std::move(*region));
   }
-  if (state_.useChain.contains(target)) return clip_;
+  return clip_;
+}
+
+namespace {
+
+// A mask shows its element where its content is drawn; content that is not
+// a shape (an image, text) has an area this reader does not know.
+bool shapesOnly(const xmlNode* node) {
+  for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    if (named(child, "image") || named(child, "text") || named(child, "foreignObject") ||
+        named(child, "use") || !shapesOnly(child)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// The area this element's clip path (or mask) lets through; none when it
+// has none or it cannot be applied. A mask counts as the area its visible
+// content covers, however light or dark: it shows the element there, and
+// nothing of it elsewhere.
+std::optional<ClipRegion> ElementContext::ownRegion(bool mask) {
+  const std::string& id = mask ? maskRef_ : clipRef_;
+  if (id.empty()) return std::nullopt;
+  const char* kind = mask ? "mask" : "clip-path";
+  xmlNode* target = const_cast<xmlNode*>(state_.survey.elementById(id));
+  if (target == nullptr || !named(target, mask ? "mask" : "clipPath")) {
+    state_.warn(std::string(kind) + " refers to no " + (mask ? "mask" : "clip path") +
+                    " of this drawing (\"" + id + "\"); not applied",
+                node_);
+    return std::nullopt;
+  }
+  if (state_.useChain.contains(target)) return std::nullopt;
+  if (mask && !shapesOnly(target)) {
+    state_.warn("mask drawn with an image, text or use; not applied", node_);
+    return std::nullopt;
+  }
   Affine space = toMm_;
-  if (attributeText(target, "clipPathUnits") == "objectBoundingBox") {
+  if (attributeText(target, mask ? "maskContentUnits" : "clipPathUnits") == "objectBoundingBox") {
     // Fractions of the element's box, which only a shape of its own has here.
     const std::vector<Segment> pieces = outline_.pieces();
     if (pieces.empty()) {
-      state_.warn("clip path in object bounding box units on a group; not applied", node_);
-      return clip_;
+      state_.warn(std::string(kind) + " in object bounding box units on a group; not applied",
+                  node_);
+      return std::nullopt;
     }
     const Affine toUser = toMm_.inverse();
     double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
@@ -263,15 +382,18 @@ std::shared_ptr<const ClipRegion> ElementContext::activeClip() {
                 .after(Affine::scaling(maxX - minX, maxY - minY));
   }
   ClipCollector collector;
+  collector.paintCounts = mask;
   state_.useChain.insert(target);
   {
     ElementContext clipContext(*this, target, space, &collector);
-    DocumentTraversal::load_expected_element(target, clipContext, tag::element::clipPath());
+    if (mask) {
+      DocumentTraversal::load_expected_element(target, clipContext, tag::element::mask());
+    } else {
+      DocumentTraversal::load_expected_element(target, clipContext, tag::element::clipPath());
+    }
   }
   state_.useChain.erase(target);
-  clip_ = clip_ ? std::make_shared<const ClipRegion>(clip_->intersection(collector.region))
-                : std::make_shared<const ClipRegion>(std::move(collector.region));
-  return clip_;
+  return std::move(collector.region);
 }
 
 // Each marker is drawn at its vertex, turned as its orient says and scaled

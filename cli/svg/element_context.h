@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -73,6 +74,7 @@ struct ImportState {
   int64_t elements = 0;
   std::unordered_set<const xmlNode*> useChain;  // `use`, clip paths and markers being expanded
   std::map<LeftOutKind, LeftOut> leftOut;
+  std::shared_ptr<const ClipRegion> page;  // the outermost viewport, in mm; null when unknown
 
   void fail(const std::string& message, const xmlNode* node);
   void warn(const std::string& message, const xmlNode* node);
@@ -168,7 +170,7 @@ class ElementContext {
   void set(tag::attribute::fill_opacity, Value) {}
   template <class Value>
   void set(tag::attribute::stroke_opacity, Value) {}
-  // Clip paths and markers, by id within the drawing.
+  // Clip paths, masks and markers, by id within the drawing.
   void set(tag::attribute::clip_path, tag::value::none) { clipRef_.clear(); }
   void set(tag::attribute::clip_path, tag::value::inherit) {}
   void set(tag::attribute::marker_start, tag::value::inherit) {}  // kept from the parent
@@ -178,6 +180,16 @@ class ElementContext {
   void set(tag::attribute::clip_path, const Iri& iri) {
     clipRef_ = reference(iri);
   }
+  void set(tag::attribute::mask, tag::value::none) { maskRef_.clear(); }
+  void set(tag::attribute::mask, tag::value::inherit) {}
+  template <class Iri>
+  void set(tag::attribute::mask, const Iri& iri) {
+    maskRef_ = reference(iri);
+  }
+  void set(tag::attribute::fill_rule, tag::value::evenodd) { fillEvenOdd_ = true; }
+  void set(tag::attribute::fill_rule, tag::value::nonzero) { fillEvenOdd_ = false; }
+  template <class Value>
+  void set(tag::attribute::fill_rule, Value) {}
   void set(tag::attribute::clip_rule, tag::value::evenodd) { clipEvenOdd_ = true; }
   void set(tag::attribute::clip_rule, tag::value::nonzero) { clipEvenOdd_ = false; }
   template <class Value>
@@ -232,6 +244,7 @@ class ElementContext {
   // Collects the area of a clip path's shapes instead of cutting them.
   struct ClipCollector {
     ClipRegion region;
+    bool paintCounts = false;  // a mask: only shapes that show count
   };
   // A clip path or marker, drawn for the element `user` in the space toMm.
   ElementContext(ElementContext& user, xmlNode* node, const Affine& toMm, ClipCollector* collector);
@@ -257,11 +270,14 @@ class ElementContext {
   void enter();
   [[nodiscard]] bool isUse() const;
   [[nodiscard]] const Paint* visiblePaint() const;
+  [[nodiscard]] bool strokeShows() const;
+  [[nodiscard]] bool fillShows() const;
   [[nodiscard]] int32_t outlineColour(const Paint& paint) const;
   std::shared_ptr<const ClipRegion> activeClip();
+  std::optional<ClipRegion> ownRegion(bool mask);
   void expandUse();
   void drawMarkers(const std::vector<MarkerVertex>& vertices);
-  void emitOutline(int32_t colour);
+  void emitOutline(std::vector<Segment> pieces, int32_t colour, bool filled);
   void drawPath();
   void moveTo(double x, double y) {
     outline_.moveTo(toMm_.mapX(x, y), toMm_.mapY(x, y));
@@ -303,8 +319,11 @@ class ElementContext {
   bool expansionOnly_ = false;          // a clip path or marker met where it stands
   std::array<std::string, 3> markers_;  // start, mid, end
   std::string clipRef_;
+  std::string maskRef_;
   bool clipEvenOdd_ = false;
+  bool fillEvenOdd_ = false;
   std::shared_ptr<const ClipRegion> inheritedClip_;
+  std::optional<ClipRegion> viewportClip_;  // a viewport that hides what overflows it
   std::shared_ptr<const ClipRegion> clip_;  // inherited and own, once resolved
   bool clipResolved_ = false;
   ClipCollector* collector_ = nullptr;

@@ -43,6 +43,7 @@ void OutlineBuilder::startSubpathIfNeeded() {
   if (!subpathDrawn_) {
     subpathDrawn_ = true;
     ++subpaths_;
+    subpathInfo_.push_back({startX_, startY_, false});
   }
 }
 
@@ -94,20 +95,78 @@ void OutlineBuilder::cubicTo(double x1, double y1, double x2, double y2, double 
 
 void OutlineBuilder::close() {
   if (!hasCurrent_ || !problem_.empty()) return;
-  if (subpathDrawn_) lineTo(startX_, startY_);
+  if (subpathDrawn_) {
+    lineTo(startX_, startY_);
+    subpathInfo_.back().closed = true;
+  }
   currentX_ = startX_;
   currentY_ = startY_;
   subpathDrawn_ = false;
 }
 
-void OutlineBuilder::emit(int32_t firstShapeKey, int32_t colour, std::vector<Segment>& out) const {
-  emitPieces(pieces(), firstShapeKey, colour, out);
+// Whether the points of pieces [first, last) lie on one straight line: such
+// a subpath encloses no area.
+bool OutlineBuilder::straight(const std::vector<Piece>& pieces, size_t first, size_t last) {
+  const Segment& start = pieces[first].segment;
+  double farX = start.x0, farY = start.y0, farthest = 0.0;
+  auto each = [&](auto&& visit) {
+    for (size_t i = first; i < last; ++i) {
+      const Segment& s = pieces[i].segment;
+      visit(s.x3, s.y3);
+      if (s.kind == 1) {
+        visit(s.x1, s.y1);
+        visit(s.x2, s.y2);
+      }
+    }
+  };
+  each([&](double x, double y) {
+    const double d = std::hypot(x - start.x0, y - start.y0);
+    if (d > farthest) farthest = d, farX = x, farY = y;
+  });
+  if (farthest <= OutlineBuilder::kSamePointMm) return true;
+  bool onLine = true;
+  each([&](double x, double y) {
+    const double cross = (farX - start.x0) * (y - start.y0) - (farY - start.y0) * (x - start.x0);
+    if (std::fabs(cross) / farthest > OutlineBuilder::kSamePointMm) onLine = false;
+  });
+  return onLine;
 }
 
-std::vector<Segment> OutlineBuilder::pieces() const {
+std::vector<Segment> OutlineBuilder::pieces(bool closeOpen, bool dropStraight,
+                                            bool* dropped) const {
   std::vector<Segment> out;
-  out.reserve(pieces_.size());
-  for (const Piece& piece : pieces_) out.push_back(piece.segment);
+  out.reserve(pieces_.size() + (closeOpen ? subpathInfo_.size() : 0));
+  int32_t number = 0;
+  for (size_t first = 0; first < pieces_.size();) {
+    const int32_t key = pieces_[first].segment.shapeKey;
+    size_t last = first;
+    while (last < pieces_.size() && pieces_[last].segment.shapeKey == key) ++last;
+    const Segment& end = pieces_[last - 1].segment;
+    const Subpath& subpath = subpathInfo_[static_cast<size_t>(key)];
+    const bool encloses = !straight(pieces_, first, last);
+    if (dropStraight && !encloses) {
+      if (dropped != nullptr) *dropped = true;
+      first = last;
+      continue;
+    }
+    for (size_t i = first; i < last; ++i) {
+      out.push_back(pieces_[i].segment);
+      out.back().shapeKey = number;
+    }
+    if (closeOpen && encloses && !subpath.closed &&
+        !samePoint(end.x3, end.y3, subpath.startX, subpath.startY)) {
+      Segment closing{};
+      closing.x0 = end.x3;
+      closing.y0 = end.y3;
+      closing.x3 = subpath.startX;
+      closing.y3 = subpath.startY;
+      closing.kind = 0;
+      closing.shapeKey = number;
+      out.push_back(closing);
+    }
+    ++number;
+    first = last;
+  }
   return out;
 }
 

@@ -11,7 +11,8 @@ namespace brevanto::cli {
 // Collects the outline of one drawn element, already in millimetres, as
 // subpaths of lines and cubics. Each subpath that draws anything becomes one
 // shape; zero-length pieces are dropped and a closed subpath is finished with
-// a line back to its start. Coordinates that are not finite or lie beyond
+// a line back to its start (an open one too where its area is what shows:
+// see pieces()). Coordinates that are not finite or lie beyond
 // kMaxCoordinateMm make the outline invalid.
 class OutlineBuilder {
  public:
@@ -28,13 +29,18 @@ class OutlineBuilder {
   [[nodiscard]] bool valid() const { return problem_.empty(); }
   [[nodiscard]] const std::string& problem() const { return problem_; }
 
-  // Appends the segments with shape keys firstShapeKey, firstShapeKey+1, ...
-  // (one per subpath) and the given colour; measures their lengths.
-  void emit(int32_t firstShapeKey, int32_t colour, std::vector<Segment>& out) const;
-
   // The collected segments; shapeKey holds the subpath index (0, 1, ...).
-  [[nodiscard]] std::vector<Segment> pieces() const;
-  // emit() for segments in the form pieces() gives.
+  // For a fill that shows (closeOpen), every open subpath that encloses an
+  // area ends with a line back to its start: a renderer fills it as if it
+  // were closed, so that line is an edge of what is drawn. With dropStraight,
+  // subpaths that enclose nothing (all their points on one line) are left
+  // out, as a fill without a stroke shows nothing of them; `dropped` tells
+  // whether any was. Subpaths are numbered anew from 0 in either case.
+  [[nodiscard]] std::vector<Segment> pieces(bool closeOpen = false, bool dropStraight = false,
+                                            bool* dropped = nullptr) const;
+  // Appends segments in the form pieces() gives with shape keys
+  // firstShapeKey, firstShapeKey+1, ... (one per subpath) and the given
+  // colour; measures their lengths.
   static void emitPieces(const std::vector<Segment>& pieces, int32_t firstShapeKey, int32_t colour,
                          std::vector<Segment>& out);
 
@@ -42,10 +48,16 @@ class OutlineBuilder {
   struct Piece {
     Segment segment;  // kind, points; shapeKey holds the subpath index
   };
+  struct Subpath {
+    double startX, startY;
+    bool closed;
+  };
+  static bool straight(const std::vector<Piece>& pieces, size_t first, size_t last);
   bool checkPoint(double x, double y);
   void startSubpathIfNeeded();
 
   std::vector<Piece> pieces_;
+  std::vector<Subpath> subpathInfo_;  // by subpath index
   double startX_ = 0.0, startY_ = 0.0;
   double currentX_ = 0.0, currentY_ = 0.0;
   bool hasCurrent_ = false;

@@ -113,7 +113,7 @@ void importDocument(std::string_view text, const ImportOptions& options, ImportR
     return;
   }
 
-  ImportState state{result, survey, 25.4 / 96.0, {}, 1, 0, 0, {}, {}};
+  ImportState state{result, survey, 25.4 / 96.0, {}, 1, 0, 0, {}, {}, {}};
   if (!(options.dpi > 0.0) || !std::isfinite(options.dpi)) {
     result.error = "the pixel density must be a positive number";
     return;
@@ -176,6 +176,15 @@ std::vector<std::string> describeImport(const ImportResult& result, const Import
               " (first at line " + std::to_string(l.firstLine) + ")";
     }
     lines.push_back(line);
+  }
+  if (result.outsidePage.count > 0) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "%d element(s) reach beyond the page (%.2f x %.2f mm), the first at line %d: "
+                  "only what lies on the page is cut, as a renderer shows it",
+                  result.outsidePage.count, result.pageWidthMm, result.pageHeightMm,
+                  result.outsidePage.firstLine);
+    lines.emplace_back(text);
   }
   if (!result.segments.empty()) {
     char text[200];

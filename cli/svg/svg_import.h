@@ -35,6 +35,9 @@ struct ImportResult {
   std::map<std::string, int32_t> skippedElements;
   // Everything that is not cut, by kind, in a fixed order.
   std::vector<LeftOut> leftOut;
+  // Shapes cut short by the page's edge (counted among the clipped-away
+  // pieces too): a renderer shows nothing outside the page.
+  LeftOut outsidePage;
   double pageWidthMm = 0.0;  // 0 when the drawing does not say
   double pageHeightMm = 0.0;
   // The outermost svg gives its size in mm, cm, in, pt or pc; otherwise the

@@ -219,7 +219,7 @@ TEST(HostileDrawings, StraightCubicIsNoFalseAlarm) {
   writeFileBytes(
       dir.file("s.svg"),
       R"(<svg xmlns="http://www.w3.org/2000/svg" width="50mm" height="50mm" viewBox="0 0 50 50">
-<path d="M 10 10 C 20 10 30 10 40 10"/></svg>
+<path d="M 10 10 C 20 10 30 10 40 10" stroke="black"/></svg>
 )");
   const CommandRun r = brevanto(dir, "s.svg --max-deviation 0.001" + kSettings);
   EXPECT_EQ(r.status, 0) << r.err;

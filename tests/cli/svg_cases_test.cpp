@@ -80,6 +80,45 @@ TEST(SvgCases, ConvertAsARendererShowsThem) {
        {{0, 10, 10, 32, 10}, {0, 32, 10, 32, 37.9}, {0, 32, 37.9, 10, 37.9}, {0, 10, 37.9, 10, 10}},
        4,
        ""},
+      // A renderer fills an open subpath as if closed: its closing line is an
+      // edge of what shows, stroked or not; a fill that encloses nothing shows
+      // nothing.
+      {"10-open-fill.svg",
+       {{0, 0, 0, 10, 0},
+        {0, 10, 0, 10, 10},
+        {0, 10, 10, 0, 0},
+        {0, 20, 0, 30, 0},
+        {0, 30, 0, 30, 10},
+        {0, 30, 10, 20, 0}},
+       6,
+       "invisible shapes 1@4"},
+      // Nothing shows beyond the page: the line stops at its edge, the
+      // rectangle's area is cut round, the page's edge included.
+      {"11-page-edge.svg",
+       {{0, 10, 10, 20, 10},
+        {0, 15, 2, 20, 2},
+        {0, 20, 2, 20, 6},
+        {0, 20, 6, 15, 6},
+        {0, 15, 6, 15, 2}},
+       5,
+       "clipped-away pieces 2@2"},
+      // A filled rectangle half outside its clip: what shows is closed by the clip's edge.
+      {"12-clipped-fill.svg",
+       {{0, 5, 2, 10, 2}, {0, 10, 2, 10, 6}, {0, 10, 6, 5, 6}, {0, 5, 6, 5, 2}},
+       4,
+       "clipped-away pieces 1@3"},
+      // A mask shows its element where its content is drawn, however light.
+      {"13-mask.svg", {{0, 0, 5, 10, 5}}, 1, "clipped-away pieces 1@4"},
+      // A nested svg and a marker hide what overflows their viewport (the
+      // marker's default 3 x 3 from its reference point), unless overflow is visible.
+      {"14-viewport-overflow.svg",
+       {{0, 10, 15, 20, 15},
+        {0, 5, 35, 25, 35},
+        {0, 50, 50, 60, 50},
+        {0, 52, 50, 52, 52},
+        {0, 52, 52, 50, 52}},
+       5,
+       "clipped-away pieces 2@3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);

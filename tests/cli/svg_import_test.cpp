@@ -77,7 +77,8 @@ TEST(SvgImport, SquareIsFourLinesFlippedAboutThePage) {
 }
 
 TEST(SvgImport, NoFlipKeepsSvgCoordinates) {
-  const auto r = importSvg(page(R"~(<line x1="1" y1="2" x2="4" y2="6"/>)~"), {.flipY = false});
+  const auto r =
+      importSvg(page(R"~(<line x1="1" y1="2" x2="4" y2="6" stroke="black"/>)~"), {.flipY = false});
   expectSegments(r, {{0, 1, 2, 0, 0, 0, 0, 4, 6, 5, 1}});
 }
 
@@ -109,7 +110,7 @@ TEST(SvgImport, RoundedRectangleAlternatesLinesAndCorners) {
 TEST(SvgImport, NestedGroupTransformsCompose) {
   // translate(10,5) then scale(2) then rotate(90): (1,0) -> (0,1) -> (0,2) -> (10,7).
   const auto r = importSvg(page(R"~(<g transform="translate(10 5)"><g transform="scale(2)">
-      <line transform="rotate(90)" x1="0" y1="0" x2="1" y2="0"/></g></g>)~"),
+      <line transform="rotate(90)" x1="0" y1="0" x2="1" y2="0" stroke="black"/></g></g>)~"),
                            {.flipY = false});
   expectSegments(r, {{0, 10, 5, 0, 0, 0, 0, 10, 7, 2, 1}});
 }
@@ -122,9 +123,10 @@ TEST(SvgImport, UnitsOfThePage) {
   for (const Case c : {Case{"10mm", 1.0}, Case{"1cm", 1.0}, Case{"1in", 2.54}, Case{"72pt", 2.54},
                        Case{"96px", 2.54}, Case{"96", 2.54}}) {
     SCOPED_TRACE(c.size);
-    const std::string svg = std::string(R"~(<svg xmlns="http://www.w3.org/2000/svg" width=")~") +
-                            c.size + R"~(" height=")~" + c.size +
-                            R"~(" viewBox="0 0 10 10"><line x1="0" y1="0" x2="10" y2="0"/></svg>)~";
+    const std::string svg =
+        std::string(R"~(<svg xmlns="http://www.w3.org/2000/svg" width=")~") + c.size +
+        R"~(" height=")~" + c.size +
+        R"~(" viewBox="0 0 10 10"><line x1="0" y1="0" x2="10" y2="0" stroke="black"/></svg>)~";
     const auto r = importSvg(svg, {.flipY = false});
     ASSERT_TRUE(r.ok()) << r.error;
     ASSERT_EQ(r.segments.size(), 1U);
@@ -157,7 +159,8 @@ TEST(SvgImport, PathCommandsAbsoluteAndRelativeAgree) {
 }
 
 TEST(SvgImport, QuadraticIsRaisedExactlyToACubic) {
-  const auto r = importSvg(page(R"~(<path d="M 0 0 Q 30 60 60 0"/>)~"), {.flipY = false});
+  const auto r = importSvg(page(R"~(<path fill="none" stroke="black" d="M 0 0 Q 30 60 60 0"/>)~"),
+                           {.flipY = false});
   ASSERT_TRUE(r.ok());
   ASSERT_EQ(r.segments.size(), 1U);
   const Segment& s = r.segments[0];
@@ -169,6 +172,12 @@ TEST(SvgImport, QuadraticIsRaisedExactlyToACubic) {
 }
 
 TEST(SvgImport, ArcsAreSplitIntoQuarterTurnsAtMost) {
+  // Stroked, on a page round the origin: the arcs as drawn, nothing clipped or closed.
+  const auto page = [](const std::string& body) {
+    return R"~(<svg xmlns="http://www.w3.org/2000/svg" width="100mm" height="100mm" )~"
+           R"~(viewBox="-50 -50 100 100" fill="none" stroke="black">)~" +
+           body + "</svg>";
+  };
   struct Case {
     const char* d;
     size_t cubics;
@@ -181,18 +190,19 @@ TEST(SvgImport, ArcsAreSplitIntoQuarterTurnsAtMost) {
     ASSERT_TRUE(r.ok()) << r.error;
     EXPECT_EQ(r.segments.size(), c.cubics);
   }
-  // 270 degrees ends exactly where the path data says.
+  // 270 degrees ends exactly where the path data says (0, -10), 50 mm in
+  // from the page's corner.
   const auto r = importSvg(page(R"~(<path d="M 10 0 A 10 10 0 1 1 0 -10"/>)~"), {.flipY = false});
   ASSERT_EQ(r.segments.size(), 3U);
-  EXPECT_EQ(r.segments.back().x3, 0.0);
-  EXPECT_EQ(r.segments.back().y3, -10.0);
+  EXPECT_EQ(r.segments.back().x3, 50.0);
+  EXPECT_EQ(r.segments.back().y3, 40.0);
   // Three 90-degree cubics run a little outside the circle (at most 0.03 %).
   EXPECT_NEAR(r.segments[0].length + r.segments[1].length + r.segments[2].length, 1.5 * M_PI * 10.0,
               1.5 * M_PI * 10.0 * 3e-4);
 }
 
 TEST(SvgImport, EachSubpathIsAShapeInDocumentOrder) {
-  const auto r = importSvg(page(R"~(<path d="M 0 0 L 10 0 M 20 0 L 30 0 Z"/>
+  const auto r = importSvg(page(R"~(<path stroke="black" d="M 0 0 L 10 0 M 20 0 L 30 0 Z"/>
       <rect x="0" y="0" width="5" height="5"/><line x1="0" y1="0" x2="0" y2="0"/>)~"),
                            {});
   ASSERT_TRUE(r.ok());
@@ -212,39 +222,41 @@ TEST(SvgImport, ClosedSubpathAlreadyAtItsStartGetsNoExtraLine) {
 }
 
 TEST(SvgImport, ColourFromStrokeElseFill) {
-  // Neither stroke nor fill shows nothing: left out, not cut.
+  // Neither stroke nor fill shows nothing: left out, not cut. A fill shows
+  // its area, closed (three pieces for two lines).
   const auto r = importSvg(page(R"~(
-      <g stroke="#ff0000"><path d="M 0 0 L 1 0"/><path stroke="none" fill="rgb(0,0,255)" d="M 0 0 L 1 0"/></g>
+      <g stroke="#ff0000"><path d="M 0 0 L 1 0"/><path stroke="none" fill="rgb(0,0,255)" d="M 0 0 L 1 0 L 1 1"/></g>
       <path style="fill:none;stroke:#00ff00" d="M 0 0 L 1 0"/>
       <path fill="none" d="M 0 0 L 1 0"/>
       <g color="#010203"><path stroke="currentColor" d="M 0 0 L 1 0"/></g>
-      <path d="M 0 0 L 1 0"/>)~"),
+      <path d="M 0 0 L 1 0 L 1 1"/>)~"),
                            {});
   ASSERT_TRUE(r.ok()) << r.error;
-  ASSERT_EQ(r.segments.size(), 5U);
+  ASSERT_EQ(r.segments.size(), 9U);
   EXPECT_EQ(r.segments[0].colour, 255);
   EXPECT_EQ(r.segments[1].colour, 255 * 65536);
-  EXPECT_EQ(r.segments[2].colour, 255 * 256);
-  EXPECT_EQ(r.segments[3].colour, 1 + 2 * 256 + 3 * 65536);
-  EXPECT_EQ(r.segments[4].colour, 0);
+  EXPECT_EQ(r.segments[4].colour, 255 * 256);
+  EXPECT_EQ(r.segments[5].colour, 1 + 2 * 256 + 3 * 65536);
+  EXPECT_EQ(r.segments[6].colour, 0);
   ASSERT_EQ(r.leftOut.size(), 1U);
   EXPECT_EQ(r.leftOut[0].kind, "invisible shapes");
   EXPECT_EQ(r.leftOut[0].firstLine, 5);
 }
 
 TEST(SvgImport, UseOfASymbolIsDrawnWhereItIsPlaced) {
-  const auto r =
-      importSvg(page(R"~(<defs><symbol id="s"><line x1="0" y1="0" x2="1" y2="0"/></symbol></defs>
+  const auto r = importSvg(
+      page(
+          R"~(<defs><symbol id="s"><line x1="0" y1="0" x2="1" y2="0" stroke="black"/></symbol></defs>
       <use href="#s" x="5" y="6"/><use xmlns:xlink="http://www.w3.org/1999/xlink" xlink:href="#s" x="1"/>)~"),
-                {.flipY = false});
+      {.flipY = false});
   expectSegments(r, {{0, 5, 6, 0, 0, 0, 0, 6, 6, 1, 1}, {0, 1, 0, 0, 0, 0, 0, 2, 0, 1, 2}});
 }
 
 TEST(SvgImport, UnknownElementsAreSkippedAndCounted) {
-  const auto r =
-      importSvg(page(R"~(<text x="0" y="0">hi</text><image/><blob/><path d="M 0 0 L 1 1"/>
+  const auto r = importSvg(
+      page(R"~(<text x="0" y="0">hi</text><image/><blob/><path stroke="black" d="M 0 0 L 1 1"/>
       <title>t</title><foo:bar xmlns:foo="urn:x"/>)~"),
-                {});
+      {});
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(r.segments.size(), 1U);
   EXPECT_EQ(r.skippedCount(), 3);
@@ -253,7 +265,7 @@ TEST(SvgImport, UnknownElementsAreSkippedAndCounted) {
 
 TEST(SvgImport, HiddenElementsAreNotCut) {
   const auto r = importSvg(page(R"~(<g style="display:none"><path d="M 0 0 L 1 1"/></g>
-      <path visibility="hidden" d="M 0 0 L 1 1"/><path d="M 0 0 L 2 2"/>)~"),
+      <path visibility="hidden" d="M 0 0 L 1 1"/><path stroke="black" d="M 0 0 L 2 2"/>)~"),
                            {});
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(r.segments.size(), 1U);
@@ -261,7 +273,7 @@ TEST(SvgImport, HiddenElementsAreNotCut) {
 
 TEST(SvgImport, MissingNamespaceIsTakenAsSvg) {
   const auto r = importSvg(
-      R"~(<svg width="10mm" height="10mm" viewBox="0 0 10 10"><line x1="0" y1="0" x2="1" y2="0"/></svg>)~",
+      R"~(<svg width="10mm" height="10mm" viewBox="0 0 10 10"><line x1="0" y1="0" x2="1" y2="0" stroke="black"/></svg>)~",
       {});
   ASSERT_TRUE(r.ok()) << r.error;
   EXPECT_EQ(r.segments.size(), 1U);
@@ -304,7 +316,8 @@ TEST(SvgImport, BadDrawingsGiveAnErrorWithTheLine) {
 
 TEST(SvgImport, DegenerateCurvesAreDroppedOrKept) {
   // All four points together: nothing to cut. Controls on the ends: a straight cubic.
-  const auto r = importSvg(page(R"~(<path d="M 5 5 C 5 5 5 5 5 5 M 0 0 C 0 0 10 0 10 0"/>)~"), {});
+  const auto r = importSvg(
+      page(R"~(<path stroke="black" d="M 5 5 C 5 5 5 5 5 5 M 0 0 C 0 0 10 0 10 0"/>)~"), {});
   ASSERT_TRUE(r.ok());
   ASSERT_EQ(r.segments.size(), 1U);
   EXPECT_NEAR(r.segments[0].length, 10.0, 0.001);
