@@ -88,6 +88,11 @@ double cubicDistanceSquared(const PlanePoint* c, PlanePoint q) {
       hi = static_cast<double>(i + 1) / kIntervals;
     } else if (at.g > 0.0 && i > 0) {
       lo = static_cast<double>(i - 1) / kIntervals;
+    } else if (at.g == 0.0 && (i == 0 || i == kIntervals)) {
+      // An end where the curve stands still (a control point on its end
+      // point): the slope says nothing there, and the nearest point may lie
+      // in the interval beside it.
+      (i == 0 ? hi : lo) = static_cast<double>(i == 0 ? 1 : kIntervals - 1) / kIntervals;
     } else {
       continue;
     }
