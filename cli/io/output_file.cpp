@@ -46,15 +46,21 @@ StagedFile::~StagedFile() {
 }
 
 bool StagedFile::open(const std::string& target, std::string& error) {
-  if (target.empty()) {
-    // No target: an unnamed file of the system's, gone when closed.
+  target_ = target.empty() ? target : resolvedTarget(target);
+  // A device or a pipe (-o /dev/null, a FIFO) cannot be replaced: renaming
+  // over it would put a plain file in its place. It gets the bytes written
+  // into it at commit, from a scratch file.
+  struct stat st {};
+  const bool exists = !target_.empty() && ::stat(target_.c_str(), &st) == 0;
+  direct_ = exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+  if (target_.empty() || direct_) {
+    // An unnamed file of the system's, gone when closed.
     std::FILE* scratch = std::tmpfile();
     if (scratch != nullptr) fd_ = ::dup(::fileno(scratch));
     if (scratch != nullptr) std::fclose(scratch);
     if (fd_ < 0) error = systemError();
     return fd_ >= 0;
   }
-  target_ = resolvedTarget(target);
   const fs::path path(target_);
   const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
   // A hidden name in the same folder, so the rename never crosses a file
@@ -73,8 +79,7 @@ bool StagedFile::open(const std::string& target, std::string& error) {
     return false;
   }
   // A file that already exists keeps its permissions.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd_, st.st_mode & 07777);
+  if (exists && S_ISREG(st.st_mode)) ::fchmod(fd_, st.st_mode & 07777);
   return true;
 }
 
@@ -93,6 +98,14 @@ bool StagedFile::restart() {
 }
 
 bool StagedFile::commit(std::string& error) {
+  if (direct_) {
+    const int out = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    bool ok = error_.empty() && out >= 0 && copyTo(out, error_);
+    if (!ok && error_.empty()) error_ = systemError();
+    if (out >= 0) ::close(out);
+    if (!ok) error = error_;
+    return ok;
+  }
   bool ok = error_.empty() && fd_ >= 0 && ::fsync(fd_) == 0;
   if (!ok && error_.empty()) error_ = systemError();
   if (fd_ >= 0 && ::close(fd_) != 0 && ok) {
@@ -110,6 +123,14 @@ bool StagedFile::commit(std::string& error) {
 }
 
 bool StagedFile::copyTo(std::FILE* out, std::string& error) {
+  if (std::fflush(out) != 0) {
+    error = systemError();
+    return false;
+  }
+  return copyTo(::fileno(out), error);
+}
+
+bool StagedFile::copyTo(int out, std::string& error) {
   if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
     error = systemError();
     return false;
@@ -122,17 +143,12 @@ bool StagedFile::copyTo(std::FILE* out, std::string& error) {
       error = systemError();
       return false;
     }
-    if (n == 0) break;
-    if (std::fwrite(buffer, 1, static_cast<size_t>(n), out) != static_cast<size_t>(n)) {
+    if (n == 0) return true;
+    if (!writeAll(out, std::string_view(buffer, static_cast<size_t>(n)))) {
       error = systemError();
       return false;
     }
   }
-  if (std::fflush(out) != 0) {
-    error = systemError();
-    return false;
-  }
-  return true;
 }
 
 bool StagedFile::readAll(std::string& bytes) {

@@ -17,7 +17,8 @@ bool replaceFile(const std::string& target, std::string_view bytes, std::string&
 // A file made beside its target and put in place whole (as replaceFile does),
 // written piece by piece: a program too large to hold in memory goes to the
 // disk as it is made. Until commit, the target is as it was; a file never
-// committed is removed.
+// committed is removed. A target that is a device or a pipe (/dev/null, a
+// FIFO) is never replaced: it is written at commit.
 class StagedFile {
  public:
   StagedFile() = default;
@@ -33,6 +34,7 @@ class StagedFile {
   // Flushed to the disk and renamed over the target.
   bool commit(std::string& error);
   bool copyTo(std::FILE* out, std::string& error);
+  bool copyTo(int out, std::string& error);
   // The whole file, for a second reading; the file stays open for writing.
   bool readAll(std::string& bytes);
   // Why the last write, restart or commit failed; empty when none did.
@@ -40,6 +42,7 @@ class StagedFile {
 
  private:
   int fd_ = -1;
+  bool direct_ = false;  // the target is a device or pipe, written at commit
   std::string target_;
   std::string temporary_;
   std::string error_;

@@ -1,6 +1,9 @@
 // The command's smaller parts: segment files, settings, program reading,
 // summary.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -105,6 +108,29 @@ TEST(LineSink, HandsOnEveryLineWholeAndWritesEveryByte) {
   forEachLine(text, [&](std::string_view line) { expected.emplace_back(line); });
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(test::readFileBytes(dir.file("out.tap")), text);
+}
+
+// A pipe (or a device such as /dev/null) as the target is written, never
+// replaced by a plain file.
+TEST(StagedFile, PipeTargetIsWrittenNotReplaced) {
+  test::TempDir dir;
+  const std::string fifo = dir.file("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // The reading end, open before the write (the pipe's buffer holds it all).
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  std::string error;
+  StagedFile file;
+  ASSERT_TRUE(file.open(fifo, error)) << error;
+  ASSERT_TRUE(file.write("G00 X1\r\n"));
+  EXPECT_TRUE(file.commit(error)) << error;
+  char received[64] = {};
+  EXPECT_EQ(::read(reader, received, sizeof received), 8);
+  ::close(reader);
+  EXPECT_STREQ(received, "G00 X1\r\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(ProgramMoves, ReadsModalMovesShapesPassesAndArcs) {
