@@ -60,11 +60,15 @@ struct Options {
   std::string tolerance = "0.05";      // mm, or "none"
 };
 
+std::string lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
 // The program's usual file name ending for each dialect: what the
 // controllers' own file dialogs look for.
 std::string programExtension(std::string_view dialect) {
-  std::string name(dialect);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string name = lowered(std::string(dialect));
   const auto first = name.find_first_not_of(" \t\r");
   name = first == std::string::npos
              ? ""
@@ -89,8 +93,7 @@ bool writeOutput(const std::string& what, const std::string& path, std::string_v
 }
 
 bool isSegFile(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = lowered(std::filesystem::path(path).extension().string());
   return ext == ".seg";
 }
 
@@ -241,12 +244,10 @@ int run(const Options& options) {
   // bytes, and the file is put in place whole only when all is well.
   // With a tool offset the path lies a tool radius beside the drawing by
   // design: the distance to the drawing is no measure of fidelity there.
-  std::string offset = choice->value("ToolOffset").text;
-  for (char& c : offset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string offset = lowered(choice->value("ToolOffset").text);
   const bool offsetPath = offset.find_first_not_of(" \t") != std::string::npos &&
                           offset.find("none") == std::string::npos;
-  std::string order = choice->value("CutOrder").text;
-  for (char& c : order) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string order = lowered(choice->value("CutOrder").text);
   const bool reordered = order.find("inside") != std::string::npos;
   std::optional<double> tolerance;
   if (options.tolerance != "none" && !offsetPath) {

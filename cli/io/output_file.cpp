@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 namespace brevanto::cli {
@@ -130,38 +131,31 @@ bool StagedFile::copyTo(std::FILE* out, std::string& error) {
   return copyTo(::fileno(out), error);
 }
 
-bool StagedFile::copyTo(int out, std::string& error) {
-  if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
-    error = systemError();
-    return false;
-  }
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = systemError();
-      return false;
-    }
-    if (n == 0) return true;
-    if (!writeAll(out, std::string_view(buffer, static_cast<size_t>(n)))) {
-      error = systemError();
-      return false;
-    }
-  }
-}
-
-bool StagedFile::readAll(std::string& bytes) {
-  bytes.clear();
+bool StagedFile::readEach(const std::function<bool(std::string_view)>& take) {
   if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return false;
   char buffer[1 << 16];
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
-    if (n == 0) return ::lseek(fd_, 0, SEEK_END) >= 0;
-    bytes.append(buffer, static_cast<size_t>(n));
+    if (n == 0) return true;
+    if (!take(std::string_view(buffer, static_cast<size_t>(n)))) return false;
   }
+}
+
+bool StagedFile::copyTo(int out, std::string& error) {
+  if (readEach([out](std::string_view bytes) { return writeAll(out, bytes); })) return true;
+  error = systemError();
+  return false;
+}
+
+bool StagedFile::readAll(std::string& bytes) {
+  bytes.clear();
+  return readEach([&bytes](std::string_view piece) {
+           bytes.append(piece);
+           return true;
+         }) &&
+         ::lseek(fd_, 0, SEEK_END) >= 0;
 }
 
 bool replaceFile(const std::string& target, std::string_view bytes, std::string& error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,9 @@ class StagedFile {
   [[nodiscard]] const std::string& error() const { return error_; }
 
  private:
+  // Hands the file's bytes, from its start, to `take` piece by piece.
+  bool readEach(const std::function<bool(std::string_view)>& take);
+
   int fd_ = -1;
   bool direct_ = false;  // the target is a device or pipe, written at commit
   std::string target_;
