@@ -23,6 +23,7 @@
 #include "settings_choice.h"
 #include "svg/svg_import.h"
 #include "tolerance.h"
+#include "usage_text.h"
 
 namespace {
 
@@ -63,19 +64,6 @@ struct Options {
 std::string lowered(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
-}
-
-// The program's usual file name ending for each dialect: what the
-// controllers' own file dialogs look for.
-std::string programExtension(std::string_view dialect) {
-  std::string name = lowered(std::string(dialect));
-  const auto first = name.find_first_not_of(" \t\r");
-  name = first == std::string::npos
-             ? ""
-             : name.substr(first, name.find_last_not_of(" \t\r") + 1 - first);
-  if (name == "linuxcnc") return ".ngc";
-  if (name == "grbl") return ".nc";
-  return ".tap";
 }
 
 int fail(int status, const std::string& message) {
@@ -165,13 +153,6 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
   return d;
 }
 
-void showSettings(const SettingsChoice& choice) {
-  for (const SettingInfo& s : kSettings) {
-    const ChosenValue& v = choice.value(s.name);
-    std::cout << s.name << "=" << v.text << "    (" << v.origin << ")\n";
-  }
-}
-
 // The files the run writes: each must be a file of its own, neither the
 // drawing nor another output, or one would overwrite the other.
 bool outputsAreDistinct(const Options& options, const std::string& programPath) {
@@ -204,10 +185,20 @@ int run(const Options& options) {
   if (!options.toolOffset.empty()) assignments.push_back("ToolOffset=" + options.toolOffset);
   const auto choice = chooseSettings(options.settingsFile, assignments, error);
   if (!choice) return fail(kSettingsRefused, error);
-  if (options.showSettings) showSettings(*choice);
+  // Said even with -q: a misspelt name leaves its setting at another value.
+  for (const std::string& unknown : choice->unknownNames)
+    std::cerr << "brevanto: " << unknown << "\n";
+  if (options.strict && !choice->unknownNames.empty()) {
+    return fail(kSettingsRefused, "--strict: the settings file has lines that are not settings");
+  }
+  if (options.showSettings) std::cout << settingsFileText(*choice);
   if (const auto refusal = checkSettings(*choice)) {
     return fail(kSettingsRefused, "setting refused: " + *refusal);
   }
+  // The typed values the job runs with: nothing below reads a setting's text.
+  const SettingsRead typed = readSettings(choice->source(), SettingsReading::Strict);
+  if (!typed.ok()) return fail(kSettingsRefused, "setting refused: " + typed.error);
+  const JobSettings& settings = typed.settings;
   if (options.drawing.empty()) return kOk;  // only --show-settings
 
   const bool toStdout = options.output == "-";
@@ -216,7 +207,7 @@ int run(const Options& options) {
     programPath.clear();
   } else if (programPath.empty()) {
     programPath = std::filesystem::path(options.drawing)
-                      .replace_extension(programExtension(choice->value("Dialect").text))
+                      .replace_extension(programFileEnding(settings.dialect))
                       .string();
   }
   if (!outputsAreDistinct(options, programPath)) return kOutputFailed;
@@ -244,11 +235,8 @@ int run(const Options& options) {
   // bytes, and the file is put in place whole only when all is well.
   // With a tool offset the path lies a tool radius beside the drawing by
   // design: the distance to the drawing is no measure of fidelity there.
-  const std::string offset = lowered(choice->value("ToolOffset").text);
-  const bool offsetPath = offset.find_first_not_of(" \t") != std::string::npos &&
-                          offset.find("none") == std::string::npos;
-  const std::string order = lowered(choice->value("CutOrder").text);
-  const bool reordered = order.find("inside") != std::string::npos;
+  const bool offsetPath = settings.toolOffset != ToolOffset::None;
+  const bool reordered = settings.cutOrder != CutOrder::Drawing;
   std::optional<double> tolerance;
   if (options.tolerance != "none" && !offsetPath) {
     tolerance = std::strtod(options.tolerance.c_str(), nullptr);
@@ -263,7 +251,7 @@ int run(const Options& options) {
   // the terminal's last line to itself.
   ProgressLine progress(!options.quiet);
   progress.stage("making and checking the program");
-  MadeProgram made = makeProgram(drawing->segments, choice->source(), tolerance,
+  MadeProgram made = makeProgram(drawing->segments, settings, tolerance,
                                  {.file = &programFile,
                                   .keepMoves = !options.preview.empty(),
                                   .shapesInOrder = !offsetPath && !reordered});
@@ -321,12 +309,9 @@ int run(const Options& options) {
               << (toStdout ? "standard output" : programPath) << "\n"
               << formatSummary(rows);
   }
-  // With an offset the preview shows the cut one tool diameter wide (the
-  // value was checked above as a plain number above 0).
+  // With an offset the preview shows the cut one tool diameter wide.
   PreviewKerf kerf;
-  if (offsetPath) {
-    kerf = {std::strtod(choice->value("txtWZDia").text.c_str(), nullptr), &report};
-  }
+  if (offsetPath) kerf = {static_cast<double>(settings.toolDiameter), &report};
   if (!options.preview.empty() &&
       !writeOutput("the preview ", options.preview,
                    renderPreview(drawing->segments, made.moves, rows, kerf))) {
@@ -346,47 +331,6 @@ int run(const Options& options) {
     }
   }
   return kOk;
-}
-
-// The part of --help after the options, in paragraphs. The settings come
-// from kSettings, the table the job reads, and their ranges from the checks.
-std::string helpFooter() {
-  std::string text =
-      "Settings (NAME for --set, or a NAME=VALUE line of the settings file), their built-in "
-      "values and what each may hold, a plain decimal number with a decimal point (no comma, "
-      "unit, hex, NaN or infinity):\n";
-  for (const SettingInfo& s : kSettings) {
-    text +=
-        "  " + std::string(s.name) + "=" + std::string(s.builtIn) + "  " + std::string(s.meaning);
-    if (const std::string_view range = settingRange(s.name); !range.empty()) {
-      text += "; " + std::string(range);
-    }
-    text += "\n";
-  }
-  text += "\nDefault settings file: " + defaultSettingsFilePath() +
-          " ($BREVANTO_SETTINGS overrides); with none, the built-in values (those of "
-          "examples/CNC.ini). A settings file is a regular file of at most " +
-          describeSize(kLargestSettingsFile) + "; its lines may stand under [" +
-          std::string(kSettingsSection) +
-          "] (any other section is refused), '#' and ';' start comments, a UTF-8 byte-order "
-          "mark is allowed.\n\n"
-          "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
-          "viewBox, clip paths, markers, <style> sheets; units mm, cm, in, pt, px (96 per inch, "
-          "or --dpi). Each subpath is one shape; its colour is the stroke, else the fill. What "
-          "shows nothing (no stroke or fill, opacity 0, hidden, clipped away), text and images "
-          "are left out and listed with the line of the first of each kind. A drawing is a "
-          "regular file of at most 10000000 elements, counting what use references repeat, "
-          "and of at most " +
-          describeSize(kLargestDrawing) +
-          ".\n\n"
-          "Outputs: the program, the preview and the segment dump are each written whole to a "
-          "new file beside their target and then renamed over it, so a failed run leaves an "
-          "earlier file as it was (a device or pipe such as /dev/null is written into, once "
-          "all is done, never replaced); none may be the drawing or another output.\n\n"
-          "Exit status: 0 success, 1 unreadable or invalid drawing (or, with --strict, content "
-          "left out), 2 settings refused, 3 output not written, 4 the path strays further than "
-          "--max-deviation, 64 wrong usage.\n";
-  return text;
 }
 
 }  // namespace
@@ -419,7 +363,8 @@ int main(int argc, char** argv) {
                  "none, outside or inside: the same as --set ToolOffset=...")
       ->type_name("SIDE");
   app.add_flag("--show-settings", options.showSettings,
-               "print the settings in effect and where each comes from");
+               "print the settings in effect as a settings file (each value's origin in a comment) "
+               "that --settings reads back as it is");
   app.add_flag("--no-flip", options.noFlip,
                "keep SVG's downward y axis (by default y is flipped about the page height)");
   app.add_option("--preview", options.preview,
@@ -455,7 +400,7 @@ int main(int argc, char** argv) {
                "exit with status 1, writing nothing, when any content is left out (text, images, "
                "invisible shapes, clipped-away pieces, unusable elements)");
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
-  app.footer(helpFooter());
+  app.footer(helpFooter(kLargestDrawing));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -9,11 +9,6 @@
 namespace brevanto::cli {
 namespace {
 
-bool knownSetting(std::string_view name) {
-  return std::any_of(std::begin(kSettings), std::end(kSettings),
-                     [name](const SettingInfo& s) { return s.name == name; });
-}
-
 std::string_view trimBlanks(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -68,6 +63,12 @@ bool readSettingsFile(const std::string& path, SettingsChoice& choice, std::stri
     const std::string_view name = trimBlanks(line.substr(0, equals));
     if (const auto found = choice.values.find(name); found != choice.values.end()) {
       found->second = {std::string(line.substr(equals + 1)), where, true};
+    } else {
+      const SettingInfo* near = nearestSetting(name);
+      choice.unknownNames.push_back(where + ": " + std::string(name) + ": not a setting" +
+                                    (near != nullptr
+                                         ? "; did you mean " + std::string(near->name) + "?"
+                                         : " (the settings are " + settingNameList() + ")"));
     }
   }
   return true;
@@ -76,10 +77,8 @@ bool readSettingsFile(const std::string& path, SettingsChoice& choice, std::stri
 }  // namespace
 
 std::string builtInSetting(std::string_view name) {
-  for (const SettingInfo& s : kSettings) {
-    if (s.name == name) return std::string(s.builtIn);
-  }
-  return {};
+  const SettingInfo* s = findSetting(name);
+  return s != nullptr ? std::string(s->builtIn) : std::string();
 }
 
 std::string settingNameList() {
@@ -130,8 +129,12 @@ std::optional<SettingsChoice> chooseSettings(const std::optional<std::string>& s
   for (const std::string& assignment : assignments) {
     const auto equals = assignment.find('=');
     const std::string name = assignment.substr(0, equals);
-    if (equals == std::string::npos || !knownSetting(name)) {
-      error = "--set " + assignment + ": expected NAME=VALUE with NAME one of " + settingNameList();
+    if (equals == std::string::npos || findSetting(name) == nullptr) {
+      const SettingInfo* near = equals == std::string::npos ? nullptr : nearestSetting(name);
+      error = "--set " + assignment + ": " +
+              (near != nullptr
+                   ? name + " is not a setting; did you mean " + std::string(near->name) + "?"
+                   : "expected NAME=VALUE with NAME one of " + settingNameList());
       return std::nullopt;
     }
     choice.values[name] = {assignment.substr(equals + 1), "--set", true};

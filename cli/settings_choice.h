@@ -33,6 +33,9 @@ struct SettingsChoice {
   Base base = Base::PlatformFile;
   std::string filePath;  // the named file, or the platform's file that was looked for
   std::map<std::string, ChosenValue, std::less<>> values;  // every name of kSettings
+  // "FILE:LINE: NAME: not a setting; did you mean ...?" for each line of the
+  // file whose name is none of the settings'.
+  std::vector<std::string> unknownNames;
 
   [[nodiscard]] const ChosenValue& value(std::string_view name) const;
   // What the job reads: the chosen texts, "" for a name that has none.

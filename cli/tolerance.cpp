@@ -19,7 +19,7 @@ constexpr int kPrecisionRefinements = 4;
 constexpr int kSplitRounds = 3;
 constexpr size_t kMostSplitCurves = 4000000;
 
-MadeProgram run(const std::vector<Segment>& segments, const SettingsSource& settings,
+MadeProgram run(const std::vector<Segment>& segments, const JobSettings& settings,
                 const DrawingIndex& drawing, std::span<const Segment> drawn,
                 const ProgramTarget& target) {
   MadeProgram made;
@@ -37,7 +37,7 @@ MadeProgram run(const std::vector<Segment>& segments, const SettingsSource& sett
     if (target.keepMoves) made.moves.push_back(move);
   });
   std::ostream stream(&sink);
-  made.report = runJob(segments, {.settings = settings, .program = &stream});
+  made.report = runJob(segments, {.typedSettings = settings, .program = &stream});
   if (!sink.finish() && made.report.ok()) made.report.result = BREVANTO_OUTPUT_FAILED;
   if (!made.report.ok()) return made;
   made.deviation = meter.finish();
@@ -58,6 +58,7 @@ bool within(const Deviation& d, double tolerance) {
   return !d.measured || !d.whole || d.distance <= tolerance;
 }
 
+// Figures of the summary: six digits, as the summary prints its others.
 std::string number(double value) {
   std::ostringstream text;
   text << value;
@@ -82,32 +83,30 @@ std::pair<Segment, Segment> splitCurve(const Segment& s) {
   return {first, second};
 }
 
-MadeProgram makeProgram(const std::vector<Segment>& segments, const SettingsSource& settings,
+MadeProgram makeProgram(const std::vector<Segment>& segments, const JobSettings& settings,
                         std::optional<double> tolerance, const ProgramTarget& target) {
   const DrawingIndex drawing(segments);
-  const auto run = [&](const std::vector<Segment>& pieces, const SettingsSource& source) {
-    return cli::run(pieces, source, drawing, segments, target);
+  const auto run = [&](const std::vector<Segment>& pieces, const JobSettings& typed) {
+    return cli::run(pieces, typed, drawing, segments, target);
   };
   MadeProgram made = run(segments, settings);
   if (!tolerance || !made.report.ok() || within(made.deviation, *tolerance)) return made;
 
   const double first = made.deviation.distance;
-  // A precision that reads as 0 (or not a number) means the default, 3.
-  double precision = std::strtod(settings("Prezision").c_str(), nullptr);
-  if (!(precision > 0.0)) precision = 3.0;
-  const double userPrecision = precision;
-  std::string precisionText;
-  const SettingsSource finer = [&settings, &precisionText](std::string_view name) {
-    return name == "Prezision" ? precisionText : settings(name);
-  };
+  // A precision of 0 (or not a number) means the default, 3. The finer
+  // precisions go to the job as numbers, and the summary names them exactly:
+  // a rounded figure would not reproduce the program.
+  const double userPrecision = settings.precision > 0.0 ? settings.precision : 3.0;
+  JobSettings finer = settings;
+  finer.precision = userPrecision;
   for (int i = 0; i < kPrecisionRefinements && !within(made.deviation, *tolerance); ++i) {
-    precision /= 4.0;
-    precisionText = number(precision);
+    finer.precision /= 4.0;
     made = run(segments, finer);
     if (!made.report.ok()) return made;
   }
+  const std::string precisionText = exactText(finer.precision);
   if (within(made.deviation, *tolerance)) {
-    made.changes.push_back("joining at Prezision=" + number(userPrecision) + " strayed " +
+    made.changes.push_back("joining at Prezision=" + exactText(userPrecision) + " strayed " +
                            number(first) + " mm; used Prezision=" + precisionText);
     return made;
   }
@@ -133,7 +132,7 @@ MadeProgram makeProgram(const std::vector<Segment>& segments, const SettingsSour
     made = run(pieces, finer);
     if (!made.report.ok()) return made;
   }
-  made.changes.push_back("Prezision=" + precisionText + " (from " + number(userPrecision) +
+  made.changes.push_back("Prezision=" + precisionText + " (from " + exactText(userPrecision) +
                          "), curves cut in two " + std::to_string(rounds) + " time(s)");
   return made;
 }

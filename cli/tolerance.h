@@ -31,7 +31,7 @@ struct ProgramTarget {
   bool shapesInOrder = true;
 };
 
-// Makes the program of `segments` with the settings of `settings`. With a
+// Makes the program of `segments` with `settings`. With a
 // tolerance, the program as written is measured against the drawing, and
 // where it strays further, the job is run again a bounded number of times:
 // first with a finer joining precision (joining at the user's precision may
@@ -41,7 +41,7 @@ struct ProgramTarget {
 // caller compares its deviation with the tolerance. A drawing too dense for
 // the check to measure whole is not refined. Each try is written to the
 // target's file and read back line by line as it is written.
-MadeProgram makeProgram(const std::vector<Segment>& segments, const SettingsSource& settings,
+MadeProgram makeProgram(const std::vector<Segment>& segments, const JobSettings& settings,
                         std::optional<double> tolerance, const ProgramTarget& target);
 
 // Both halves of the cubic of `s` at t = 1/2 (de Casteljau): the same curve,

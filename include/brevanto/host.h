@@ -10,48 +10,16 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "brevanto/brevanto.h"
+#include "brevanto/settings.h"
 
 namespace brevanto {
-
-// One setting of the settings store: its name (the registry value a macro
-// saves, or a line of the settings file), the value the command uses when no
-// store exists, and what it means.
-struct SettingInfo {
-  std::string_view name;
-  std::string_view builtIn;
-  std::string_view meaning;
-};
-
-// Every setting a job reads, in the order it reads them.
-inline constexpr SettingInfo kSettings[] = {
-    {"txtFeedZ", "100", "plunge feed, mm/min"},
-    {"txtMaxZ", "1.5", "depth of cut per pass, mm"},
-    {"txtDepth", "2", "total depth, mm"},
-    {"txtSaveZ", "5", "safe height for rapid moves, mm"},
-    {"txtFeedCut", "800", "cutting feed, mm/min"},
-    {"txtWZNummer", "1", "tool number"},
-    {"txtWZDia", "3", "tool diameter, mm (shown in the tool change line)"},
-    {"Prezision", "3",
-     "joining precision: arcs within Prezision/10 degrees and alike in size, "
-     "lines within Prezision/10 degrees are joined"},
-    {"Dialect", "classic", "the controllers the program is written for: classic, linuxcnc or grbl"},
-    {"CutOrder", "drawing",
-     "drawing (list order) or inside-first (open shapes first, then every shape before any "
-     "closed shape around it, each next start the nearest)"},
-    {"ToolOffset", "none",
-     "none (tool centre on the line), outside (parts: outlines cut outside, holes inside, by "
-     "half of txtWZDia) or inside (openings: outlines cut inside, islands outside)"},
-};
-
-// A settings store: the text of the named setting, "" when it is missing.
-// A job asks it for each setting of kSettings exactly once.
-using SettingsSource = std::function<std::string(std::string_view name)>;
 
 // The platform's store: the registry key a VBA macro saves to on Windows, the
 // settings file defaultSettingsFilePath() names elsewhere.
@@ -70,7 +38,10 @@ std::string defaultSettingsFilePath();
 std::string defaultProgramPath();
 
 struct JobOptions {
-  // Where the settings come from; empty: the platform's store.
+  // The settings as typed values (see readSettings in brevanto/settings.h);
+  // when set, no store is read.
+  std::optional<JobSettings> typedSettings{};
+  // Otherwise where the settings come from; empty: the platform's store.
   SettingsSource settings{};
   // The program goes to `program` when it is set: any stream, written as the
   // stream buffers it. Otherwise to the file `programPath` (empty: the

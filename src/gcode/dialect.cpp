@@ -1,39 +1,95 @@
 #include "gcode/dialect.h"
 
+#include <iterator>
+
+#include "gcode/number_format.h"
+
 namespace brevanto {
 namespace {
 
-constexpr Dialect kDialects[] = {Dialect::Classic, Dialect::LinuxCnc, Dialect::Grbl};
+// The fixed machine moves are the same in every dialect today: the spindle at
+// 20000, coolant on, Z 80 clear of the work, and home at X10 Y300.
+constexpr DialectRules kRules[] = {
+    {.name = "classic",
+     .fileEnding = ".tap",
+     .modalLine = "G0 G49 G40  G17 G80 G50 G90",
+     .toolChange = "T{T}M6 ( DIA. {D}mm )",
+     .blendLine = "G64",
+     .spindleOn = "M03 S20000.0000",
+     .coolantOn = "M08",
+     .clearanceMove = "G00 Z80.0000",
+     .parkMove = "G00 X10.0000 Y300.0000 Z80.0000 M5",
+     .programEnd = "M30"},
+    // XY plane, no cutter or length compensation, no canned cycle, absolute
+    // coordinates, arc centres relative to the arc's start; moves blended,
+    // but no corner rounded by more than 0.01 mm, well below what joining and
+    // arc fitting stray.
+    {.name = "linuxcnc",
+     .fileEnding = ".ngc",
+     .modalLine = "G17 G40 G49 G80 G90 G91.1",
+     .toolChange = "T{T} M6 (DIA. {D}mm)",
+     .blendLine = "G64 P0.0100",
+     .spindleOn = "M03 S20000.0000",
+     .coolantOn = "M08",
+     .clearanceMove = "G00 Z80.0000",
+     .parkMove = "G00 X10.0000 Y300.0000 Z80.0000 M5",
+     .programEnd = "M30",
+     .arcForm = ArcForm::Centre},
+    // No tool changer: the operator mounts the tool the comment names.
+    {.name = "grbl",
+     .fileEnding = ".nc",
+     .modalLine = "G17 G40 G49 G80 G90 G91.1",
+     .toolChange = "(TOOL T{T} DIA. {D}mm)",
+     .blendLine = "",
+     .spindleOn = "M03 S20000.0000",
+     .coolantOn = "M08",
+     .clearanceMove = "G00 Z80.0000",
+     .parkMove = "G00 X10.0000 Y300.0000 Z80.0000 M5",
+     .programEnd = "M30",
+     .arcForm = ArcForm::Centre,
+     .numbered = false,
+     .digitLimit = 8},
+};
+
+// The rules stand in the order of the Dialect values and of the setting's
+// choices.
+constexpr bool rulesInOrder() {
+  for (size_t i = 0; i < std::size(kRules); ++i) {
+    if (kRules[i].name != kDialectNames[i]) return false;
+  }
+  return std::size(kRules) == std::size(kDialectNames);
+}
+static_assert(rulesInOrder());
 
 }  // namespace
 
+const DialectRules& dialectRules(Dialect dialect) {
+  return kRules[static_cast<size_t>(dialect)];
+}
+
 std::string_view dialectName(Dialect dialect) {
-  switch (dialect) {
-    case Dialect::LinuxCnc:
-      return "linuxcnc";
-    case Dialect::Grbl:
-      return "grbl";
-    case Dialect::Classic:
-      break;
-  }
-  return "classic";
+  return dialectRules(dialect).name;
 }
 
-std::optional<Dialect> parseDialect(std::string_view text) {
-  if (text.empty()) return Dialect::Classic;
-  for (const Dialect d : kDialects) {
-    if (text == dialectName(d)) return d;
-  }
-  return std::nullopt;
+std::string_view programFileEnding(Dialect dialect) {
+  return dialectRules(dialect).fileEnding;
 }
 
-std::string knownDialects() {
-  std::string names;
-  for (const Dialect d : kDialects) {
-    if (!names.empty()) names += ", ";
-    names += dialectName(d);
+std::string toolChangeText(const DialectRules& rules, int32_t tool, float diameter) {
+  std::string line;
+  const std::string_view pattern = rules.toolChange;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern.substr(i, 3) == "{T}") {
+      line += formatInt(tool);
+      i += 2;
+    } else if (pattern.substr(i, 3) == "{D}") {
+      line += formatFixed(diameter, 4);
+      i += 2;
+    } else {
+      line += pattern[i];
+    }
   }
-  return names;
+  return line;
 }
 
 }  // namespace brevanto

@@ -1,39 +1,49 @@
 #pragma once
 
-#include <optional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "brevanto/settings.h"
+
 namespace brevanto {
 
-// The form in which a program is written for a family of controllers. Every
-// dialect cuts the same path: the same moves, depths, feeds, passes and
-// order; only the words differ.
-//   classic   numbered blocks, G50 and G64 in the header, T..M6, arcs with an
-//             R word (a negative R for the long way round);
+// How an arc block names its circle.
+enum class ArcForm {
+  Radius,  // R, negative for the long way round
+  Centre,  // I J: the centre relative to the arc's start (G91.1)
+};
+
+// Everything in which the dialects differ, as data: the writer asks these and
+// never the dialect's name. Every dialect cuts the same path: the same moves,
+// depths, feeds, passes and order; only the words differ.
+//   classic   numbered blocks, G50 and G64 in the header, T..M6, R arcs;
 //   linuxcnc  what LinuxCNC reads as written: no G50, G64 with a blending
-//             tolerance, centre-format arcs (I J, incremental: G91.1);
-//   grbl      what grbl 1.1 accepts line by line: no G50, G64 or M6 (the
-//             tool as a comment), no block numbers (grbl stops at N10000000),
+//             tolerance, centre-format arcs;
+//   grbl      what grbl 1.1 accepts line by line: no G50, G64 or M6 (the tool
+//             as a comment), no block numbers (grbl stops at N10000000),
 //             centre-format arcs, and no number with more digits than grbl
 //             reads (8).
-enum class Dialect { Classic, LinuxCnc, Grbl };
+struct DialectRules {
+  std::string_view name;
+  std::string_view fileEnding;
+  std::string_view modalLine;  // the header's modal state: plane, compensation, units of arcs
+  // The tool change line with {T} (tool number) and {D} (diameter, 4 decimals).
+  std::string_view toolChange;
+  std::string_view blendLine;  // path blending; "" for none
+  std::string_view spindleOn;
+  std::string_view coolantOn;
+  std::string_view clearanceMove;  // the header's last move, up and clear
+  std::string_view parkMove;       // the footer's move home, spindle off
+  std::string_view programEnd;
+  ArcForm arcForm = ArcForm::Radius;
+  bool numbered = true;    // "N<number> " in front of every block
+  int32_t digitLimit = 0;  // more significant digits than this are refused (0: any)
+};
 
-// The value of the "Dialect" setting: "" (missing or empty) is classic.
-std::optional<Dialect> parseDialect(std::string_view text);
+const DialectRules& dialectRules(Dialect dialect);
 
-// "classic", "linuxcnc" or "grbl".
-std::string_view dialectName(Dialect dialect);
-
-// "classic, linuxcnc, grbl": for messages.
-std::string knownDialects();
-
-// The largest tolerance by which LinuxCNC may round a corner while blending
-// moves (G64 P), in mm: well below what joining and arc fitting stray.
-inline constexpr double kLinuxCncBlendTolerance = 0.01;
-
-// grbl reads at most this many digits of a number and silently drops the
-// rest.
-inline constexpr int kGrblDigits = 8;
+// The tool change line of the rules for a tool number and diameter.
+std::string toolChangeText(const DialectRules& rules, int32_t tool, float diameter);
 
 }  // namespace brevanto

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "job/job_error.h"
+#include "base/job_error.h"
 
 namespace brevanto {
 namespace {

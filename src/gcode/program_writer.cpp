@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "gcode/dialect.h"
 #include "geometry/point2.h"
 
 namespace brevanto {
@@ -88,10 +89,10 @@ constexpr double kRadiusShortfall = 0.0005;
 //     round is cut as the whole circle it nearly is (two halves), a smaller
 //     one as the straight move it is;
 //   - an R word never falls short of half its chord.
-void writeCuts(const PathElement* shape, int32_t count, const CncSettings& settings,
+void writeCuts(const PathElement* shape, int32_t count, const JobSettings& settings,
                GcodeWriter& writer, Point2& at) {
   const std::string feed = formatFixed(settings.cutFeed, 4);
-  const bool centreFormat = settings.dialect != Dialect::Classic;
+  const bool centreFormat = dialectRules(settings.dialect).arcForm == ArcForm::Centre;
   bool feedDue = true;
   const auto lineBlock = [&](double x, double y) {
     writer.beginBlock();
@@ -196,7 +197,7 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
 
 }  // namespace
 
-void writeShape(const PathElement* shape, int32_t count, const CncSettings& s,
+void writeShape(const PathElement* shape, int32_t count, const JobSettings& s,
                 GcodeWriter& writer) {
   writer.writeBlock({.comment = "NEXT SHAPE"});
 
@@ -241,12 +242,12 @@ std::vector<int32_t> shapeCounts(const PathElement* elements, int32_t count) {
   return counts;
 }
 
-BlockStyle blockStyle(const CncSettings& settings) {
-  if (settings.dialect == Dialect::Grbl) return {.numbered = false, .digitLimit = kGrblDigits};
-  return {};
+BlockStyle blockStyle(const JobSettings& settings) {
+  const DialectRules& rules = dialectRules(settings.dialect);
+  return {.numbered = rules.numbered, .digitLimit = rules.digitLimit};
 }
 
-void checkWritable(const PathElement* elements, int32_t count, const CncSettings& settings) {
+void checkWritable(const PathElement* elements, int32_t count, const JobSettings& settings) {
   const BlockStyle style = blockStyle(settings);
   if (style.digitLimit <= 0) return;
   // The same composer the program is written with, into nothing: it refuses
@@ -264,62 +265,41 @@ void checkWritable(const PathElement* elements, int32_t count, const CncSettings
   }
 }
 
-std::string toolChangeLine(const CncSettings& settings) {
-  const std::string tool = formatInt(settings.toolNumber);
-  const std::string diameter = formatFixed(settings.toolDiameter, 4);
-  switch (settings.dialect) {
-    case Dialect::LinuxCnc:
-      return "T" + tool + " M6 (DIA. " + diameter + "mm)";
-    case Dialect::Grbl:  // no tool changer: the operator mounts the tool
-      return "(TOOL T" + tool + " DIA. " + diameter + "mm)";
-    case Dialect::Classic:
-      break;
-  }
-  return "T" + tool + "M6 ( DIA. " + diameter + "mm )";
+std::string toolChangeLine(const JobSettings& settings) {
+  return toolChangeText(dialectRules(settings.dialect), settings.toolNumber, settings.toolDiameter);
 }
 
-int32_t writeHeader(const CncSettings& settings, GcodeWriter& writer) {
+int32_t writeHeader(const JobSettings& settings, GcodeWriter& writer) {
+  const DialectRules& rules = dialectRules(settings.dialect);
   writer.writeLine("(Created with Brevanto)");
-  if (settings.dialect == Dialect::Classic) {
-    writer.writeLine("G0 G49 G40  G17 G80 G50 G90");
-  } else {
-    // XY plane, no cutter or length compensation, no canned cycle, absolute
-    // coordinates, arc centres relative to the arc's start.
-    writer.writeLine("G17 G40 G49 G80 G90 G91.1");
-  }
+  writer.writeLine(rules.modalLine);
   writer.writeLine(toolChangeLine(settings));
   writer.writeLine("G21 (mm)");
-  writer.writeLine("M03 S20000.0000");
-  writer.writeLine("M08");
-  if (settings.dialect == Dialect::Classic) {
-    writer.writeLine("G64");
-  } else if (settings.dialect == Dialect::LinuxCnc) {
-    // Blend moves, but never round a corner by more than the tolerance.
-    std::string blend = "G64 P";
-    appendFixed4(blend, kLinuxCncBlendTolerance);
-    writer.writeLine(blend);
-  }
-  writer.writeLine("G00 Z80.0000");
+  writer.writeLine(rules.spindleOn);
+  writer.writeLine(rules.coolantOn);
+  if (!rules.blendLine.empty()) writer.writeLine(rules.blendLine);
+  writer.writeLine(rules.clearanceMove);
   return 0;
 }
 
-int32_t writeFooter(GcodeWriter& writer) {
+int32_t writeFooter(const JobSettings& settings, GcodeWriter& writer) {
+  const DialectRules& rules = dialectRules(settings.dialect);
   writer.writeBlock({.comment = "HOME POSITION"});
-  writer.writeLine("G00 X10.0000 Y300.0000 Z80.0000 M5");
-  writer.writeLine("M30");
+  writer.writeLine(rules.parkMove);
+  writer.writeLine(rules.programEnd);
   return 0;
 }
 
-void writePlunge(double z, const CncSettings& settings, GcodeWriter& writer) {
+void writePlunge(double z, const JobSettings& settings, GcodeWriter& writer) {
   writer.writeBlock(
       {.gWord = "G01", .z = formatFixed4(z), .f = formatFixed(settings.plungeFeed, 1)});
 }
 
-void writeRetract(const CncSettings& settings, GcodeWriter& writer) {
+void writeRetract(const JobSettings& settings, GcodeWriter& writer) {
   writer.writeBlock({.gWord = "G00", .z = formatFixed(settings.safeZ, 4)});
 }
 
-int32_t writeProgram(const PathElement* elements, int32_t count, const CncSettings& settings,
+int32_t writeProgram(const PathElement* elements, int32_t count, const JobSettings& settings,
                      GcodeWriter& writer) {
   if (elements == nullptr || count < 0) count = 0;
   const std::vector<int32_t> counts = shapeCounts(elements, count);
@@ -329,7 +309,7 @@ int32_t writeProgram(const PathElement* elements, int32_t count, const CncSettin
     writeShape(shape, shapeCount, settings, writer);
     shape += shapeCount;
   }
-  writeFooter(writer);
+  writeFooter(settings, writer);
   return 0;
 }
 

@@ -12,23 +12,23 @@ namespace brevanto {
 
 // Writes the complete G-code program for `count` elements through `writer`:
 // header, every shape with its depth passes, footer. Returns 0.
-int32_t writeProgram(const PathElement* elements, int32_t count, const CncSettings& settings,
+int32_t writeProgram(const PathElement* elements, int32_t count, const JobSettings& settings,
                      GcodeWriter& writer);
 
 // One shape of `count` (at least one) elements: marker, rapid approach, then
 // pass after pass down to the total depth. A closed shape keeps the tool down
 // between its passes; an open one is retracted and brought back to its start
 // before every further pass.
-void writeShape(const PathElement* shape, int32_t count, const CncSettings& settings,
+void writeShape(const PathElement* shape, int32_t count, const JobSettings& settings,
                 GcodeWriter& writer);
 
 // How the blocks of a program in the dialect of `settings` are composed.
-BlockStyle blockStyle(const CncSettings& settings);
+BlockStyle blockStyle(const JobSettings& settings);
 
 // Refuses, with JobError(BREVANTO_DIALECT_REFUSED), a list whose points the
 // dialect cannot write exactly (grbl drops digits past its eighth), so that a
 // program that would cut elsewhere is refused before any file is touched.
-void checkWritable(const PathElement* elements, int32_t count, const CncSettings& settings);
+void checkWritable(const PathElement* elements, int32_t count, const JobSettings& settings);
 
 // The element count of each shape, in list order. A shape is a run of
 // adjacent elements with equal shapeKey, whatever the keys are: a list whose
@@ -37,18 +37,18 @@ void checkWritable(const PathElement* elements, int32_t count, const CncSettings
 std::vector<int32_t> shapeCounts(const PathElement* elements, int32_t count);
 
 // "T<tool>M6 ( DIA. <diameter>mm )": the tool change line of the header.
-std::string toolChangeLine(const CncSettings& settings);
+std::string toolChangeLine(const JobSettings& settings);
 
 // The eight opening lines, tool change included. Returns 0.
-int32_t writeHeader(const CncSettings& settings, GcodeWriter& writer);
+int32_t writeHeader(const JobSettings& settings, GcodeWriter& writer);
 
 // The numbered "HOME POSITION" comment and the two closing lines. Returns 0.
-int32_t writeFooter(GcodeWriter& writer);
+int32_t writeFooter(const JobSettings& settings, GcodeWriter& writer);
 
 // The plunge to depth `z` at the plunge feed: "G01 Z<z> F<feed>".
-void writePlunge(double z, const CncSettings& settings, GcodeWriter& writer);
+void writePlunge(double z, const JobSettings& settings, GcodeWriter& writer);
 
 // The retract to the safe height: "G00 Z<safeZ>".
-void writeRetract(const CncSettings& settings, GcodeWriter& writer);
+void writeRetract(const JobSettings& settings, GcodeWriter& writer);
 
 }  // namespace brevanto

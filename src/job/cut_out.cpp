@@ -61,7 +61,7 @@ void offsetShape(const std::vector<PathElement>& elements, const ShapeRun& run,
 
 }  // namespace
 
-void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, JobReport& report) {
+void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, JobReport& report) {
   const std::vector<ShapeRun> runs = shapeRuns(elements);
   std::vector<std::vector<PathCurve>> loops(runs.size());
   for (size_t s = 0; s < runs.size(); ++s) {

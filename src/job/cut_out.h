@@ -17,6 +17,6 @@ namespace brevanto {
 // with a cutting move): it takes a key above all others. Fills the nesting
 // (the counts, each shape's depth, the shape each written one cuts), rapid
 // lengths and misfits of the report.
-void cutOut(std::vector<PathElement>& elements, const CncSettings& settings, JobReport& report);
+void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, JobReport& report);
 
 }  // namespace brevanto

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/job_error.h"
+#include "gcode/dialect.h"
 #include "gcode/gcode_writer.h"
 #include "gcode/program_writer.h"
 #include "geometry/arc_joining.h"
@@ -15,7 +17,6 @@
 #include "geometry/curve_flattening.h"
 #include "geometry/line_joining.h"
 #include "job/cut_out.h"
-#include "job/job_error.h"
 #include "job/joining_loop.h"
 #include "job/program_file.h"
 
@@ -116,7 +117,7 @@ struct ApplicationCount {
 // shape. The job then holds one shape's elements at a time, whatever the
 // size of the drawing. Every record is checked before the first line is
 // written, as when the whole list is made first.
-int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const CncSettings& settings,
+int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const JobSettings& settings,
                      GcodeWriter& writer, JobReport& report) {
   for (int64_t i = 0; i <= static_cast<int64_t>(*lastIndex); ++i) checkFinite(segments[i], i);
   writeHeader(settings, writer);
@@ -153,7 +154,7 @@ int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const Cn
     ++report.segmentsRead;
   }
   finishShape();
-  writeFooter(writer);
+  writeFooter(settings, writer);
   report.elementsAfterIntake = static_cast<int32_t>(intakeCount);
   report.elementsAfterArcJoining = static_cast<int32_t>(afterArcs);
   report.elementsAfterLineJoining = static_cast<int32_t>(afterLines);
@@ -163,7 +164,7 @@ int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const Cn
 }
 
 // 4. The program, to the host's stream or to the program file.
-void writeProgramOut(const std::vector<PathElement>& elements, const CncSettings& settings,
+void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings& settings,
                      const JobOptions& options) {
   const auto count = static_cast<int32_t>(elements.size());
   checkWritable(elements.data(), count, settings);
@@ -183,19 +184,21 @@ void writeProgramOut(const std::vector<PathElement>& elements, const CncSettings
 
 // A job that can be written shape by shape as its records are read: one
 // without a stage that needs every shape at once (nesting, offset, cut
-// order), and not for grbl, whose programs are refused, when a number would
-// lose a digit, before any file is touched.
-bool streams(const CncSettings& settings) {
+// order), and not in a dialect with a digit limit, whose programs are
+// refused, when a number would lose a digit, before any file is touched.
+bool streams(const JobSettings& settings) {
   return settings.cutOrder == CutOrder::Drawing && settings.toolOffset == ToolOffset::None &&
-         settings.dialect != Dialect::Grbl;
+         dialectRules(settings.dialect).digitLimit <= 0;
 }
 
 int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOptions& options,
                   JobReport& report) {
   // 0. One snapshot of the settings; a refused value ends the job before
   //    anything is read or written.
-  const CncSettings settings =
-      loadSettings(options.settings ? options.settings : platformSettings());
+  const JobSettings settings =
+      options.typedSettings
+          ? checkedSettings(*options.typedSettings)
+          : loadSettings(options.settings ? options.settings : platformSettings());
   if (streams(settings) && segments != nullptr && lastIndex != nullptr) {
     checkAllFinite(segments, lastIndex);
     const BlockStyle style = blockStyle(settings);
@@ -248,7 +251,7 @@ std::vector<PathElement> intake(const Segment* segments, const int32_t* lastInde
   return out;
 }
 
-void joinElements(std::vector<PathElement>& elements, const CncSettings& settings,
+void joinElements(std::vector<PathElement>& elements, const JobSettings& settings,
                   JobReport& report) {
   const double precision = settings.precision;
   report.arcApplications = runJoiningLoop(

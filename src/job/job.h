@@ -16,7 +16,7 @@ std::vector<PathElement> intake(const Segment* segments, const int32_t* lastInde
                                 JobReport& report);
 
 // 2./3. Arc joining, then line joining, each until it settles.
-void joinElements(std::vector<PathElement>& elements, const CncSettings& settings,
+void joinElements(std::vector<PathElement>& elements, const JobSettings& settings,
                   JobReport& report);
 
 // The whole job of sp() with the given options; never throws. The result and

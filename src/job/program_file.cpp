@@ -4,7 +4,7 @@
 #include <system_error>
 #include <utility>
 
-#include "job/job_error.h"
+#include "base/job_error.h"
 
 namespace brevanto {
 

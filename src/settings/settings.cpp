@@ -1,15 +1,16 @@
 #include "settings/settings.h"
 
-#include <cctype>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <string_view>
 
+#include "base/job_error.h"
 #include "geometry/int_conversion.h"
-#include "job/job_error.h"
 #include "platform/classic_number.h"
 
 namespace brevanto {
@@ -54,6 +55,43 @@ std::string shortestText(float value) {
   return std::string(text, result.ptr);
 }
 
+// The index of a choice's value in its list, 0 when the text is empty or
+// blank; case and blanks around the value do not count.
+size_t readChoice(const SettingsSource& source, const SettingInfo& setting) {
+  const std::string text = readText(source, setting.name);
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t from = 0, to = text.size();
+  while (from < to && blank(text[from])) ++from;
+  while (to > from && blank(text[to - 1])) --to;
+  const std::string_view value(text.data() + from, to - from);
+  if (value.empty()) return 0;
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  std::string known;
+  for (size_t i = 0; i < setting.choices.size(); ++i) {
+    const std::string_view name = setting.choices[i];
+    if (std::equal(value.begin(), value.end(), name.begin(), name.end(),
+                   [&lower](char a, char b) { return lower(a) == b; })) {
+      return i;
+    }
+    known += (i == 0 ? "" : ", ") + std::string(name);
+  }
+  // The dialect's refusal has read this way since it was the only choice:
+  // the whole text as stored, and the values after "use one of".
+  if (&setting == findSetting("Dialect")) {
+    refuse("Dialect: \"" + text + "\" is not a known dialect; use one of " + known);
+  }
+  refuse(std::string(setting.name) + ": \"" + std::string(value) + "\" is not one of its values (" +
+         known + ")");
+}
+
+size_t readChoice(const SettingsSource& source, std::string_view name) {
+  return readChoice(source, *findSetting(name));
+}
+
+}  // namespace
+
 // The pass loop cuts pass p at p * passDepth (single precision) and stops at
 // the first pass at or below the total depth. The products only fall as p
 // grows, so looking at pass kMostPasses tells whether the loop ends in time.
@@ -66,50 +104,8 @@ void checkPassCount(float passDepth, float finalDepth) {
          shortestText(-finalDepth) + " (txtDepth)");
 }
 
-Dialect readDialect(const SettingsSource& source) {
-  const std::string text = readText(source, "Dialect");
-  const auto first = text.find_first_not_of(" \t\r\n");
-  const auto last = text.find_last_not_of(" \t\r\n");
-  std::string name = first == std::string::npos ? "" : text.substr(first, last - first + 1);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (const auto dialect = parseDialect(name)) return *dialect;
-  refuse("Dialect: \"" + text + "\" is not a known dialect; use one of " + knownDialects());
-}
-
-// The value of a choice setting: its index in `names`, 0 when the text is
-// empty or blank.
-template <size_t N>
-size_t readChoice(const SettingsSource& source, std::string_view name,
-                  const std::string_view (&names)[N]) {
-  const std::string text = readText(source, name);
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  size_t from = 0, to = text.size();
-  while (from < to && blank(text[from])) ++from;
-  while (to > from && blank(text[to - 1])) --to;
-  const std::string_view value(text.data() + from, to - from);
-  if (value.empty()) return 0;
-  const auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  std::string known;
-  for (size_t i = 0; i < N; ++i) {
-    if (std::equal(value.begin(), value.end(), names[i].begin(), names[i].end(),
-                   [&lower](char a, char b) { return lower(a) == b; })) {
-      return i;
-    }
-    known += (i == 0 ? "" : ", ") + std::string(names[i]);
-  }
-  refuse(std::string(name) + ": \"" + std::string(value) + "\" is not one of its values (" + known +
-         ")");
-}
-
-constexpr std::string_view kCutOrders[] = {"drawing", "inside-first"};
-constexpr std::string_view kToolOffsets[] = {"none", "outside", "inside"};
-
-}  // namespace
-
-CncSettings loadSettings(const SettingsSource& source) {
-  CncSettings s;
+JobSettings loadSettings(const SettingsSource& source) {
+  JobSettings s;
   s.plungeFeed = std::fabs(readSettingFloat(source, "txtFeedZ"));
   s.passDepth = std::fabs(readSettingFloat(source, "txtMaxZ")) * -1.0F;
   s.finalDepth = std::fabs(readSettingFloat(source, "txtDepth")) * -1.0F;
@@ -119,9 +115,33 @@ CncSettings loadSettings(const SettingsSource& source) {
   s.toolNumber = truncateToInt32(std::fabs(readSettingFloat(source, "txtWZNummer")));
   s.toolDiameter = std::fabs(readSettingFloat(source, "txtWZDia"));
   s.precision = readPrecision(source);
-  s.dialect = readDialect(source);
-  s.cutOrder = static_cast<CutOrder>(readChoice(source, "CutOrder", kCutOrders));
-  s.toolOffset = static_cast<ToolOffset>(readChoice(source, "ToolOffset", kToolOffsets));
+  s.dialect = static_cast<Dialect>(readChoice(source, "Dialect"));
+  s.cutOrder = static_cast<CutOrder>(readChoice(source, "CutOrder"));
+  s.toolOffset = static_cast<ToolOffset>(readChoice(source, "ToolOffset"));
+  return s;
+}
+
+const JobSettings& checkedSettings(const JobSettings& s) {
+  const struct {
+    float value;
+    const char* name;
+    int sign;  // -1: at most 0, 1: at least 0, 0: either
+  } values[] = {{s.plungeFeed, "txtFeedZ", 1},  {s.passDepth, "txtMaxZ", -1},
+                {s.finalDepth, "txtDepth", -1}, {s.safeZ, "txtSaveZ", 0},
+                {s.cutFeed, "txtFeedCut", 1},   {s.toolDiameter, "txtWZDia", 1}};
+  for (const auto& v : values) {
+    if (!std::isfinite(v.value) || (v.sign < 0 && v.value > 0.0F) ||
+        (v.sign > 0 && v.value < 0.0F)) {
+      refuse(std::string(v.name) + ": " + shortestText(v.value) + " is not a value it can hold");
+    }
+  }
+  if (s.toolNumber < 0) refuse("txtWZNummer: " + std::to_string(s.toolNumber) + " is negative");
+  if (static_cast<size_t>(s.dialect) >= std::size(kDialectNames) ||
+      static_cast<size_t>(s.cutOrder) >= std::size(kCutOrderNames) ||
+      static_cast<size_t>(s.toolOffset) >= std::size(kToolOffsetNames)) {
+    refuse("Dialect, CutOrder or ToolOffset: not one of its values");
+  }
+  checkPassCount(s.passDepth, s.finalDepth);
   return s;
 }
 

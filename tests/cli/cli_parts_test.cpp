@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -21,6 +22,7 @@
 #include "settings_choice.h"
 #include "support/segments.h"
 #include "support/temp_dir.h"
+#include "usage_text.h"
 
 namespace brevanto::cli {
 namespace {
@@ -61,6 +63,56 @@ TEST(SettingsChoice, BuiltInValuesAreThoseOfTheExampleFile) {
     EXPECT_EQ(builtInSetting(s.name), fromFile->value(s.name).text) << s.name;
     EXPECT_EQ(readSettingsFileValue(example, s.name), s.builtIn) << s.name;
   }
+}
+
+// The README's settings table, the VBA module's saved settings and the
+// settings the typed value holds all come from the one table.
+TEST(SettingsChoice, TheDocumentsListTheTableAsItIs) {
+  std::ifstream readme(std::string(BREVANTO_SOURCE_DIR) + "/README.md", std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(readme)), {});
+  EXPECT_NE(text.find(settingsTableMarkdown()), std::string::npos)
+      << "README.md's settings table should read:\n"
+      << settingsTableMarkdown();
+  std::ifstream bas(std::string(BREVANTO_SOURCE_DIR) + "/windows/Brevanto.bas", std::ios::binary);
+  const std::string module((std::istreambuf_iterator<char>(bas)), {});
+  for (const SettingInfo& s : kSettings) {
+    const bool saved = module.find("SaveSetting \"Brevanto\", \"CNC\", \"" + std::string(s.name) +
+                                   "\"") != std::string::npos;
+    EXPECT_EQ(saved, s.inMacroDialog) << s.name;
+  }
+}
+
+TEST(SettingsChoice, StrictReadingGivesTheTypedValue) {
+  const struct {
+    const char* name;
+    const char* text;
+    const char* refusal;  // nullptr: accepted
+  } cases[] = {
+      {"Prezision", "0.01171875", nullptr},
+      {"Dialect", " GRBL ", nullptr},
+      {"txtWZDia", "1/8", "txtWZDia=1/8: not a plain decimal number; give a number, with"},
+      {"ToolOffset", "left", "ToolOffset=left: not one of its values (none, outside, inside)"},
+      {"txtMaxZ", "0.00001", "txtMaxZ: a pass depth of 1e-05 needs more than 100000 passes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SettingsSource source = [&c](std::string_view name) {
+      return name == c.name ? std::string(c.text) : builtInSetting(name);
+    };
+    const SettingsRead read = readSettings(source, SettingsReading::Strict);
+    if (c.refusal == nullptr) {
+      EXPECT_TRUE(read.ok()) << read.error;
+    } else {
+      EXPECT_EQ(read.error.rfind(c.refusal, 0), 0U) << read.error;
+    }
+  }
+  const SettingsSource fine = [](std::string_view name) {
+    return name == "Prezision" ? "0.01171875" : name == "Dialect" ? " GRBL " : builtInSetting(name);
+  };
+  const SettingsRead read = readSettings(fine, SettingsReading::Strict);
+  EXPECT_EQ(read.settings.precision, 0.01171875);
+  EXPECT_EQ(read.settings.dialect, Dialect::Grbl);
+  EXPECT_EQ(programFileEnding(read.settings.dialect), ".nc");
 }
 
 TEST(SettingsChoice, SetOverridesTheNamedFile) {

@@ -151,7 +151,10 @@ TEST(CommandSettings, ValuesAreCheckedByName) {
       {"txtFeedZ=0x10",
        "txtFeedZ=0x10 (from --set): not a plain decimal number; write the "
        "number in decimal digits"},
-      {"txtDepth=2mm", "without a unit or other text: txtDepth=2"},
+      {"txtDepth=2mm", "without a unit: txtDepth=2"},
+      {"txtWZDia=1/8",
+       "txtWZDia=1/8 (from --set): not a plain decimal number; give a number, with"},
+      {"txtDepth=0,5,1", "txtDepth=0,5,1 (from --set): not a plain decimal number; give a number"},
       {"txtDepth=nan", "txtDepth=nan (from --set): not a plain decimal number; give a finite"},
       {"txtFeedCut=-inf", "give a finite number"},
       {"txtWZNummer=1e10",
@@ -194,9 +197,9 @@ TEST(CommandSettings, TheFileIsReadAsDocumented) {
     int status;
     const char* message;  // in the output of --show-settings, or the refusal
   } cases[] = {
-      {"byte-order mark", "\xEF\xBB\xBFtxtFeedZ=150\n" + rest, 0, "txtFeedZ=150    (s.ini:1)"},
+      {"byte-order mark", "\xEF\xBB\xBFtxtFeedZ=150\n" + rest, 0, "(from s.ini:1)\ntxtFeedZ=150\n"},
       {"the documented section", "; comment\n[CNC]\ntxtFeedZ=150\r\n" + rest, 0,
-       "txtFeedZ=150    (s.ini:3)"},
+       "(from s.ini:3)\ntxtFeedZ=150\n"},
       {"another section", "[CNC]\ntxtFeedZ=150\n" + rest + "[Laser]\ntxtFeedZ=9000\n", 2,
        "s.ini:9: section [Laser]: a settings file holds only [CNC]"},
       {"a value with a line", "txtFeedZ=150\n" + rest + "txtSaveZ=-2\n", 2,

@@ -100,7 +100,8 @@ TEST(Command, DialectsChooseTheFileNameAndCutTheSamePath) {
   }
   const CommandRun unknown = brevanto(dir, "circle.svg --dialect fanuc " + kSettings);
   EXPECT_EQ(unknown.status, 2);
-  EXPECT_TRUE(contains(unknown.err, "use one of classic, linuxcnc, grbl")) << unknown.err;
+  EXPECT_TRUE(contains(unknown.err, "not one of its values (classic, linuxcnc, grbl)"))
+      << unknown.err;
 }
 
 TEST(Command, ProgramToStandardOutput) {
@@ -124,14 +125,45 @@ TEST(Command, SegmentDumpReplaysToTheSameProgram) {
 
 TEST(Command, SettingsOverridesAndTheirOrigin) {
   TempDir dir;
-  const CommandRun shown = brevanto(dir, "--show-settings --set txtMaxZ=0.5 " + kSettings);
+  const CommandRun shown =
+      brevanto(dir, "--show-settings --set txtMaxZ=0.5 --set 'txtSaveZ= 7' " + kSettings);
   EXPECT_EQ(shown.status, 0);
-  EXPECT_TRUE(contains(shown.out, "txtMaxZ=0.5    (--set)")) << shown.out;
-  EXPECT_TRUE(contains(shown.out, "txtFeedZ=100    (" + kExamples + "/CNC.ini:6)")) << shown.out;
+  EXPECT_TRUE(contains(shown.out, "(from --set)\ntxtMaxZ=0.5\n")) << shown.out;
+  EXPECT_TRUE(contains(shown.out, "(from " + kExamples + "/CNC.ini:6)\ntxtFeedZ=100\n"))
+      << shown.out;
+  // What --show-settings prints is a settings file that reads back as it is.
+  writeFileBytes(dir.file("shown.ini"), shown.out);
+  const CommandRun again = brevanto(dir, "--show-settings --settings shown.ini");
+  EXPECT_EQ(again.status, 0) << again.err;
+  const auto values = [](const std::string& text) {
+    std::string lines;
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+      end = text.find('\n', at);
+      const std::string line = text.substr(at, end - at);
+      if (!line.empty() && line[0] != '#') lines += line + "\n";
+    }
+    return lines;
+  };
+  EXPECT_EQ(values(again.out), values(shown.out));
+  EXPECT_TRUE(contains(again.out, "txtSaveZ= 7\n")) << again.out;
 
   const CommandRun builtIn =
       brevanto(dir, "--show-settings", "BREVANTO_SETTINGS=/nonexistent/CNC.ini");
-  EXPECT_TRUE(contains(builtIn.out, "txtWZDia=3    (built in")) << builtIn.out;
+  EXPECT_TRUE(contains(builtIn.out, "(from built in (the values of examples/CNC.ini))\ntxtWZDia=3"))
+      << builtIn.out;
+
+  // A misspelt name is named with the setting it is nearest, if any is near.
+  writeFileBytes(dir.file("typo.ini"),
+                 readFileBytes(kExamples + "/CNC.ini") + "txtDepht=3\nSpindleSpeed=9000\n");
+  const CommandRun typo = brevanto(dir, "-q --show-settings --settings typo.ini");
+  EXPECT_EQ(typo.status, 0) << typo.err;
+  EXPECT_TRUE(contains(typo.err, "typo.ini:29: txtDepht: not a setting; did you mean txtDepth?"))
+      << typo.err;
+  EXPECT_TRUE(contains(typo.err, "typo.ini:30: SpindleSpeed: not a setting (the settings are"))
+      << typo.err;
+  EXPECT_EQ(brevanto(dir, "--strict --show-settings --settings typo.ini").status, 2);
+  EXPECT_TRUE(contains(brevanto(dir, "--show-settings --set txtWZdia=3").err,
+                       "txtWZdia is not a setting; did you mean txtWZDia?"));
 
   writeFileBytes(dir.file("square.svg"), kSquare);
   const CommandRun note = brevanto(dir, "square.svg", "BREVANTO_SETTINGS=/nonexistent/CNC.ini");

@@ -17,7 +17,7 @@ inline std::vector<PathElement> joinedElements(const std::vector<Segment>& segme
   JobReport& r = report != nullptr ? *report : local;
   const auto last = static_cast<int32_t>(segments.size()) - 1;
   std::vector<PathElement> elements = intake(segments.data(), &last, r);
-  CncSettings settings;
+  JobSettings settings;
   settings.precision = precision;
   joinElements(elements, settings, r);
   return elements;

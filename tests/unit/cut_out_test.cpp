@@ -71,7 +71,7 @@ CutOutRun cutOutOf(const std::vector<Segment>& drawing, CutOrder order, ToolOffs
                    float toolDiameter, double precision = 0.0) {
   CutOutRun run;
   run.elements = test::joinedElements(drawing, &run.report, precision);
-  CncSettings settings;
+  JobSettings settings;
   settings.toolDiameter = toolDiameter;
   settings.cutOrder = order;
   settings.toolOffset = offset;
@@ -104,7 +104,7 @@ TEST(CutOutSettings, ChoicesAndRefusals) {
     values["ToolOffset"] = c.toolOffset;
     test::SettingsTable table(values);
     if (c.refusal == nullptr) {
-      const CncSettings s = loadSettings(table.source());
+      const JobSettings s = loadSettings(table.source());
       EXPECT_EQ(s.cutOrder, c.order) << c.cutOrder;
       EXPECT_EQ(s.toolOffset, c.offset) << c.toolOffset;
       continue;

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "gcode/program_writer.h"
-#include "job/job_error.h"
+#include "base/job_error.h"
 #include "support/settings_source.h"
 
 namespace brevanto {
@@ -21,7 +21,7 @@ using test::workedExampleSettings;
 
 TEST(LoadSettings, WorkedExample) {
   SettingsTable settings(workedExampleSettings());
-  const CncSettings s = loadSettings(settings.source());
+  const JobSettings s = loadSettings(settings.source());
   EXPECT_EQ(s.plungeFeed, 100.0F);
   EXPECT_EQ(s.passDepth, -1.5F);
   EXPECT_EQ(s.finalDepth, -2.0F);
@@ -41,22 +41,22 @@ TEST(LoadSettings, WorkedExample) {
 struct FieldCase {
   const char* name;
   const char* text;
-  float CncSettings::*field;
+  float JobSettings::*field;
   float expected;
 };
 
 TEST(LoadSettings, SignRulesAndNumberReading) {
   const FieldCase cases[] = {
-      {"txtMaxZ", "2", &CncSettings::passDepth, -2.0F},
-      {"txtMaxZ", "-2", &CncSettings::passDepth, -2.0F},
-      {"txtDepth", "-5", &CncSettings::finalDepth, -5.0F},
-      {"txtDepth", "5", &CncSettings::finalDepth, -5.0F},
-      {"txtSaveZ", "-3", &CncSettings::safeZ, -3.0F},  // the only signed value
-      {"txtFeedZ", "-150", &CncSettings::plungeFeed, 150.0F},
-      {"txtFeedZ", " 150abc", &CncSettings::plungeFeed, 150.0F},  // blank skipped, rest ignored
-      {"txtFeedCut", "2,5", &CncSettings::cutFeed, 2.0F},         // a comma ends the number
-      {"txtFeedCut", "+7.25e1", &CncSettings::cutFeed, 72.5F},
-      {"txtWZDia", "-3.175", &CncSettings::toolDiameter, 3.175F},
+      {"txtMaxZ", "2", &JobSettings::passDepth, -2.0F},
+      {"txtMaxZ", "-2", &JobSettings::passDepth, -2.0F},
+      {"txtDepth", "-5", &JobSettings::finalDepth, -5.0F},
+      {"txtDepth", "5", &JobSettings::finalDepth, -5.0F},
+      {"txtSaveZ", "-3", &JobSettings::safeZ, -3.0F},  // the only signed value
+      {"txtFeedZ", "-150", &JobSettings::plungeFeed, 150.0F},
+      {"txtFeedZ", " 150abc", &JobSettings::plungeFeed, 150.0F},  // blank skipped, rest ignored
+      {"txtFeedCut", "2,5", &JobSettings::cutFeed, 2.0F},         // a comma ends the number
+      {"txtFeedCut", "+7.25e1", &JobSettings::cutFeed, 72.5F},
+      {"txtWZDia", "-3.175", &JobSettings::toolDiameter, 3.175F},
   };
   for (const auto& c : cases) {
     SettingsTable settings(workedExampleSettings());
@@ -211,7 +211,7 @@ TEST(LoadSettings, IgnoresTheProcessLocale) {
   settings.set("txtMaxZ", "2.5");
   settings.set("txtDepth", "2,5");
   settings.set("Prezision", "0.25");
-  const CncSettings s = loadSettings(settings.source());
+  const JobSettings s = loadSettings(settings.source());
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(s.passDepth, -2.5F);
   EXPECT_EQ(s.finalDepth, -2.0F);
