@@ -19,25 +19,64 @@ constexpr int kPrecisionRefinements = 4;
 constexpr int kSplitRounds = 3;
 constexpr size_t kMostSplitCurves = 4000000;
 
+// The program's moves as the job states them, block by block: the summary,
+// the fidelity figure and the preview take them as the text says them,
+// without reading the text back.
+//
+// It is also the job's check of each shape before the shape is written, for
+// a tolerance: the shape's moves as they would be written, measured against
+// the drawing the way the figure measures them.
+class MoveTaker final : public ProgramObserver, public ShapeCheck {
+ public:
+  MoveTaker(MadeProgram& made, DeviationMeter& meter, bool keepMoves)
+      : made_(made), meter_(meter), keepMoves_(keepMoves) {}
+  void shapeBegins() override { reader_.shapeBegins(); }
+  void homeBegins() override { reader_.homeBegins(); }
+  void block(const WrittenBlock& block) override {
+    if (!reader_.apply(block, move_)) return;
+    made_.totals.add(move_);
+    meter_.add(move_);
+    if (keepMoves_) made_.moves.push_back(move_);
+  }
+  double stray(std::span<const WrittenBlock> blocks) override {
+    ProgramMoveReader reader = reader_;
+    reader.shapeBegins();
+    tried_.clear();
+    ProgramMove move;
+    for (const WrittenBlock& b : blocks) {
+      if (reader.apply(b, move)) tried_.push_back(move);
+    }
+    const Deviation d = meter_.measureShape(tried_);
+    // A figure cut short cannot tell where to refine.
+    return d.measured && d.whole ? d.distance : 0.0;
+  }
+
+ private:
+  MadeProgram& made_;
+  DeviationMeter& meter_;
+  bool keepMoves_;
+  ProgramMoveReader reader_;
+  ProgramMove move_;
+  std::vector<ProgramMove> tried_;
+};
+
 MadeProgram run(const std::vector<Segment>& segments, const JobSettings& settings,
                 const DrawingIndex& drawing, std::span<const Segment> drawn,
-                const ProgramTarget& target) {
+                const ProgramTarget& target, std::optional<double> tolerance) {
   MadeProgram made;
   if (!target.file->restart()) {
     made.report.result = BREVANTO_OUTPUT_FAILED;
     return made;
   }
   DeviationMeter meter(drawing, target.shapesInOrder);
-  ProgramMoveReader reader;
-  ProgramMove move;
-  LineSink sink(*target.file, [&](std::string_view line) {
-    if (!reader.read(line, move)) return;
-    made.totals.add(move);
-    meter.add(move);
-    if (target.keepMoves) made.moves.push_back(move);
-  });
+  MoveTaker taker(made, meter, target.keepMoves);
+  LineSink sink(*target.file, nullptr);
   std::ostream stream(&sink);
-  made.report = runJob(segments, {.typedSettings = settings, .program = &stream});
+  made.report = runJob(segments, {.typedSettings = settings,
+                                  .program = &stream,
+                                  .observer = &taker,
+                                  .tolerance = tolerance.value_or(0.0),
+                                  .shapeCheck = tolerance ? &taker : nullptr});
   if (!sink.finish() && made.report.ok()) made.report.result = BREVANTO_OUTPUT_FAILED;
   if (!made.report.ok()) return made;
   made.deviation = meter.finish();
@@ -67,29 +106,29 @@ std::string number(double value) {
 
 }  // namespace
 
-std::pair<Segment, Segment> splitCurve(const Segment& s) {
-  const auto mid = [](double a, double b) { return (a + b) * 0.5; };
-  // Midpoints of the control polygon, of those, and of those: the point at
-  // t = 1/2 and the control points of both halves.
-  const double ax = mid(s.x0, s.x1), ay = mid(s.y0, s.y1);
-  const double bx = mid(s.x1, s.x2), by = mid(s.y1, s.y2);
-  const double cx = mid(s.x2, s.x3), cy = mid(s.y2, s.y3);
-  const double dx = mid(ax, bx), dy = mid(ay, by);
-  const double ex = mid(bx, cx), ey = mid(by, cy);
-  const double mx = mid(dx, ex), my = mid(dy, ey);
-  Segment first = s, second = s;
-  first.x1 = ax, first.y1 = ay, first.x2 = dx, first.y2 = dy, first.x3 = mx, first.y3 = my;
-  second.x0 = mx, second.y0 = my, second.x1 = ex, second.y1 = ey, second.x2 = cx, second.y2 = cy;
-  return {first, second};
-}
-
 MadeProgram makeProgram(const std::vector<Segment>& segments, const JobSettings& settings,
                         std::optional<double> tolerance, const ProgramTarget& target) {
   const DrawingIndex drawing(segments);
   const auto run = [&](const std::vector<Segment>& pieces, const JobSettings& typed) {
-    return cli::run(pieces, typed, drawing, segments, target);
+    return cli::run(pieces, typed, drawing, segments, target, std::nullopt);
   };
-  MadeProgram made = run(segments, settings);
+  // The job refines the shapes that stray itself where it writes shape by
+  // shape; otherwise (cut-out stages, a digit limit) the whole job is made
+  // again below.
+  MadeProgram made = cli::run(segments, settings, drawing, segments, target, tolerance);
+  if (made.report.refinedInJob) {
+    const JobReport& r = made.report;
+    if (r.shapesRefined > 0) {
+      made.changes.push_back(
+          std::to_string(r.shapesRefined) + " shape(s) made again: joined at Prezision=" +
+          exactText(r.finestPrecision) + " at the finest (from " +
+          exactText(settings.precision > 0.0 ? settings.precision : 3.0) + ")" +
+          (r.mostSplitRounds > 0
+               ? ", curves cut in two up to " + std::to_string(r.mostSplitRounds) + " time(s)"
+               : ""));
+    }
+    return made;
+  }
   if (!tolerance || !made.report.ok() || within(made.deviation, *tolerance)) return made;
 
   const double first = made.deviation.distance;
@@ -115,18 +154,7 @@ MadeProgram makeProgram(const std::vector<Segment>& segments, const JobSettings&
   int rounds = 0;
   while (rounds < kSplitRounds && !within(made.deviation, *tolerance) &&
          pieces.size() < kMostSplitCurves) {
-    std::vector<Segment> halves;
-    halves.reserve(pieces.size() * 2);
-    for (const Segment& s : pieces) {
-      if (s.kind != 1) {
-        halves.push_back(s);
-        continue;
-      }
-      const auto [a, b] = splitCurve(s);
-      halves.push_back(a);
-      halves.push_back(b);
-    }
-    pieces = std::move(halves);
+    pieces = splitCurves(pieces);
     ++rounds;
     // Measured against the drawing itself, not its pieces.
     made = run(pieces, finer);

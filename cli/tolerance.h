@@ -44,8 +44,4 @@ struct ProgramTarget {
 MadeProgram makeProgram(const std::vector<Segment>& segments, const JobSettings& settings,
                         std::optional<double> tolerance, const ProgramTarget& target);
 
-// Both halves of the cubic of `s` at t = 1/2 (de Casteljau): the same curve,
-// exactly, in two records that keep the record's length, shape and colour.
-std::pair<Segment, Segment> splitCurve(const Segment& s);
-
 }  // namespace brevanto::cli

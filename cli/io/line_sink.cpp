@@ -13,6 +13,7 @@ bool LineSink::drain() {
   const std::string_view bytes(pbase(), static_cast<size_t>(pptr() - pbase()));
   setp(buffer_.data(), buffer_.data() + buffer_.size());
   if (!file_.write(bytes)) return false;
+  if (!line_) return true;
   std::string_view rest = bytes;
   for (size_t end = rest.find('\n'); end != std::string_view::npos; end = rest.find('\n')) {
     if (partial_.empty()) {
@@ -42,7 +43,7 @@ int LineSink::sync() {
 
 bool LineSink::finish() {
   if (!drain()) return false;
-  if (!partial_.empty()) line_(partial_);
+  if (!partial_.empty() && line_) line_(partial_);
   partial_.clear();
   return true;
 }

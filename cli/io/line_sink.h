@@ -13,7 +13,7 @@ namespace brevanto::cli {
 // The stream buffer a program is written through: what is written goes to a
 // file and, line by line, to a reader, so the program is checked as it is
 // made and never held whole in memory. A line is handed on without its line
-// feed.
+// feed; without a reader the bytes only go to the file.
 class LineSink : public std::streambuf {
  public:
   using Line = std::function<void(std::string_view)>;

@@ -194,6 +194,14 @@ int32_t DrawingIndex::shapes() const {
   return static_cast<int32_t>(shapeStarts.size()) - 2;
 }
 
+std::vector<Piece> DrawingIndex::shapePieces(int32_t shape) const {
+  std::vector<Piece> own;
+  const std::vector<Piece>& pieces = tree->pieces();
+  const auto k = static_cast<size_t>(shape);
+  for (uint32_t i = shapeStarts[k]; i < shapeStarts[k + 1]; ++i) own.push_back(pieces[byShape[i]]);
+  return own;
+}
+
 void DeviationMeter::add(const ProgramMove& move) {
   if (!cutsPath(move)) return;
   if (shapesInOrder_ && !path_.empty() && move.shape != path_.back().shape) finishShape();
@@ -208,16 +216,27 @@ void DeviationMeter::finishShape() {
   if (shape != shapesMeasured_ + 1 || shape > drawing_.shapes()) {
     shapesMatch_ = false;
   } else {
-    std::vector<Piece> own;
-    const std::vector<Piece>& pieces = drawing_.tree->pieces();
-    const auto k = static_cast<size_t>(shape);
-    for (uint32_t i = drawing_.shapeStarts[k]; i < drawing_.shapeStarts[k + 1]; ++i) {
-      own.push_back(pieces[drawing_.byShape[i]]);
-    }
+    const std::vector<Piece> own = drawing_.shapePieces(shape);
     farthest(own, PieceTree(std::move(path_)), drawing_.spacing, false, worst_, measures_);
   }
   shapesMeasured_ = shape;
   path_.clear();
+}
+
+Deviation DeviationMeter::measureShape(std::span<const ProgramMove> moves) {
+  std::vector<Piece> path;
+  for (const ProgramMove& m : moves) {
+    if (cutsPath(m)) path.push_back(Piece::move(m));
+  }
+  Deviation worst;
+  if (path.empty() || drawing_.tree->empty()) return worst;
+  const int32_t shape = path.front().shape;
+  farthest(path, *drawing_.tree, drawing_.spacing, true, worst, measures_);
+  if (shape >= 1 && shape <= drawing_.shapes()) {
+    const std::vector<Piece> own = drawing_.shapePieces(shape);
+    farthest(own, PieceTree(std::move(path)), drawing_.spacing, false, worst, measures_);
+  }
+  return worst;
 }
 
 namespace {

@@ -42,6 +42,8 @@ struct DrawingIndex {
   DrawingIndex(const DrawingIndex&) = delete;
   DrawingIndex& operator=(const DrawingIndex&) = delete;
   [[nodiscard]] int32_t shapes() const;
+  // The pieces of shape `shape` (1 for the first).
+  [[nodiscard]] std::vector<Piece> shapePieces(int32_t shape) const;
 
   std::unique_ptr<PieceTree> tree;
   // Shape k's pieces: tree->pieces()[byShape[i]] for i in [shapeStarts[k], shapeStarts[k + 1]).
@@ -64,6 +66,10 @@ class DeviationMeter {
 
   void add(const ProgramMove& move);
   Deviation finish();
+  // The figure of one shape's moves alone (a try the job may make again):
+  // its path against the whole drawing, the drawing's shape of its number
+  // against its path. The meter's own figure is left as it is.
+  Deviation measureShape(std::span<const ProgramMove> moves);
   // After finish: false when the program's shapes turned out not to be the
   // drawing's one for one (a shape that cuts nothing, say): the figure is
   // then to be taken over the program whole.

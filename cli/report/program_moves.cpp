@@ -106,18 +106,16 @@ void PlaneBox::addArcExtremes(PlanePoint centre, double radius, double first, do
 bool ProgramMoveReader::read(std::string_view line, ProgramMove& m) {
   const char* p = line.data();
   const char* const lineEnd = p + line.size();
-  bool hasX = false, hasY = false, hasZ = false, hasR = false, hasIJ = false;
-  double nx = x_, ny = y_, nz = z_, r = 0.0, i = 0.0, j = 0.0;
+  WrittenBlock block;
   while (p < lineEnd) {
     const char c = *p;
     if (c == '(') {
       const char* close = std::find(p, lineEnd, ')');
       const std::string_view comment(p, static_cast<size_t>(close - p));
       if (contains(comment, "NEXT SHAPE")) {
-        ++shape_;
-        pass_ = 0;
+        shapeBegins();
       } else if (contains(comment, "HOME POSITION")) {
-        shape_ = 0;
+        homeBegins();
       }
       p = close == lineEnd ? lineEnd : close + 1;
       continue;
@@ -138,40 +136,60 @@ bool ProgramMoveReader::read(std::string_view line, ProgramMove& m) {
     switch (letter) {
       case 'G':
         if (value >= 0.0 && value <= 3.0 && value == std::floor(value)) {
-          motion_ = static_cast<int>(value);
+          block.motion = static_cast<int8_t>(value);
         }
         break;
       case 'X':
-        nx = value;
-        hasX = true;
+        block.x = value;
+        block.hasX = true;
         break;
       case 'Y':
-        ny = value;
-        hasY = true;
+        block.y = value;
+        block.hasY = true;
         break;
       case 'Z':
-        nz = value;
-        hasZ = true;
+        block.z = value;
+        block.hasZ = true;
         break;
       case 'R':
-        r = value;
-        hasR = true;
+        block.r = value;
+        block.hasR = true;
         break;
       case 'I':
-        i = value;
-        hasIJ = true;
+        block.i = value;
+        block.hasIJ = true;
         break;
       case 'J':
-        j = value;
-        hasIJ = true;
+        block.j = value;
+        block.hasIJ = true;
         break;
       case 'F':
-        feed_ = value;
+        block.f = value;
+        block.hasF = true;
         break;
       default:
         break;
     }
   }
+  return apply(block, m);
+}
+
+void ProgramMoveReader::shapeBegins() {
+  ++shape_;
+  pass_ = 0;
+}
+
+void ProgramMoveReader::homeBegins() {
+  shape_ = 0;
+}
+
+bool ProgramMoveReader::apply(const WrittenBlock& block, ProgramMove& m) {
+  if (block.motion >= 0) motion_ = block.motion;
+  if (block.hasF) feed_ = block.f;
+  const bool hasX = block.hasX, hasY = block.hasY, hasZ = block.hasZ;
+  const bool hasR = block.hasR, hasIJ = block.hasIJ;
+  const double nx = hasX ? block.x : x_, ny = hasY ? block.y : y_, nz = hasZ ? block.z : z_;
+  const double r = block.r, i = block.i, j = block.j;
   if (motion_ < 0 || !(hasX || hasY || hasZ)) return false;
   m = ProgramMove{};
   m.kind = static_cast<ProgramMove::Kind>(motion_);

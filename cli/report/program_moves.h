@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "brevanto/program_observer.h"
+
 namespace brevanto::cli {
 
 // A point of the plane the program's X and Y words describe.
@@ -87,6 +89,10 @@ class ProgramMoveReader {
  public:
   // True, with `move` set, when `line` moves the tool.
   bool read(std::string_view line, ProgramMove& move);
+  // The same for a block the job states as it writes it.
+  bool apply(const WrittenBlock& block, ProgramMove& move);
+  void shapeBegins();  // "( NEXT SHAPE )"
+  void homeBegins();   // "( HOME POSITION )"
 
  private:
   double x_ = 0.0, y_ = 0.0, z_ = 0.0, feed_ = 0.0;

@@ -14,9 +14,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "brevanto/brevanto.h"
+#include "brevanto/program_observer.h"
 #include "brevanto/settings.h"
 
 namespace brevanto {
@@ -50,6 +52,18 @@ struct JobOptions {
   // is left empty, so no machine runs half a program.
   std::ostream* program = nullptr;
   std::string programPath{};
+  // Told every block of the program as it is written (its numbers as the
+  // text states them), for a host that sums up, draws or measures the program
+  // without reading it back.
+  ProgramObserver* observer = nullptr;
+  // With a tolerance (mm, above 0) and a check, a job that writes shape by
+  // shape (no cut-out stage, no digit limit) measures each shape with the
+  // check before writing it; a shape that strays further than the tolerance
+  // is made again, a bounded number of times: first joined at a quarter of
+  // the precision, then of that, up to four times, then with its curves cut
+  // in two, up to three times. Only the shapes that stray are refined.
+  double tolerance = 0.0;
+  ShapeCheck* shapeCheck = nullptr;
 };
 
 // A place beside a closed shape where the tool did not fit (ToolOffset): a
@@ -98,8 +112,26 @@ struct JobReport {
   // its index in `shapes`.
   std::vector<int32_t> writtenShapes;
 
+  // Refinement to keep the tolerance (JobOptions::tolerance): whether the job
+  // applied it shape by shape, how many shapes it made again, the finest
+  // precision any shape was joined at (0: none finer than the settings'),
+  // how many times the curves of a shape were cut in two at most, and the
+  // largest distance a shape strayed as the check measured it when written.
+  bool refinedInJob = false;
+  int32_t shapesRefined = 0;
+  double finestPrecision = 0.0;
+  int32_t mostSplitRounds = 0;
+  double largestStray = 0.0;
+
   [[nodiscard]] bool ok() const { return result >= -1; }
 };
+
+// Both halves of the cubic of `s` at t = 1/2 (de Casteljau): the same curve,
+// exactly, in two records that keep the record's length, shape and colour.
+std::pair<Segment, Segment> splitCurve(const Segment& s);
+
+// `records` with every curve cut in two (splitCurve), lines as they are.
+std::vector<Segment> splitCurves(std::span<const Segment> records);
 
 // Runs one job over `segments`: intake, arc joining, line joining, cut-out
 // (nesting, tool offset and cut order, when asked for), program.

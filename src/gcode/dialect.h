@@ -33,8 +33,9 @@ struct DialectRules {
   std::string_view blendLine;  // path blending; "" for none
   std::string_view spindleOn;
   std::string_view coolantOn;
-  std::string_view clearanceMove;  // the header's last move, up and clear
-  std::string_view parkMove;       // the footer's move home, spindle off
+  double clearanceZ = 80.0;  // the header's last move: up to here, clear of the work
+  double parkX = 10.0, parkY = 300.0, parkZ = 80.0;  // the footer's move home
+  std::string_view parkWords;  // stated after the park move's axes (the spindle off)
   std::string_view programEnd;
   ArcForm arcForm = ArcForm::Radius;
   bool numbered = true;    // "N<number> " in front of every block

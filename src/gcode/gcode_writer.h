@@ -45,6 +45,10 @@ class GcodeWriter {
   // Writes `text` and a line end, without a number.
   void writeLine(std::string_view text);
 
+  // Writes lines composed by another writer of this program (their ends
+  // included), as they are.
+  void writeComposed(std::string_view lines) { writeEndedLine(lines); }
+
   // Writes one numbered block: "N<lineNumber> " and the words present, each
   // followed by one space, in the fixed order G X Y Z R F comment; then
   // advances lineNumber by lineStep. A block without any word writes nothing

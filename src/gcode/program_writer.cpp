@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "gcode/dialect.h"
+#include "gcode/gcode_sink.h"
 #include "geometry/point2.h"
 
 namespace brevanto {
@@ -22,29 +23,6 @@ float roundToHundredths(double value) {
 // names, rounded to its four decimals, not at the element's exact end.
 Point2 written(double x, double y) {
   return {fixed4Value(x), fixed4Value(y)};
-}
-
-// The centre a controller finds for an R-format arc from `from` to `to` (both
-// as written) with the radius `radius` as written (negative: the long way
-// round). Centre-format dialects write this very centre, so that every
-// dialect cuts the same path as the R word would.
-//
-// The centre lies on the perpendicular bisector of the chord, at the distance
-// h = sqrt(r^2 - (c/2)^2) from the chord's middle M (c the chord length; a
-// radius too short to reach leaves h = 0, the half circle). Travelling from
-// `from` to `to` counter-clockwise the short way, the centre is on the left
-// of the chord, along the normal n = (-dy, dx) / c; clockwise, on the right;
-// the long way round swaps the sides: centre = M + side * h * n.
-Point2 centreOfRadiusArc(Point2 from, Point2 to, double radius, bool clockwise) {
-  const double dx = to.x - from.x;
-  const double dy = to.y - from.y;
-  const double chord = std::sqrt(dx * dx + dy * dy);
-  const Point2 middle{(from.x + to.x) * 0.5, (from.y + to.y) * 0.5};
-  if (chord == 0.0) return middle;
-  const double r = std::fabs(radius);
-  const double h = std::sqrt(std::max(0.0, r * r - chord * chord * 0.25));
-  const double side = (clockwise ? -1.0 : 1.0) * (radius < 0.0 ? -1.0 : 1.0);
-  return {middle.x - side * h * dy / chord, middle.y + side * h * dx / chord};
 }
 
 // Whether `p` lies on the circle of the arc `e`, within what rounding and
@@ -89,25 +67,19 @@ constexpr double kRadiusShortfall = 0.0005;
 //     round is cut as the whole circle it nearly is (two halves), a smaller
 //     one as the straight move it is;
 //   - an R word never falls short of half its chord.
-void writeCuts(const PathElement* shape, int32_t count, const JobSettings& settings,
-               GcodeWriter& writer, Point2& at) {
-  const std::string feed = formatFixed(settings.cutFeed, 4);
-  const bool centreFormat = dialectRules(settings.dialect).arcForm == ArcForm::Centre;
+void planCuts(const PathElement* shape, int32_t count, MoveSink& sink, Point2& at) {
   bool feedDue = true;
   const auto lineBlock = [&](double x, double y) {
-    writer.beginBlock();
-    writer.addBlockText("G01");
-    writer.addBlockNumber('X', x);
-    writer.addBlockNumber('Y', y);
-    if (feedDue) writer.addBlockWord('F', feed);
-    writer.endBlock();
+    sink.move({.kind = ToolMove::Kind::Line,
+               .feed = feedDue ? ToolMove::Feed::Cut : ToolMove::Feed::Kept,
+               .hasXY = true,
+               .x = x,
+               .y = y});
     feedDue = false;
     at = written(x, y);
   };
-  // One arc block in the dialect's words: R, or the centre relative to the
-  // start (I J).
-  const auto arcBlock = [&](std::string_view gWord, double x, double y, double radius,
-                            bool withFeed) {
+  // One arc from where the tool stands; the sink states it as R or I J.
+  const auto arcBlock = [&](ToolMove::Kind kind, double x, double y, double radius, bool withFeed) {
     const Point2 to = written(x, y);
     if (to.x == at.x && to.y == at.y) {
       lineBlock(x, y);
@@ -119,20 +91,12 @@ void writeCuts(const PathElement* shape, int32_t count, const JobSettings& setti
     if (fixed4Value(std::fabs(radius)) < halfChord - kRadiusShortfall) {
       radius = std::copysign(std::ceil(halfChord * 10000.0) / 10000.0, radius);
     }
-    writer.beginBlock();
-    writer.addBlockText(gWord);
-    writer.addBlockNumber('X', x);
-    writer.addBlockNumber('Y', y);
-    if (centreFormat) {
-      const Point2 c =
-          centreOfRadiusArc(at, to, fixed4Value(radius), gWord == std::string_view("G02"));
-      writer.addBlockNumber('I', c.x - at.x);
-      writer.addBlockNumber('J', c.y - at.y);
-    } else {
-      writer.addBlockNumber('R', radius);
-    }
-    if (withFeed || feedDue) writer.addBlockWord('F', feed);
-    writer.endBlock();
+    sink.move({.kind = kind,
+               .feed = withFeed || feedDue ? ToolMove::Feed::Cut : ToolMove::Feed::Kept,
+               .hasXY = true,
+               .x = x,
+               .y = y,
+               .radius = radius});
     feedDue = false;
     at = to;
   };
@@ -140,7 +104,7 @@ void writeCuts(const PathElement* shape, int32_t count, const JobSettings& setti
   // point (the circle was joined from arcs that ended there, and its record
   // starts at its leftmost point): on round the circle to where it passes
   // nearest that point, not across it.
-  const auto goOnRound = [&](const PathElement& circle, int32_t m, std::string_view gWord) {
+  const auto goOnRound = [&](const PathElement& circle, int32_t m, ToolMove::Kind gWord) {
     if (m + 1 >= count) return;
     const Point2 next = written(shape[m + 1].startX, shape[m + 1].startY);
     if (next.x == at.x && next.y == at.y) return;
@@ -161,7 +125,8 @@ void writeCuts(const PathElement* shape, int32_t count, const JobSettings& setti
       lineBlock(e.endX, e.endY);
       continue;
     }
-    const std::string_view gWord = e.clockwise == 1 ? "G02" : "G03";
+    const ToolMove::Kind gWord =
+        e.clockwise == 1 ? ToolMove::Kind::ClockwiseArc : ToolMove::Kind::CounterClockwiseArc;
     const Point2 from = written(e.startX, e.startY);
     const bool elsewhere = from.x != at.x || from.y != at.y;
     if (isFullCircle(e) && elsewhere && onCircle(e, at)) {
@@ -197,17 +162,19 @@ void writeCuts(const PathElement* shape, int32_t count, const JobSettings& setti
 
 }  // namespace
 
-void writeShape(const PathElement* shape, int32_t count, const JobSettings& s,
-                GcodeWriter& writer) {
-  writer.writeBlock({.comment = "NEXT SHAPE"});
+void planShape(const PathElement* shape, int32_t count, const JobSettings& s, MoveSink& sink) {
+  sink.beginShape();
 
   const PathElement& first = shape[0];
   const PathElement& last = shape[count - 1];
   const float startX = roundToHundredths(first.startX);
   const float startY = roundToHundredths(first.startY);
-  const std::string x = formatFixed4(first.startX);
-  const std::string y = formatFixed4(first.startY);
-  writer.writeBlock({.gWord = "G00", .x = x, .y = y, .z = formatFixed(s.safeZ, 4)});
+  sink.move({.kind = ToolMove::Kind::Rapid,
+             .hasXY = true,
+             .hasZ = true,
+             .x = first.startX,
+             .y = first.startY,
+             .z = static_cast<double>(s.safeZ)});
   const Point2 start = written(first.startX, first.startY);
   Point2 at = start;
 
@@ -219,16 +186,22 @@ void writeShape(const PathElement* shape, int32_t count, const JobSettings& s,
     if (s.passDepth == 0.0F) depth = s.finalDepth;  // no pass depth: one pass, all the way
 
     if (!closed && pass > 1) {
-      writer.writeBlock({.gWord = "G00", .x = x, .y = y});
+      sink.move(
+          {.kind = ToolMove::Kind::Rapid, .hasXY = true, .x = first.startX, .y = first.startY});
       at = start;
     }
-    writePlunge(static_cast<double>(depth), s, writer);
-    writeCuts(shape, count, s, writer, at);
+    sink.move({.kind = ToolMove::Kind::Line,
+               .feed = ToolMove::Feed::Plunge,
+               .hasZ = true,
+               .z = static_cast<double>(depth)});
+    planCuts(shape, count, sink, at);
 
     if (roundToHundredths(last.endX) == startX && roundToHundredths(last.endY) == startY) {
       closed = true;
     }
-    if (!closed || depth == s.finalDepth) writeRetract(s, writer);
+    if (!closed || depth == s.finalDepth) {
+      sink.move({.kind = ToolMove::Kind::Rapid, .hasZ = true, .z = static_cast<double>(s.safeZ)});
+    }
     if (!(depth > s.finalDepth)) break;
   }
 }
@@ -269,47 +242,18 @@ std::string toolChangeLine(const JobSettings& settings) {
   return toolChangeText(dialectRules(settings.dialect), settings.toolNumber, settings.toolDiameter);
 }
 
-int32_t writeHeader(const JobSettings& settings, GcodeWriter& writer) {
-  const DialectRules& rules = dialectRules(settings.dialect);
-  writer.writeLine("(Created with Brevanto)");
-  writer.writeLine(rules.modalLine);
-  writer.writeLine(toolChangeLine(settings));
-  writer.writeLine("G21 (mm)");
-  writer.writeLine(rules.spindleOn);
-  writer.writeLine(rules.coolantOn);
-  if (!rules.blendLine.empty()) writer.writeLine(rules.blendLine);
-  writer.writeLine(rules.clearanceMove);
-  return 0;
-}
-
-int32_t writeFooter(const JobSettings& settings, GcodeWriter& writer) {
-  const DialectRules& rules = dialectRules(settings.dialect);
-  writer.writeBlock({.comment = "HOME POSITION"});
-  writer.writeLine(rules.parkMove);
-  writer.writeLine(rules.programEnd);
-  return 0;
-}
-
-void writePlunge(double z, const JobSettings& settings, GcodeWriter& writer) {
-  writer.writeBlock(
-      {.gWord = "G01", .z = formatFixed4(z), .f = formatFixed(settings.plungeFeed, 1)});
-}
-
-void writeRetract(const JobSettings& settings, GcodeWriter& writer) {
-  writer.writeBlock({.gWord = "G00", .z = formatFixed(settings.safeZ, 4)});
-}
-
 int32_t writeProgram(const PathElement* elements, int32_t count, const JobSettings& settings,
-                     GcodeWriter& writer) {
+                     GcodeWriter& writer, ProgramObserver* observer) {
   if (elements == nullptr || count < 0) count = 0;
   const std::vector<int32_t> counts = shapeCounts(elements, count);
-  writeHeader(settings, writer);
+  GcodeSink sink(settings, writer, observer);
+  sink.writeHeader();
   const PathElement* shape = elements;
   for (const int32_t shapeCount : counts) {
-    writeShape(shape, shapeCount, settings, writer);
+    planShape(shape, shapeCount, settings, sink);
     shape += shapeCount;
   }
-  writeFooter(settings, writer);
+  sink.writeFooter();
   return 0;
 }
 

@@ -4,23 +4,28 @@
 #include <string>
 #include <vector>
 
+#include "brevanto/program_observer.h"
 #include "gcode/gcode_writer.h"
 #include "geometry/path_element.h"
 #include "settings/settings.h"
+#include "toolpath/tool_move.h"
 
 namespace brevanto {
 
 // Writes the complete G-code program for `count` elements through `writer`:
-// header, every shape with its depth passes, footer. Returns 0.
+// header, every shape with its depth passes, footer; `observer` (if any) is
+// told every block as written. Returns 0.
 int32_t writeProgram(const PathElement* elements, int32_t count, const JobSettings& settings,
-                     GcodeWriter& writer);
+                     GcodeWriter& writer, ProgramObserver* observer = nullptr);
 
-// One shape of `count` (at least one) elements: marker, rapid approach, then
-// pass after pass down to the total depth. A closed shape keeps the tool down
-// between its passes; an open one is retracted and brought back to its start
-// before every further pass.
-void writeShape(const PathElement* shape, int32_t count, const JobSettings& settings,
-                GcodeWriter& writer);
+// The moves of one shape of `count` (at least one) elements: marker, rapid
+// approach, then pass after pass down to the total depth. A closed shape
+// keeps the tool down between its passes; an open one is retracted and
+// brought back to its start before every further pass. Every move is one a
+// controller runs as the element means it, once rounded to the program's
+// digits.
+void planShape(const PathElement* shape, int32_t count, const JobSettings& settings,
+               MoveSink& sink);
 
 // How the blocks of a program in the dialect of `settings` are composed.
 BlockStyle blockStyle(const JobSettings& settings);
@@ -38,17 +43,5 @@ std::vector<int32_t> shapeCounts(const PathElement* elements, int32_t count);
 
 // "T<tool>M6 ( DIA. <diameter>mm )": the tool change line of the header.
 std::string toolChangeLine(const JobSettings& settings);
-
-// The eight opening lines, tool change included. Returns 0.
-int32_t writeHeader(const JobSettings& settings, GcodeWriter& writer);
-
-// The numbered "HOME POSITION" comment and the two closing lines. Returns 0.
-int32_t writeFooter(const JobSettings& settings, GcodeWriter& writer);
-
-// The plunge to depth `z` at the plunge feed: "G01 Z<z> F<feed>".
-void writePlunge(double z, const JobSettings& settings, GcodeWriter& writer);
-
-// The retract to the safe height: "G00 Z<safeZ>".
-void writeRetract(const JobSettings& settings, GcodeWriter& writer);
 
 }  // namespace brevanto

@@ -10,6 +10,7 @@
 
 #include "base/job_error.h"
 #include "gcode/dialect.h"
+#include "gcode/gcode_sink.h"
 #include "gcode/gcode_writer.h"
 #include "gcode/program_writer.h"
 #include "geometry/arc_joining.h"
@@ -19,6 +20,7 @@
 #include "job/cut_out.h"
 #include "job/joining_loop.h"
 #include "job/program_file.h"
+#include "job/shape_refinement.h"
 
 namespace brevanto {
 namespace {
@@ -117,24 +119,42 @@ struct ApplicationCount {
 // shape. The job then holds one shape's elements at a time, whatever the
 // size of the drawing. Every record is checked before the first line is
 // written, as when the whole list is made first.
+//
+// With a tolerance and a check, each shape is measured before it is written
+// and made again finer where it strays (ShapeRefinement): only the shapes
+// that stray cost more than one making.
 int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const JobSettings& settings,
-                     GcodeWriter& writer, JobReport& report) {
+                     GcodeWriter& writer, const JobOptions& options, JobReport& report) {
   for (int64_t i = 0; i <= static_cast<int64_t>(*lastIndex); ++i) checkFinite(segments[i], i);
-  writeHeader(settings, writer);
+  GcodeSink sink(settings, writer, options.observer);
+  sink.writeHeader();
+  const bool refine = options.tolerance > 0.0 && options.shapeCheck != nullptr;
+  report.refinedInJob = refine;
+  ShapeRefinement refinement(settings, options, writer, blockStyle(settings), report);
+  size_t shapeFirst = 0;  // the first record of the shape being read
   RecordIntake records;
   std::vector<PathElement> shape;
   std::vector<PathElement> next;
   size_t intakeCount = 0, afterArcs = 0, afterLines = 0;
   ApplicationCount arcPasses, linePasses;
-  const auto finishShape = [&] {
+  const auto finishShape = [&](size_t end) {
     if (shape.empty()) return;
     JobReport counts;
+    if (refine) {
+      refinement.write({segments + shapeFirst, end - shapeFirst}, shape, counts);
+      afterArcs += static_cast<size_t>(counts.elementsAfterArcJoining);
+      afterLines += static_cast<size_t>(counts.elementsAfterLineJoining);
+      arcPasses.add(counts.arcApplications);
+      linePasses.add(counts.lineApplications);
+      shape.clear();
+      return;
+    }
     joinElements(shape, settings, counts);
     afterArcs += static_cast<size_t>(counts.elementsAfterArcJoining);
     afterLines += shape.size();
     arcPasses.add(counts.arcApplications);
     linePasses.add(counts.lineApplications);
-    writeShape(shape.data(), static_cast<int32_t>(shape.size()), settings, writer);
+    planShape(shape.data(), static_cast<int32_t>(shape.size()), settings, sink);
     shape.clear();
   };
   // A shape is a run of elements with one key: a record whose elements carry
@@ -148,13 +168,14 @@ int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const Jo
     if (first > 0 && shape.size() > first && s.shapeKey != shape[first - 1].shapeKey) {
       next.assign(shape.begin() + static_cast<std::ptrdiff_t>(first), shape.end());
       shape.resize(first);
-      finishShape();
+      finishShape(static_cast<size_t>(i));
+      shapeFirst = static_cast<size_t>(i);
       shape.swap(next);
     }
     ++report.segmentsRead;
   }
-  finishShape();
-  writeFooter(settings, writer);
+  finishShape(static_cast<size_t>(static_cast<int64_t>(*lastIndex) + 1));
+  sink.writeFooter();
   report.elementsAfterIntake = static_cast<int32_t>(intakeCount);
   report.elementsAfterArcJoining = static_cast<int32_t>(afterArcs);
   report.elementsAfterLineJoining = static_cast<int32_t>(afterLines);
@@ -171,14 +192,14 @@ void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings
   const BlockStyle style = blockStyle(settings);
   if (options.program != nullptr) {
     GcodeWriter writer(*options.program, false, style);
-    writeProgram(elements.data(), count, settings, writer);
+    writeProgram(elements.data(), count, settings, writer, options.observer);
     if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
     return;
   }
   ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
   // The library's own file: every line reaches the file as it is written.
   GcodeWriter writer(file.stream(), true, style);
-  writeProgram(elements.data(), count, settings, writer);
+  writeProgram(elements.data(), count, settings, writer, options.observer);
   file.finish();
 }
 
@@ -204,14 +225,14 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
     const BlockStyle style = blockStyle(settings);
     if (options.program != nullptr) {
       GcodeWriter writer(*options.program, false, style);
-      const int32_t last = streamShapes(segments, lastIndex, settings, writer, report);
+      const int32_t last = streamShapes(segments, lastIndex, settings, writer, options, report);
       if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
       return last;
     }
     ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
     // The library's own file: every line reaches the file as it is written.
     GcodeWriter writer(file.stream(), true, style);
-    const int32_t last = streamShapes(segments, lastIndex, settings, writer, report);
+    const int32_t last = streamShapes(segments, lastIndex, settings, writer, options, report);
     file.finish();
     return last;
   }

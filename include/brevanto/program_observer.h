@@ -1,0 +1,44 @@
+// The program as a controller reads it, block by block, for hosts that sum
+// it up, draw it or measure it without reading the text back.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace brevanto {
+
+// One block that may move the tool: its motion word and the numbers of its
+// words exactly as the program states them (rounded to the program's digits,
+// as a reader of the text gets them back). An arc states its circle by R or
+// by its centre relative to its start (I J), as the dialect writes it.
+struct WrittenBlock {
+  int8_t motion = -1;  // 0 to 3 for G00 to G03
+  bool hasX = false, hasY = false, hasZ = false;
+  bool hasR = false, hasIJ = false, hasF = false;
+  double x = 0.0, y = 0.0, z = 0.0;
+  double r = 0.0, i = 0.0, j = 0.0;
+  double f = 0.0;
+};
+
+// Told of every block as it is written, in order.
+class ProgramObserver {
+ public:
+  virtual ~ProgramObserver() = default;
+  virtual void shapeBegins() = 0;  // the "( NEXT SHAPE )" marker
+  virtual void homeBegins() = 0;   // the "( HOME POSITION )" marker: shapes are done
+  virtual void block(const WrittenBlock& block) = 0;
+};
+
+// A host's measure of how far the program of one shape strays from the
+// drawing, for a job with a tolerance: the job asks it of each shape before
+// the shape is written, and makes a shape that strays further again, finer.
+class ShapeCheck {
+ public:
+  virtual ~ShapeCheck() = default;
+  // `blocks` are one shape's blocks as they would be written (the shape's
+  // marker before them), following the blocks already told to the observer.
+  // The distance in mm.
+  virtual double stray(std::span<const WrittenBlock> blocks) = 0;
+};
+
+}  // namespace brevanto

@@ -1,0 +1,154 @@
+#include "gcode/gcode_sink.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "gcode/number_format.h"
+
+namespace brevanto {
+namespace {
+
+// A number text of the program as a reader gets it back.
+double valueOf(const std::string& text) {
+  double value = 0.0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+// The centre a controller finds for an R-format arc from `from` to `to` (both
+// as written) with the radius `radius` as written (negative: the long way
+// round). Centre-format dialects write this very centre, so that every
+// dialect cuts the same path as the R word would.
+//
+// The centre lies on the perpendicular bisector of the chord, at the distance
+// h = sqrt(r^2 - (c/2)^2) from the chord's middle M (c the chord length; a
+// radius too short to reach leaves h = 0, the half circle). Travelling from
+// `from` to `to` counter-clockwise the short way, the centre is on the left
+// of the chord, along the normal n = (-dy, dx) / c; clockwise, on the right;
+// the long way round swaps the sides: centre = M + side * h * n.
+Point2 centreOfRadiusArc(Point2 from, Point2 to, double radius, bool clockwise) {
+  const double dx = to.x - from.x;
+  const double dy = to.y - from.y;
+  const double chord = std::sqrt(dx * dx + dy * dy);
+  const Point2 middle{(from.x + to.x) * 0.5, (from.y + to.y) * 0.5};
+  if (chord == 0.0) return middle;
+  const double r = std::fabs(radius);
+  const double h = std::sqrt(std::max(0.0, r * r - chord * chord * 0.25));
+  const double side = (clockwise ? -1.0 : 1.0) * (radius < 0.0 ? -1.0 : 1.0);
+  return {middle.x - side * h * dy / chord, middle.y + side * h * dx / chord};
+}
+
+constexpr std::string_view kMotionWords[] = {"G00", "G01", "G02", "G03"};
+
+}  // namespace
+
+GcodeSink::GcodeSink(const JobSettings& settings, GcodeWriter& writer, ProgramObserver* observer)
+    : settings_(settings),
+      rules_(dialectRules(settings.dialect)),
+      writer_(writer),
+      observer_(observer),
+      plungeFeed_(formatFixed(settings.plungeFeed, 1)),
+      cutFeed_(formatFixed(settings.cutFeed, 4)) {
+  if (observer_ != nullptr) {
+    plungeFeedValue_ = valueOf(plungeFeed_);
+    cutFeedValue_ = valueOf(cutFeed_);
+  }
+}
+
+void GcodeSink::beginShape() {
+  writer_.writeBlock({.comment = "NEXT SHAPE"});
+  if (observer_ != nullptr) observer_->shapeBegins();
+}
+
+void GcodeSink::number(char letter, double value, bool& has, double& written) {
+  writer_.addBlockNumber(letter, value);
+  has = true;
+  written = fixed4Value(value);
+}
+
+void GcodeSink::feedWord(const ToolMove& move) {
+  if (move.feed == ToolMove::Feed::Kept) return;
+  const bool plunge = move.feed == ToolMove::Feed::Plunge;
+  writer_.addBlockWord('F', plunge ? plungeFeed_ : cutFeed_);
+  block_.hasF = true;
+  block_.f = plunge ? plungeFeedValue_ : cutFeedValue_;
+}
+
+void GcodeSink::move(const ToolMove& move) {
+  const auto motion = static_cast<int8_t>(move.kind);
+  block_ = {.motion = motion};
+  writer_.beginBlock();
+  writer_.addBlockText(kMotionWords[static_cast<size_t>(motion)]);
+  const Point2 from = at_;
+  if (move.hasXY) {
+    number('X', move.x, block_.hasX, block_.x);
+    number('Y', move.y, block_.hasY, block_.y);
+    at_ = {fixed4Value(move.x), fixed4Value(move.y)};
+  }
+  if (move.hasZ) number('Z', move.z, block_.hasZ, block_.z);
+  if (move.isArc()) {
+    if (rules_.arcForm == ArcForm::Centre) {
+      const Point2 c = centreOfRadiusArc(from, at_, fixed4Value(move.radius),
+                                         move.kind == ToolMove::Kind::ClockwiseArc);
+      number('I', c.x - from.x, block_.hasIJ, block_.i);
+      number('J', c.y - from.y, block_.hasIJ, block_.j);
+    } else {
+      number('R', move.radius, block_.hasR, block_.r);
+    }
+  }
+  feedWord(move);
+  writer_.endBlock();
+  if (observer_ != nullptr) observer_->block(block_);
+}
+
+// A move written as an unnumbered line of the header or footer.
+void GcodeSink::rawMove(std::string& line, const WrittenBlock& block) {
+  line = "G00";
+  const auto add = [&line](char letter, bool has, double value) {
+    if (!has) return;
+    line += ' ';
+    line += letter;
+    appendFixed4(line, value);
+  };
+  add('X', block.hasX, block.x);
+  add('Y', block.hasY, block.y);
+  add('Z', block.hasZ, block.z);
+  WrittenBlock asWritten = block;
+  asWritten.x = fixed4Value(block.x);
+  asWritten.y = fixed4Value(block.y);
+  asWritten.z = fixed4Value(block.z);
+  if (observer_ != nullptr) observer_->block(asWritten);
+}
+
+void GcodeSink::writeHeader() {
+  writer_.writeLine("(Created with Brevanto)");
+  writer_.writeLine(rules_.modalLine);
+  writer_.writeLine(toolChangeText(rules_, settings_.toolNumber, settings_.toolDiameter));
+  writer_.writeLine("G21 (mm)");
+  writer_.writeLine(rules_.spindleOn);
+  writer_.writeLine(rules_.coolantOn);
+  if (!rules_.blendLine.empty()) writer_.writeLine(rules_.blendLine);
+  std::string line;
+  rawMove(line, {.motion = 0, .hasZ = true, .z = rules_.clearanceZ});
+  writer_.writeLine(line);
+}
+
+void GcodeSink::writeFooter() {
+  writer_.writeBlock({.comment = "HOME POSITION"});
+  if (observer_ != nullptr) observer_->homeBegins();
+  std::string line;
+  rawMove(line, {.motion = 0,
+                 .hasX = true,
+                 .hasY = true,
+                 .hasZ = true,
+                 .x = rules_.parkX,
+                 .y = rules_.parkY,
+                 .z = rules_.parkZ});
+  line += ' ';
+  line += rules_.parkWords;
+  writer_.writeLine(line);
+  writer_.writeLine(rules_.programEnd);
+}
+
+}  // namespace brevanto

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "brevanto/program_observer.h"
+#include "gcode/dialect.h"
+#include "gcode/gcode_writer.h"
+#include "geometry/point2.h"
+#include "toolpath/tool_move.h"
+
+namespace brevanto {
+
+// States a job's moves as G-code blocks in the dialect of the settings,
+// through the job's block composer, and tells an observer (when there is one)
+// each block as written.
+//   - A rapid is G00 with the axes it moves; a line G01; an arc G02/G03 with
+//     R, or with the centre an R word would give from the written ends (I J),
+//     so that every dialect cuts the same path to the last digit.
+//   - The plunge feed is stated with one decimal, the cutting feed with four:
+//     the 32-bit values widened.
+class GcodeSink final : public MoveSink {
+ public:
+  GcodeSink(const JobSettings& settings, GcodeWriter& writer, ProgramObserver* observer = nullptr);
+
+  void beginShape() override;
+  void move(const ToolMove& move) override;
+
+  // The opening lines (tool change included) and the closing ones.
+  void writeHeader();
+  void writeFooter();
+
+ private:
+  void number(char letter, double value, bool& has, double& written);
+  void feedWord(const ToolMove& move);
+  void rawMove(std::string& line, const WrittenBlock& block);
+
+  const JobSettings& settings_;
+  const DialectRules& rules_;
+  GcodeWriter& writer_;
+  ProgramObserver* observer_;
+  std::string plungeFeed_, cutFeed_;
+  double plungeFeedValue_ = 0.0, cutFeedValue_ = 0.0;
+  Point2 at_{};  // where the tool stands, as written
+  WrittenBlock block_{};
+};
+
+}  // namespace brevanto
