@@ -132,6 +132,14 @@ uint64_t roundToBits(uint64_t mantissa, bool sticky, int keep, bool& inexact) {
   return kept + (rest > half || (rest == half && (sticky || (kept & 1) != 0)) ? 1 : 0);
 }
 
+// n (at most 2^53) as a double, through two exact 32-bit conversions: on
+// 32-bit x86 a 64-bit integer is converted by the x87 unit, which the builds
+// keep out of the library.
+double exactDouble(uint64_t n) {
+  return static_cast<double>(static_cast<int32_t>(n >> 26)) * 67108864.0 +
+         static_cast<double>(static_cast<int32_t>(n & 0x3FFFFFF));
+}
+
 // mantissa * 2^exponent, plus less than one unit when `sticky`, rounded to
 // the nearest double; the range error as for roundDecimal.
 SettingNumber roundBinary(uint64_t mantissa, int64_t exponent, bool sticky) {
@@ -148,7 +156,7 @@ SettingNumber roundBinary(uint64_t mantissa, int64_t exponent, bool sticky) {
   const uint64_t rounded = keep < 53 ? mantissa & ~(uint64_t{1} << 10) : mantissa;
   bool inexact = false;
   const uint64_t kept = roundToBits(rounded, sticky, keep, inexact);
-  const double value = std::ldexp(static_cast<double>(kept), static_cast<int>(lead - keep + 1));
+  const double value = std::ldexp(exactDouble(kept), static_cast<int>(lead - keep + 1));
   bool tiny = lead < -1022;
   if (lead == -1023) {
     bool ignored = false;
