@@ -10,7 +10,9 @@
 # nan, inf, denormals, blanks, trailing text, empty) through HOST2 (HOST when
 # not given; on x86 the host built by another compiler), each compared with
 # what the Linux build's golden_runner ($BREVANTO_NATIVE_RUNNER) writes and
-# returns, then the shared-open, long-value and missing-folder cases. WORKDIR
+# returns, then 20,000 generated texts through the number reading compiled
+# as in the DLL ($BREVANTO_NUMBER_READER) against the same runner's, then the
+# shared-open, long-value and missing-folder cases. WORKDIR
 # gets a fresh WINEPREFIX. Exit status: 0 all passed, 1 a failure, 77 nothing
 # could run (no Wine, or only a 32-bit DLL on a machine whose kernel cannot
 # start 32-bit programs).
@@ -281,6 +283,27 @@ run_settings_texts() { # arch wine host dll
   done
 }
 
+# The number reading compiled as in the DLL (number_reader.exe, in $dest)
+# over 20,000 generated texts: the same value bits, length and range error as
+# the Linux build's.
+run_number_reading() { # arch wine dest
+  local native=${BREVANTO_NATIVE_RUNNER:-} reader=${BREVANTO_NUMBER_READER:-} got
+  if [[ ! -x $native || ! -f $reader ]]; then
+    fail "$1 number reading: golden_runner ($native) or number_reader ($reader) is missing"
+    return
+  fi
+  "$native" numbers 23 20000 >"$3/numbers.txt"
+  cp "$reader" "$3/number_reader.exe"
+  if ! got=$("$2" "$3/number_reader.exe" "$3/numbers.txt" 2>&1 | tr -d '\r'); then
+    fail "$1 number reading: number_reader failed: ${got:0:300}"
+  elif [[ $got == "$(<"$3/numbers.txt")" ]]; then
+    pass "$1 number reading: 20000 generated texts read as on Linux"
+  else
+    fail "$1 number reading differs from Linux's:"
+    diff <(echo "$got") "$3/numbers.txt" | head -10 || true
+  fi
+}
+
 # The folder C:\Brevanto is the user's to make: without it, -3 and a message,
 # and the folder is not created.
 run_missing_folder() { # arch wine host dll
@@ -315,6 +338,7 @@ for target in "${runnable[@]}"; do
       "$(basename "$seg" .seg)"
   done
   run_settings_texts "$arch" "$wine" "$dest/host2.exe" "C:\\brevanto-$arch\\Brevanto.dll"
+  run_number_reading "$arch" "$wine" "$dest"
   run_shared_open "$arch" "$wine" "$dest/host.exe" "C:\\brevanto-$arch\\Brevanto.dll"
   run_long_value "$arch" "$wine" "$dest/host.exe" "C:\\brevanto-$arch\\Brevanto.dll"
   run_missing_folder "$arch" "$wine" "$dest/host.exe" "C:\\brevanto-$arch\\Brevanto.dll"

@@ -7,7 +7,8 @@
 //                                     writes a random drawing of COUNT records
 //   golden_runner libm X              prints asin, acos and atan of X, exactly
 //   golden_runner numbers SEED COUNT  reads COUNT generated settings texts and
-//                                     prints what the library makes of each
+//                                     prints each with what the library makes
+//                                     of it: "TEXT|BITS LENGTH RANGE"
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,7 +20,7 @@
 
 #include "brevanto/brevanto.h"
 #include "brevanto/host.h"
-#include "settings/setting_number.h"
+#include "support/number_line.h"
 #include "support/seg_file.h"
 
 namespace {
@@ -156,8 +157,7 @@ int printNumbers(uint64_t seed, int count) {
     text += hex ? "p" : "e";
     text += std::to_string(random.below(1500) - 1150);
     if (random.below(8) == 0) text += words[random.below(11)];
-    const brevanto::SettingNumber number = brevanto::readSettingNumber(text);
-    std::printf("%a %zu %d\n", number.value, number.length, number.outOfRange ? 1 : 0);
+    std::printf("%s\n", brevanto::test::numberLine(text).c_str());
   }
   return 0;
 }
