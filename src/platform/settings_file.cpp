@@ -55,7 +55,10 @@ std::string readSettingsFileValue(const std::string& path, std::string_view name
   const std::string content = readWholeFile(path);
 
   std::string_view found;
-  const std::string_view all(content);
+  std::string_view all(content);
+  // A byte-order mark, which Windows editors put before UTF-8 text, is not
+  // part of the first name.
+  if (all.starts_with("\xEF\xBB\xBF")) all.remove_prefix(3);
   for (size_t start = 0; start < all.size();) {
     size_t end = all.find('\n', start);
     if (end == std::string_view::npos) end = all.size();

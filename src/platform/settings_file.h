@@ -15,6 +15,7 @@ namespace brevanto {
 //   - blank lines, lines starting with '#' or ';', section lines such as
 //     "[CNC]" and lines without '=' are ignored;
 //   - the last of repeated names wins;
+//   - a UTF-8 byte-order mark at the start of the file is skipped;
 //   - a missing file or name, or a value of 255 bytes or more (too long for
 //     the registry's 255-byte buffer, NUL included), reads as "".
 // readSettingsFileValue (declared in brevanto/host.h) reads the file anew on

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <iterator>
@@ -11,7 +10,7 @@
 
 #include "base/job_error.h"
 #include "geometry/int_conversion.h"
-#include "platform/classic_number.h"
+#include "settings/setting_number.h"
 
 namespace brevanto {
 namespace {
@@ -27,25 +26,21 @@ std::string readText(const SettingsSource& source, std::string_view name) {
   return text;
 }
 
-// The number at the start of the text, read as strtod reads it in the "C"
-// locale: leading white space skipped, the rest after the number ignored.
-double parseSettingNumber(const SettingsSource& source, std::string_view name) {
-  const std::string text = readText(source, name);
-  char* end = nullptr;
-  errno = 0;
-  const double value = strtodClassic(text.c_str(), &end);
-  if (end == text.c_str()) refuse("invalid stof argument");
-  if (errno == ERANGE) refuse("stof argument out of range");
-  return value;
-}
-
-// Narrowed to the float the field holds. A value that is not finite there
-// ("nan", "inf", "1e39") is refused: an infinite total depth never ends the
-// pass loop.
+// The number at the start of the setting's text (see readSettingNumber),
+// narrowed to the float the field holds. A text that does not start with a
+// number, a range error of the reading, and a value that is not finite as a
+// float ("nan", "inf", "1e39") are refused with the setting's name and text:
+// an infinite total depth never ends the pass loop.
 float readSettingFloat(const SettingsSource& source, std::string_view name) {
-  const auto value = static_cast<float>(parseSettingNumber(source, name));
-  if (std::isnan(value)) refuse("invalid stof argument");
-  if (std::isinf(value)) refuse("stof argument out of range");
+  const std::string text = readText(source, name);
+  const SettingNumber number = readSettingNumber(text);
+  const auto value = static_cast<float>(number.value);
+  const std::string quoted = std::string(name) + ": \"" + text + "\" is ";
+  if (number.length == 0 || std::isnan(value)) refuse(quoted + "not a number");
+  if (number.outOfRange || std::isinf(value)) {
+    refuse(quoted + (std::fabs(number.value) < 1.0 ? "out of range (too close to 0)"
+                                                   : "out of range (too large)"));
+  }
   return value;
 }
 
@@ -146,8 +141,7 @@ const JobSettings& checkedSettings(const JobSettings& s) {
 }
 
 double readPrecision(const SettingsSource& source) {
-  const std::string text = readText(source, "Prezision");
-  return strtodClassic(text.c_str(), nullptr);
+  return readSettingNumber(readText(source, "Prezision")).value;
 }
 
 }  // namespace brevanto

@@ -11,13 +11,13 @@ namespace brevanto {
 inline constexpr int32_t kMostPasses = 100000;
 
 // Reads the seven machining values in their load order, then the precision,
-// the dialect and the two cut-out choices, each once (sp's reading). A
-// machining value that is not a usable number ends the load with a
-// JobError(BREVANTO_SETTINGS_REFUSED):
-//   "invalid stof argument" for a text that does not start with a number, or
-//     a not-a-number;
-//   "stof argument out of range" for a number too large for a double, or
-//     infinite as a float;
+// the dialect and the two cut-out choices, each once. A machining value that
+// is not a usable number ends the load with a JobError(BREVANTO_SETTINGS_REFUSED)
+// whose message names the setting and quotes its text:
+//   'txtFeedZ: "abc" is not a number' for a text that does not start with a
+//     number (readSettingNumber), or a not-a-number;
+//   'txtDepth: "1e999" is out of range (...)' for a range error of the
+//     reading, or a value infinite as a float;
 //   a message naming txtMaxZ when the depths need more than kMostPasses passes.
 // The precision never fails: a text that does not start with a number reads
 // as 0, and the joining passes use their defaults. A choice (Dialect,

@@ -1,7 +1,9 @@
 // libFuzzer target for the job sp() runs: the input bytes are the caller's
 // Segment array (any bit patterns), its count and the eight settings texts.
 // Every sanitizer report, and every result sp() may not give, is a crash. The
-// program goes to memory, so every run writes one at no disk cost.
+// program goes to memory, so every run writes one at no disk cost. Each
+// settings text is also read by the library's number reading and by glibc's
+// strtod, which must agree.
 //
 // Input layout:
 //   byte 0      flags: bit 0 settings texts follow (else a sane set is used),
@@ -14,7 +16,10 @@
 //   [bit 0]     eight settings texts, each one length byte and that many bytes
 //   the rest    Segment records of 80 bytes; a partial record is ignored
 
+#include <locale.h>
+
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +32,7 @@
 #include <string_view>
 
 #include "brevanto/host.h"
+#include "settings/setting_number.h"
 
 namespace {
 
@@ -82,6 +88,27 @@ void limitPassCount() {
   }
 }
 
+// The reading the library gives every platform is glibc's: characters read,
+// value bit for bit (a NaN by its sign) and range error.
+void checkNumberReading(std::string text) {
+  static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  text.resize(std::strlen(text.c_str()));  // a C string, as the store gives it
+  char* end = nullptr;
+  errno = 0;
+  const double expected = strtod_l(text.c_str(), &end, classic);
+  const bool range = errno == ERANGE;
+  const brevanto::SettingNumber got = brevanto::readSettingNumber(text);
+  const bool sameValue = std::isnan(expected) ? std::isnan(got.value) && std::signbit(got.value) ==
+                                                                             std::signbit(expected)
+                                              : std::memcmp(&expected, &got.value, 8) == 0;
+  if (!sameValue || got.length != static_cast<size_t>(end - text.c_str()) ||
+      got.outOfRange != range) {
+    std::fprintf(stderr, "number reading differs from strtod on [%s]: %a / %a\n", text.c_str(),
+                 expected, got.value);
+    std::abort();
+  }
+}
+
 bool isWholeProgram(const std::string& program) {
   static const std::string head = "(Created with Brevanto)\r\n";
   static const std::string tail = "\r\nM30\r\n";
@@ -108,6 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < settings.size(); ++i) {
     settings[i] = (flags & 1) != 0 ? in.text(in.byte()) : kSaneSettings[i];
   }
+  for (const std::string& text : settings) checkNumberReading(text);
   limitPassCount();
 
   // Exactly as many records as the input holds, on the heap, so that reading

@@ -34,6 +34,7 @@ TEST(SettingsFile, LineRules) {
       {"txtfeedz=1\n", "txtFeedZ", ""},              // names are case-sensitive
       {"Prezision=0.5\n", "Prezision", "0.5"},
       {"", "txtFeedZ", ""},
+      {"\xEF\xBB\xBFtxtFeedZ=5\n", "txtFeedZ", "5"},  // a UTF-8 byte-order mark is no part of it
   };
   test::TempDir dir;
   const std::string file = dir.file("CNC.ini");

@@ -50,11 +50,11 @@ TEST_F(SpOutputTest, RefusedSettingLeavesTheEarlierFile) {
     const char* text;
     const char* message;  // the start of spLastError()
   } cases[] = {
-      {"txtFeedZ", "fast", "invalid stof argument"},
-      {"txtDepth", "1e999", "stof argument out of range"},
-      {"txtSaveZ", "1e39", "stof argument out of range"},
-      {"txtWZDia", "nan", "invalid stof argument"},
-      {"txtFeedCut", "", "invalid stof argument"},
+      {"txtFeedZ", "fast", "txtFeedZ: \"fast\" is not a number"},
+      {"txtDepth", "1e999", "txtDepth: \"1e999\" is out of range"},
+      {"txtSaveZ", "1e39", "txtSaveZ: \"1e39\" is out of range"},
+      {"txtWZDia", "nan", "txtWZDia: \"nan\" is not a number"},
+      {"txtFeedCut", "", "txtFeedCut: \"\" is not a number"},
       {"txtMaxZ", "0.000001", "txtMaxZ"},
   };
   ASSERT_EQ(run(), 2);

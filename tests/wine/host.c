@@ -10,6 +10,9 @@
  * reading and writing by this process during the calls, as a viewer or the
  * machine's controller software may have it open. Prints "result N" and
  * "error TEXT" of the last call.
+ * On 32-bit x86 the odd calls are made by hand, measuring the stack across
+ * the call instruction, the even ones by the compiler through the stdcall
+ * pointer, measuring the stack across the statement.
  * Exit status: 0 when the calls ran, 1 on bad usage or a missing DLL or
  * export, 2 when the caller's stack was not left as it was. */
 #include <stdio.h>
@@ -64,12 +67,33 @@ static int32_t callMeasuringStack(SpFunction sp, const Segment* segments, const 
   *stackShift = shift;
   return result;
 }
+
+static long readStackPointer(void) {
+  long esp;
+  __asm__ volatile("movl %%esp, %0" : "=r"(esp) : : "memory");
+  return esp;
+}
+
+/* The same call as the compiler makes it through the stdcall-typed pointer,
+ * as a VBA Declare's caller would: however this compiler passes arguments
+ * (pushes, or stores into space it reserved once and then restores after a
+ * callee that pops), the stack pointer is back where it was only when sp
+ * removed exactly its 8 bytes. Built by gcc and by clang, this checks sp
+ * against two compilers' calling code. */
+static int32_t callAsCompiled(SpFunction sp, const Segment* segments, const int32_t* lastIndex,
+                              long* stackShift) {
+  const long before = readStackPointer();
+  const int32_t result = sp(segments, lastIndex);
+  *stackShift = readStackPointer() - before;
+  return result;
+}
 #else
 static int32_t callMeasuringStack(SpFunction sp, const Segment* segments, const int32_t* lastIndex,
                                   long* stackShift) {
   *stackShift = 0; /* x64 has one calling convention; the caller cleans up */
   return sp(segments, lastIndex);
 }
+#define callAsCompiled callMeasuringStack
 #endif
 
 int main(int argc, char** argv) {
@@ -113,7 +137,9 @@ int main(int argc, char** argv) {
   int32_t result = 0;
   for (int i = 0; i < calls; ++i) {
     long stackShift = 0;
-    result = callMeasuringStack(sp, segments, &lastIndex, &stackShift);
+    /* Every other call as the compiler makes it, the first by hand. */
+    result = i % 2 == 0 ? callMeasuringStack(sp, segments, &lastIndex, &stackShift)
+                        : callAsCompiled(sp, segments, &lastIndex, &stackShift);
     if (stackShift != 0) {
       fprintf(stderr, "call %d moved the caller's stack by %ld bytes\n", i + 1, stackShift);
       return 2;

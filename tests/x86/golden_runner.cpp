@@ -6,6 +6,9 @@
 //   golden_runner generate SEED COUNT SEG
 //                                     writes a random drawing of COUNT records
 //   golden_runner libm X              prints asin, acos and atan of X, exactly
+//   golden_runner numbers SEED COUNT  reads COUNT generated settings texts and
+//                                     prints each with what the library makes
+//                                     of it: "TEXT|BITS LENGTH RANGE"
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +20,7 @@
 
 #include "brevanto/brevanto.h"
 #include "brevanto/host.h"
+#include "support/number_line.h"
 #include "support/seg_file.h"
 
 namespace {
@@ -136,6 +140,28 @@ int printLibm(double x) {
   return 0;
 }
 
+// Texts of number syntax made with integers only, so every build reads the
+// same ones: signs, blanks, long decimal digit strings, hexadecimal digits,
+// exponents from far below the subnormals to beyond the largest double.
+int printNumbers(uint64_t seed, int count) {
+  Random random{seed};
+  const char* const words[] = {"", " ", "-", "+", "0x", ".", "nan", "inf", "e", "p", "x"};
+  for (int i = 0; i < count; ++i) {
+    std::string text = words[random.below(5)];
+    const bool hex = random.below(2) == 0;
+    if (hex) text += "0x";
+    for (int n = random.below(hex ? 40 : 400); n > 0; --n) {
+      text += (hex ? "0123456789abcdef" : "0123456789")[random.below(hex ? 16 : 10)];
+      if (random.below(60) == 0) text += '.';
+    }
+    text += hex ? "p" : "e";
+    text += std::to_string(random.below(1500) - 1150);
+    if (random.below(8) == 0) text += words[random.below(11)];
+    std::printf("%s\n", brevanto::test::numberLine(text).c_str());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,11 +175,15 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (command == "libm" && argc == 3) return printLibm(std::strtod(argv[2], nullptr));
+    if (command == "numbers" && argc == 4) {
+      return printNumbers(std::strtoull(argv[2], nullptr, 10), std::atoi(argv[3]));
+    }
     std::fprintf(stderr,
                  "usage: %s run SEG INI OUT\n"
                  "       %s generate SEED COUNT SEG\n"
-                 "       %s libm X\n",
-                 argv[0], argv[0], argv[0]);
+                 "       %s libm X\n"
+                 "       %s numbers SEED COUNT\n",
+                 argv[0], argv[0], argv[0], argv[0]);
     return 2;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "golden_runner: %s\n", e.what());

@@ -13,7 +13,9 @@
 #    result, error text and program bytes as the golden files say;
 # 2. random drawings of 1,000 records at three precision settings: the 32-bit
 #    program byte for byte the native one;
-# 3. libm_boundary/: drawings built to sit exactly on a joining limit where
+# 3. 20,000 generated settings texts: the number reading gives the same
+#    value, length and range error;
+# 4. libm_boundary/: drawings built to sit exactly on a joining limit where
 #    the i386 and the x86_64 math libraries round asin, acos or atan apart in
 #    the last bit. They are reported (with both values), not failed: the
 #    difference lies in the platform's library, not in this code.
@@ -135,6 +137,16 @@ for seed in 1 2 3; do
     fi
   done
 done
+
+# The settings' number reading: 20,000 generated texts, read alike.
+numbers32=$("$qemu" "$runner32" numbers 23 20000 2>&1) || true
+numbers64=$("$native" numbers 23 20000 2>&1) || true
+if [[ $numbers32 == "$numbers64" && -n $numbers64 ]]; then
+  pass "20000 settings texts read alike: value, length and range error"
+else
+  fail "the 32-bit build reads settings texts differently:"
+  diff <(echo "$numbers64") <(echo "$numbers32") | head -10 || true
+fi
 
 differences=0
 for seg in "$here"/libm_boundary/*.seg; do
