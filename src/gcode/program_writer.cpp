@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "geometry/point2.h"
+#include "job/job_error.h"
 
 namespace brevanto {
 namespace {
@@ -253,6 +254,26 @@ void checkWritable(const PathElement* elements, int32_t count, const CncSettings
   // the first number that would lose a digit.
   std::ostringstream nowhere;
   GcodeWriter probe(nowhere, false, style);
+  // The words that come from the settings first, refused by the setting's
+  // name: the drawing is not at fault there.
+  const struct {
+    char letter;
+    std::string text;
+    const char* setting;
+  } settingWords[] = {{'F', formatFixed(settings.cutFeed, 4), "txtFeedCut"},
+                      {'F', formatFixed(settings.plungeFeed, 1), "txtFeedZ"},
+                      {'Z', formatFixed(settings.safeZ, 4), "txtSaveZ"},
+                      {'Z', formatFixed(settings.finalDepth, 4), "txtDepth"}};
+  for (const auto& word : settingWords) {
+    try {
+      probe.beginBlock();
+      probe.addBlockWord(word.letter, word.text);
+    } catch (const JobError& e) {
+      throw JobError(BREVANTO_DIALECT_REFUSED, std::string(word.setting) + ": " + e.what() +
+                                                   "; give it with at most " +
+                                                   std::to_string(style.digitLimit) + " digits");
+    }
+  }
   for (int32_t i = 0; i < count; ++i) {
     const PathElement& e = elements[i];
     probe.beginBlock();
