@@ -59,7 +59,8 @@ TEST(CommandMessages, SlipsAreNamed) {
   } cases[] = {
       {"d.svg --dialect grbl --set txtFeedCut=12345.6789" + kSettings, 2,
        "txtFeedCut=12345.6789 (from --set): grbl reads only 8 digits"},
-      {"d.svg --tolerance 0x10" + kSettings, 64, "--tolerance: give a positive number of mm in decimal digits"},
+      {"d.svg --tolerance 0x10" + kSettings, 64,
+       "--tolerance: give a positive number of mm in decimal digits"},
       {"d.svg --dpi -1" + kSettings, 64, "--dpi: give a positive number of pixels per inch"},
       {"d.svg --max-deviation -1" + kSettings, 64, "--max-deviation: give a number of mm from 0"},
       {"d.svg --settings utf16.ini", 2, "the settings file utf16.ini is UTF-16 text"},
