@@ -112,16 +112,12 @@ TEST(LibraryWriteSafety, FarRecordsAreRefusedAndStagesStayBounded) {
   // A flags byte and a count before the records; a partial record is ignored.
   std::vector<Segment> records((input.size() - 5) / 80);
   std::memcpy(records.data(), input.data() + 5, records.size() * 80);
-  const auto runWith = [&records](const char* order, const char* offset) {
+  test::SettingsTable settings(test::workedExampleSettings());
+  const auto runWith = [&](const char* order, const char* offset) {
+    settings.set("CutOrder", order);
+    settings.set("ToolOffset", offset);
     std::ostringstream program;
-    return runJob(records, {.settings = [=](std::string_view name) -> std::string {
-                              if (name == "CutOrder") return order;
-                              if (name == "ToolOffset") return offset;
-                              const auto values = test::workedExampleSettings();
-                              const auto found = values.find(name);
-                              return found != values.end() ? found->second : "";
-                            },
-                            .program = &program});
+    return runJob(records, {.program = &program});
   };
   const JobReport far = runWith("inside-first", "inside");
   EXPECT_EQ(far.result, BREVANTO_NON_FINITE_COORDINATE);
@@ -143,33 +139,23 @@ TEST(LibraryWriteSafety, FarRecordsAreRefusedAndStagesStayBounded) {
 // grbl keeps eight digits of a number: a feed or depth with more is refused by
 // the setting's name, before the program file is touched.
 TEST(LibraryMessages, GrblDigitLimitNamesTheSetting) {
-  const struct {
-    const char* name;
-    const char* value;
-    const char* message;
-  } cases[] = {
-      {"txtFeedCut", "12345.6789",
-       "txtFeedCut: F12345.6787 has more digits than the controller reads (8): it would be read "
-       "as another number; give it with at most 8 digits"},
-      {"txtDepth", "12345.6789", "txtDepth: Z-12345.6787 has more digits"},
-  };
   test::TempDir dir;
   const std::string file = dir.file("p.nc");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  test::SettingsTable settings(test::workedExampleSettings());
+  settings.set("Dialect", "grbl");
+  for (const auto& [name, message] :
+       {std::pair{"txtFeedCut",
+                  "txtFeedCut: F12345.6787 has more digits than the controller "
+                  "reads (8): it would be read as another number; give it with at "
+                  "most 8 digits"},
+        std::pair{"txtDepth", "txtDepth: Z-12345.6787 has more digits"}}) {
+    SCOPED_TRACE(name);
     writeFileBytes(file, "earlier\n");
-    test::SettingsMap values = test::workedExampleSettings();
-    values["Dialect"] = "grbl";
-    values[c.name] = c.value;
-    const JobReport report =
-        runJob(kSquare, {.settings =
-                             [&values](std::string_view name) {
-                               const auto found = values.find(name);
-                               return found != values.end() ? found->second : std::string();
-                             },
-                         .programPath = file});
+    settings.set(name, "12345.6789");
+    const JobReport report = runJob(kSquare, {.programPath = file});
+    settings.set(name, test::workedExampleSettings().at(name));
     EXPECT_EQ(report.result, BREVANTO_DIALECT_REFUSED);
-    EXPECT_EQ(report.error.rfind(c.message, 0), 0U) << report.error;
+    EXPECT_EQ(report.error.rfind(message, 0), 0U) << report.error;
     EXPECT_EQ(readFileBytes(file), "earlier\n");
   }
 }
