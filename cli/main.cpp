@@ -70,7 +70,8 @@ std::function<std::string(const std::string&)> decimalIn(double least, bool leas
   return [=](const std::string& text) {
     double value = 0.0;
     const char* end = text.data() + text.size();
-    const auto parsed = std::from_chars(text.data(), end, value);
+    const char* first = text.data() + (text.starts_with('+') ? 1 : 0);
+    const auto parsed = std::from_chars(first, end, value);
     const bool fits = parsed.ec == std::errc() && parsed.ptr == end &&
                       (leastIncluded ? value >= least : value > least) && value <= most;
     return fits ? std::string() : refusal;
