@@ -1,9 +1,11 @@
 // brevanto: reads a drawing, fills the Segment array as a drawing program's
 // macro would, runs the library's job (the code path of sp) and reports.
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -61,6 +63,22 @@ struct Options {
   std::string tolerance = "0.05";      // mm, or "none"
 };
 
+// A check for a number option: plain decimal digits (no hexadecimal, no
+// "inf"), above `least` (or at least it) and at most `most`; otherwise
+// `refusal`, said in words rather than as the double's full range.
+std::function<std::string(const std::string&)> decimalIn(double least, bool leastIncluded,
+                                                         double most, std::string refusal) {
+  return [=](const std::string& text) {
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    const char* first = text.data() + (text.starts_with('+') ? 1 : 0);
+    const auto parsed = std::from_chars(first, end, value);
+    const bool fits = parsed.ec == std::errc() && parsed.ptr == end &&
+                      (leastIncluded ? value >= least : value > least) && value <= most;
+    return fits ? std::string() : refusal;
+  };
+}
+
 std::string lowered(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -111,6 +129,11 @@ std::optional<Drawing> readDrawing(const Options& options, int& status) {
       if (i == 0 || d.segments[i].shapeKey != d.segments[i - 1].shapeKey) ++shapes;
     }
     d.facts.shapes = shapes;
+  } else if (const std::string_view kind = foreignFileKind(bytes); !kind.empty()) {
+    fail(kBadDrawing, options.drawing + ": it is " + std::string(kind) +
+                          ", not an SVG drawing; brevanto reads SVG drawings and .seg files of "
+                          "Segment records");
+    return std::nullopt;
   } else {
     const ImportOptions importOptions{.flipY = !options.noFlip, .dpi = options.dpi};
     ImportResult r = importSvg(bytes, importOptions);
@@ -376,7 +399,7 @@ int main(int argc, char** argv) {
                  "drawing, or when the drawing is too dense to check whole (the program is still "
                  "written)")
       ->type_name("MM")
-      ->check(CLI::NonNegativeNumber);
+      ->check(decimalIn(0.0, true, 1e6, "give a number of mm from 0 to 1000000"));
   app.add_option("--tolerance", options.tolerance,
                  "keep the program within MM of the drawing (default 0.05): where it strays "
                  "further, the job is run again with a finer joining precision, then with the "
@@ -384,18 +407,18 @@ int main(int argc, char** argv) {
                  "exit status is 4. none: the library's own result, as a macro gets it")
       ->type_name("MM|none")
       ->check([](const std::string& text) {
-        char* end = nullptr;
-        const double mm = std::strtod(text.c_str(), &end);
-        if (text == "none" || (end != text.c_str() && *end == '\0' && mm > 0.0 && mm < 1e6)) {
-          return std::string();
-        }
-        return std::string("--tolerance takes a positive number of mm, or none");
+        if (text == "none") return std::string();
+        return decimalIn(0.0, false, 1e6,
+                         "give a positive number of mm in decimal digits, such as 0.05 (at most "
+                         "1000000), or none")(text);
       });
   app.add_option("--dpi", options.dpi,
                  "pixels per inch for drawings whose size is not in mm, cm, in, pt or pc: px and "
                  "unitless lengths (default 96, as CSS; 72 or 90 for some older editors)")
       ->type_name("N")
-      ->check(CLI::PositiveNumber);
+      ->check(decimalIn(0.0, false, 1e6,
+                        "give a positive number of pixels per inch in decimal digits, such as 96 "
+                        "(at most 1000000)"));
   app.add_flag("--strict", options.strict,
                "exit with status 1, writing nothing, when any content is left out (text, images, "
                "invisible shapes, clipped-away pieces, unusable elements)");

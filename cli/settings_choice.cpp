@@ -35,6 +35,19 @@ bool readSettingsFile(const std::string& path, SettingsChoice& choice, std::stri
   }
   std::string_view all(content);
   if (all.substr(0, 3) == "\xEF\xBB\xBF") all.remove_prefix(3);
+  // Text the library cannot read as lines would only show as "txtFeedZ is
+  // missing": say what the file is instead.
+  const bool utf16 = all.starts_with("\xFF\xFE") || all.starts_with("\xFE\xFF") ||
+                     all.find('\0') != std::string_view::npos;
+  const bool crOnly = all.find('\n') == std::string_view::npos && all.find('\r') != all.npos &&
+                      all.find('\r') + 1 < all.size();
+  if (utf16 || crOnly) {
+    error = "the settings file " + path +
+            (utf16 ? " is UTF-16 text (or holds NUL bytes); save it as UTF-8 or plain ASCII"
+                   : " ends its lines with CR alone (old Mac text); save it with LF or CR LF "
+                     "line ends");
+    return false;
+  }
   int lineNumber = 0;
   for (size_t start = 0; start < all.size();) {
     size_t end = all.find('\n', start);

@@ -59,7 +59,9 @@ std::string helpFooter(size_t largestDrawing) {
           "Outputs: the program, the preview and the segment dump are each written whole to a "
           "new file beside their target and then renamed over it, so a failed run leaves an "
           "earlier file as it was (a device or pipe such as /dev/null is written into, once "
-          "all is done, never replaced); none may be the drawing or another output.\n\n"
+          "all is done, never replaced; a link has the file it names written; a read-only "
+          "file is refused; Ctrl-C removes the unfinished new file); none may be the drawing "
+          "or another output.\n\n"
           "Exit status: 0 success, 1 unreadable or invalid drawing (or, with --strict, content "
           "left out), 2 settings refused, 3 output not written, 4 the path strays further than "
           "--max-deviation, 64 wrong usage.\n";

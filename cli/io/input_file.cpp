@@ -72,4 +72,34 @@ bool readRegularFile(const std::string& path, size_t limit, std::string& bytes,
   return ok;
 }
 
+std::string_view foreignFileKind(std::string_view bytes) {
+  static constexpr struct {
+    std::string_view start;
+    std::string_view kind;
+  } kKinds[] = {
+      {"\x89PNG\r\n\x1A\n", "a PNG image"},
+      {"\xFF\xD8\xFF", "a JPEG image"},
+      {"GIF8", "a GIF image"},
+      {"%PDF-", "a PDF document"},
+      {"%!PS", "a PostScript file"},
+      {"\x1F\x8B", "a gzip-compressed file (a .svgz? unpack it with gunzip first)"},
+      {"PK\x03\x04", "a ZIP archive"},
+      {"AutoCAD Binary DXF", "a DXF drawing"},
+      {"AC10", "a DWG drawing"},
+  };
+  for (const auto& k : kKinds) {
+    if (bytes.starts_with(k.start)) return k.kind;
+  }
+  // A text DXF file opens with the group code 0 and SECTION, one a line.
+  const auto first = bytes.find_first_not_of(" \t\r\n");
+  if (first != std::string_view::npos && bytes.substr(first).starts_with("0")) {
+    const auto next = bytes.find_first_not_of(" \t\r\n", first + 1);
+    if (next != std::string_view::npos && next > first + 1 &&
+        bytes.substr(next).starts_with("SECTION")) {
+      return "a DXF drawing";
+    }
+  }
+  return {};
+}
+
 }  // namespace brevanto::cli

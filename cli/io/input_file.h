@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace brevanto::cli {
 
@@ -11,6 +12,10 @@ namespace brevanto::cli {
 // make it read without end. False with the reason in `error` ("it is a
 // folder, not a file", "No such file or directory", ...).
 bool readRegularFile(const std::string& path, size_t limit, std::string& bytes, std::string& error);
+
+// What a file is, by its first bytes, when it is certainly no SVG drawing:
+// "a PNG image", "a DXF drawing", ...; "" when it may be one.
+std::string_view foreignFileKind(std::string_view bytes);
 
 // "256 MiB", "1 MiB", "512 bytes": a limit as --help and the messages say it.
 std::string describeSize(size_t bytes);

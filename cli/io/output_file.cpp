@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <random>
+#include <utility>
 
 namespace brevanto::cli {
 namespace {
@@ -30,13 +33,66 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// The file a link names, through any number of links; the path itself
-// otherwise.
+// The file a chain of links ends at, a link to nothing included (the file
+// is made where it points, and the link kept); the path itself otherwise.
 std::string resolvedTarget(const std::string& target) {
-  std::error_code ec;
-  if (!fs::is_symlink(target, ec)) return target;
-  const fs::path resolved = fs::weakly_canonical(target, ec);
-  return ec ? target : resolved.string();
+  fs::path at(target);
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(at, ec)) break;
+    const fs::path next = fs::read_symlink(at, ec);
+    if (ec) break;
+    at = next.is_absolute() ? next : at.parent_path() / next;
+  }
+  return at.string();
+}
+
+// The staged files of this run, for a signal handler to remove when Ctrl-C,
+// a SIGTERM or a closed terminal ends the command half way: a long job would
+// otherwise leave a large hidden file beside its target. The handler may
+// only unlink paths prepared in advance, then end the command as the signal
+// would have.
+struct StagedPath {
+  char path[4096];
+  volatile std::sig_atomic_t armed;
+};
+StagedPath stagedPaths[8];
+
+extern "C" void removeStagedAndStop(int signal) {
+  for (StagedPath& staged : stagedPaths) {
+    if (staged.armed != 0) ::unlink(staged.path);
+  }
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+// The slot that now holds `path`, or -1 when none is free.
+int armRemoval(const std::string& path) {
+  static const bool installed = [] {
+    struct sigaction action {};
+    action.sa_handler = removeStagedAndStop;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction before {};
+      // A signal the command was started to ignore (nohup) stays ignored.
+      if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+      ::sigaction(signal, &action, nullptr);
+    }
+    return true;
+  }();
+  (void)installed;
+  for (int slot = 0; slot < static_cast<int>(std::size(stagedPaths)); ++slot) {
+    StagedPath& staged = stagedPaths[slot];
+    if (staged.armed != 0 || path.size() >= sizeof staged.path) continue;
+    std::memcpy(staged.path, path.c_str(), path.size() + 1);
+    staged.armed = 1;
+    return slot;
+  }
+  return -1;
+}
+
+void disarmRemoval(int slot) {
+  if (slot >= 0) stagedPaths[slot].armed = 0;
 }
 
 }  // namespace
@@ -44,6 +100,7 @@ std::string resolvedTarget(const std::string& target) {
 StagedFile::~StagedFile() {
   if (fd_ >= 0) ::close(fd_);
   if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  disarmRemoval(removalSlot_);
 }
 
 bool StagedFile::open(const std::string& target, std::string& error) {
@@ -54,6 +111,14 @@ bool StagedFile::open(const std::string& target, std::string& error) {
   struct stat st {};
   const bool exists = !target_.empty() && ::stat(target_.c_str(), &st) == 0;
   direct_ = exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+  // A shell refuses to write over a read-only file; so does the command,
+  // though renaming over it would succeed. No write bit at all counts even
+  // for the superuser, whom access() lets write anything.
+  if (exists && S_ISREG(st.st_mode) &&
+      ((st.st_mode & 0222) == 0 || ::access(target_.c_str(), W_OK) != 0)) {
+    error = "Permission denied: the file is read-only";
+    return false;
+  }
   if (target_.empty() || direct_) {
     // An unnamed file of the system's, gone when closed.
     std::FILE* scratch = std::tmpfile();
@@ -79,6 +144,7 @@ bool StagedFile::open(const std::string& target, std::string& error) {
     temporary_.clear();
     return false;
   }
+  removalSlot_ = armRemoval(temporary_);
   // A file that already exists keeps its permissions.
   if (exists && S_ISREG(st.st_mode)) ::fchmod(fd_, st.st_mode & 07777);
   return true;
@@ -118,7 +184,10 @@ bool StagedFile::commit(std::string& error) {
     error_ = systemError();
     ok = false;
   }
-  if (ok) temporary_.clear();  // it is the target now
+  if (ok) {
+    temporary_.clear();  // it is the target now
+    disarmRemoval(std::exchange(removalSlot_, -1));
+  }
   if (!ok) error = error_;
   return ok;
 }

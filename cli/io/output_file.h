@@ -11,7 +11,9 @@ namespace brevanto::cli {
 // a new file beside it, flushed to the disk, and renamed over the target only
 // when all of it is there. On any failure (a full disk, a kill, a missing
 // folder) the target is as it was, a good earlier program included. A
-// symbolic link is followed: the file it names is replaced and the link kept.
+// symbolic link is followed, to a file that does not exist yet too: the file
+// it names is replaced or made, and the link kept. A read-only file is
+// refused, as a shell refuses to write it.
 // False with `error` (the reason, from the system) when it cannot be done.
 bool replaceFile(const std::string& target, std::string_view bytes, std::string& error);
 
@@ -49,6 +51,7 @@ class StagedFile {
   bool direct_ = false;  // the target is a device or pipe, written at commit
   std::string target_;
   std::string temporary_;
+  int removalSlot_ = -1;  // removed on SIGINT, SIGTERM or SIGHUP while staged
   std::string error_;
 };
 

@@ -61,8 +61,10 @@ BREVANTO_STATIC_ASSERT(offsetof(Segment, colour) == 76, "colour at 76");
 #define BREVANTO_SETTINGS_REFUSED (-2) /* a machining setting is not a usable number */
 #define BREVANTO_OUTPUT_FAILED (-3)    /* the program file could not be opened or written */
 #define BREVANTO_OUT_OF_MEMORY (-4)
-#define BREVANTO_NON_FINITE_COORDINATE (-5) /* a record's point is NaN or infinite */
-#define BREVANTO_DIALECT_REFUSED (-6)       /* the dialect cannot write the drawing exactly */
+/* A record's point is NaN, infinite or more than 1e6 mm from the origin on
+ * either axis, or a curve's length is NaN, negative, infinite or at least 2^31. */
+#define BREVANTO_NON_FINITE_COORDINATE (-5)
+#define BREVANTO_DIALECT_REFUSED (-6) /* the dialect cannot write the drawing exactly */
 
 /* Converts segments[0..*lastIndex] into a G-code program file.
  * lastIndex holds the index of the last record (the array's upper bound);

@@ -47,9 +47,11 @@ struct JobOptions {
   SettingsSource settings{};
   // The program goes to `program` when it is set: any stream, written as the
   // stream buffers it. Otherwise to the file `programPath` (empty: the
-  // platform's place), created or truncated after the settings are accepted,
-  // every line flushed as it is written; a file that cannot be written whole
-  // is left empty, so no machine runs half a program.
+  // platform's place), after the settings and records are accepted: written
+  // beside it and put in its place only when complete, so a failed or killed
+  // job leaves the earlier program whole (where the system refuses that, it
+  // is written in place and left empty if it cannot be written whole). A
+  // read-only file is refused.
   std::ostream* program = nullptr;
   std::string programPath{};
   // Told every block of the program as it is written (its numbers as the

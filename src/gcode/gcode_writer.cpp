@@ -1,6 +1,7 @@
 #include "gcode/gcode_writer.h"
 
 #include <string>
+#include <string_view>
 
 #include "base/job_error.h"
 
@@ -45,12 +46,16 @@ void GcodeWriter::checkDigits(char letter, size_t from) const {
     if (c < '0' || c > '9') continue;
     if (++digits > style_.digitLimit && c != '0') {
       const std::string word = blockText_.substr(from, blockText_.size() - from);
+      // Only a coordinate is the drawing's: a feed or a height comes from a
+      // setting, and the writer's caller names it.
+      const bool coordinate = std::string_view("XYIJR").find(letter) != std::string_view::npos;
       throw JobError(BREVANTO_DIALECT_REFUSED,
                      std::string(1, letter) + word +
                          " has more digits than the controller reads (" +
-                         std::to_string(style_.digitLimit) +
-                         "): it would cut elsewhere. Move the drawing within 9999.9999 mm of the "
-                         "origin");
+                         std::to_string(style_.digitLimit) + "): it would " +
+                         (coordinate ? "cut elsewhere. Move the drawing within 9999.9999 mm of "
+                                       "the origin"
+                                     : "be read as another number"));
     }
   }
 }

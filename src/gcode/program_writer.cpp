@@ -9,6 +9,7 @@
 #include "gcode/dialect.h"
 #include "gcode/gcode_sink.h"
 #include "geometry/point2.h"
+#include "base/job_error.h"
 
 namespace brevanto {
 namespace {
@@ -227,6 +228,26 @@ void checkWritable(const PathElement* elements, int32_t count, const JobSettings
   // the first number that would lose a digit.
   std::ostringstream nowhere;
   GcodeWriter probe(nowhere, false, style);
+  // The words that come from the settings first, refused by the setting's
+  // name: the drawing is not at fault there.
+  const struct {
+    char letter;
+    std::string text;
+    const char* setting;
+  } settingWords[] = {{'F', formatFixed(settings.cutFeed, 4), "txtFeedCut"},
+                      {'F', formatFixed(settings.plungeFeed, 1), "txtFeedZ"},
+                      {'Z', formatFixed(settings.safeZ, 4), "txtSaveZ"},
+                      {'Z', formatFixed(settings.finalDepth, 4), "txtDepth"}};
+  for (const auto& word : settingWords) {
+    try {
+      probe.beginBlock();
+      probe.addBlockWord(word.letter, word.text);
+    } catch (const JobError& e) {
+      throw JobError(BREVANTO_DIALECT_REFUSED, std::string(word.setting) + ": " + e.what() +
+                                                   "; give it with at most " +
+                                                   std::to_string(style.digitLimit) + " digits");
+    }
+  }
   for (int32_t i = 0; i < count; ++i) {
     const PathElement& e = elements[i];
     probe.beginBlock();

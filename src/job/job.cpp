@@ -40,10 +40,20 @@ PathElement lineElement(const Segment& s) {
   return e;
 }
 
+// Coordinates are refused beyond this distance from the origin (in mm, on
+// either axis): no machine table is a kilometre wide, and the stages that
+// grid, measure and offset the drawing stay bounded in time only while its
+// extent and the differences of its points are numbers of a sane size. The
+// command's SVG reader keeps the same bound.
+constexpr double kMostCoordinate = 1.0e6;
+
 // A point the job reads that is not a finite number would reach the program
-// as "Xnan" or "Xinf", which a controller may read as anything: the record is
-// refused, by its index, before anything is written. A line's control points
-// are never read, so they may hold anything.
+// as "Xnan" or "Xinf", which a controller may read as anything, and one far
+// beyond any machine as hundreds of digits: the record is refused, by its
+// index, before anything is written. A line's control points are never read,
+// so they may hold anything. A curve's length sets how many arcs it becomes;
+// one that is no count (not a number, negative, infinite, 2^31 or more)
+// would make none, and the curve would vanish without a word.
 void checkFinite(const Segment& s, int64_t index) {
   const struct {
     double x, y;
@@ -52,11 +62,26 @@ void checkFinite(const Segment& s, int64_t index) {
                 {s.x3, s.y3, "end point"},
                 {s.x1, s.y1, "first control point"},
                 {s.x2, s.y2, "second control point"}};
+  // The message is made only for a record that is refused: every record
+  // passes here, a million in a large drawing.
+  const auto refuse = [index](const std::string& why) {
+    throw JobError(BREVANTO_NON_FINITE_COORDINATE, "segment " + std::to_string(index) + ": " + why);
+  };
   const size_t read = s.kind == 1 ? 4 : 2;
   for (size_t i = 0; i < read; ++i) {
-    if (std::isfinite(points[i].x) && std::isfinite(points[i].y)) continue;
-    throw JobError(BREVANTO_NON_FINITE_COORDINATE, "segment " + std::to_string(index) + ": its " +
-                                                       points[i].what + " is not a finite number");
+    const double x = points[i].x, y = points[i].y;
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+      refuse(std::string("its ") + points[i].what + " is not a finite number");
+    }
+    if (std::fabs(x) > kMostCoordinate || std::fabs(y) > kMostCoordinate) {
+      refuse(std::string("its ") + points[i].what +
+             " lies more than 1000000 mm (a kilometre) from the origin");
+    }
+  }
+  if (s.kind == 1 && !(s.length >= 0.0F && s.length < 2147483648.0F)) {
+    refuse("the curve's length field is " +
+           (std::isnan(s.length) ? std::string("not a number") : std::to_string(s.length)) +
+           ": give its length in mm, at least 0 and below 2^31");
   }
 }
 

@@ -1,5 +1,11 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of sp_fuzz into corpus_sp/ (layout: see sp_fuzz.cpp)."""
+"""Writes the seed inputs of sp_fuzz into corpus_sp/ (layout: see sp_fuzz.cpp).
+
+corpus_sp/ also keeps inputs that fuzzing found, which this script does not
+write: hang_cut_order_far_coordinates (five records with coordinates up to
+1e304 that, with CutOrder inside-first and ToolOffset inside, once ran for
+more than 20 minutes; such records are now refused at intake).
+"""
 import math
 import os
 import struct
@@ -63,3 +69,12 @@ write("settings_text_edges", square,
       settings=[b" 150abc", b"2,5", b"-1.5", b"-5", b"1e39", b"2.9", b"0.1", b"abc"])
 write("odd_keys", seg(0, 0, 1, 1, key=3) + seg(1, 1, 2, 0, key=3) + seg(2, 0, 0, 0, key=-2) +
       seg(0, 0, 5, 5, key=0) + seg(5, 5, 6, 6, key=7))
+# At the coordinate bound (1e6 mm) and next to zero, a curve included, with the
+# cut order, the offset and grbl: every stage must stay quick there.
+write("bounded_extremes",
+      seg(-1e6, 1e-318, 1e6, 1e-318, key=1) + seg(1e6, 1e-318, 1e6, 1e6, key=1) +
+      seg(1e6, 1e6, -1e6, 1e-318, key=1) + seg(0, 0, 5e-324, 1e6, key=2) +
+      curve((0, 0), (1e6, -1e6), (-1e6, 1e6), (1e-318, 0), key=3, length=2.0e9 - 1e3),
+      flags=0x28)
+write("bounded_extremes_outside_grbl", seg(-1e6, -1e6, 1e6, 1e6) + seg(1e6, 1e6, -1e6, -1e6) +
+      seg(-1e6, -1e6, -1e6, -1e6 + 1e-9), flags=0x98)

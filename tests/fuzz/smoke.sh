@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs each one for a short while (default 60 s)
-# from its seed corpus. A crash, a sanitizer report or a leak fails the run;
+# from its seed corpus. A crash, a sanitizer report, a leak or an input that
+# runs longer than 10 s (a hang: -timeout=10) fails the run;
 # the input that caused it is left in the current folder as crash-* (and the
 # run's last lines are printed).
 # Usage: tests/fuzz/smoke.sh [SECONDS]
@@ -21,7 +22,7 @@ for target in sp svg; do
   log=$(mktemp)
   echo "=== fuzz: ${target} for ${seconds} s"
   status=0
-  "$exe" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
+  "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
     "${dict[@]}" "$corpus" >"$log" 2>&1 || status=$?
   rm -rf "$corpus"
   if ((status != 0)); then

@@ -185,11 +185,14 @@ prepare_worked_example() { # wine
   earlier_program
 }
 
-# True when one call wrote the worked example's program exactly.
+# True when one call wrote the worked example's program exactly, and left no
+# other file beside it (the new program is written beside it, then renamed
+# over it or, while another handle holds it, copied into it).
 writes_worked_example() { # wine host dll [hold]
   run_host "$1" "$2" "$3" 'C:\case.seg' 1 "${@:4}" &&
     [[ $output == "$(expected_output worked_example 5)" ]] &&
-    cmp -s "$program" "$golden/worked_example.tap"
+    cmp -s "$program" "$golden/worked_example.tap" &&
+    [[ $(ls -A "$program_dir") == Brevanto.tap ]]
 }
 
 # Another program may have the file open (a viewer, the controller's
