@@ -1,6 +1,7 @@
 #include "report/fidelity.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -96,14 +97,27 @@ std::vector<Piece> drawingPieces(std::span<const Segment> segments) {
   return out;
 }
 
-// The cutting moves of each shape's first pass (later passes follow the same
-// path deeper): lines and arcs as the program writes them, its rounding and
-// its straight runs included. Rapid moves and plunges cut nothing.
+// The cutting moves of each shape: lines and arcs as the program writes
+// them, its rounding and its straight runs included, and the point where a
+// plunge goes in (a shape shorter than the output's resolution is cut by its
+// plunge alone). Rapid moves cut nothing.
 bool cutsPath(const ProgramMove& m) {
-  const bool cut = m.kind != ProgramMove::Kind::Rapid && m.shape > 0 && m.pass <= 1 &&
-                   m.fromKnown && finite({m.fromX, m.fromY}) && finite({m.toX, m.toY}) &&
-                   ((m.fromX != m.toX || m.fromY != m.toY) || m.curved());
+  const bool cut = m.kind != ProgramMove::Kind::Rapid && m.shape > 0 && m.fromKnown &&
+                   finite({m.fromX, m.fromY}) && finite({m.toX, m.toY}) &&
+                   ((m.fromX != m.toX || m.fromY != m.toY) || m.curved() || m.isPlunge());
   return cut && (!m.curved() || std::isfinite(m.radius));
+}
+
+// What makes two cutting moves the same path: kind, ends and circle.
+std::array<double, 8> pathKey(const Piece& p) {
+  return {static_cast<double>(p.kind),
+          p.p[0].x,
+          p.p[0].y,
+          p.p[1].x,
+          p.p[1].y,
+          p.centre.x,
+          p.centre.y,
+          p.sweep};
 }
 
 double totalLength(const std::vector<Piece>& pieces) {
@@ -194,10 +208,24 @@ int32_t DrawingIndex::shapes() const {
   return static_cast<int32_t>(shapeStarts.size()) - 2;
 }
 
+// Later passes mostly follow the first one deeper, and only the moves that
+// differ from every move of the shape's first pass are measured again (a
+// closed shape's second pass starts where the first ended, which can change
+// how a circle is entered).
 void DeviationMeter::add(const ProgramMove& move) {
   if (!cutsPath(move)) return;
   if (shapesInOrder_ && !path_.empty() && move.shape != path_.back().shape) finishShape();
-  path_.push_back(Piece::move(move));
+  const Piece piece = Piece::move(move);
+  if (move.shape != firstPassShape_) {
+    firstPass_.clear();
+    firstPassShape_ = move.shape;
+  }
+  if (move.pass <= 1) {
+    firstPass_.insert(pathKey(piece));
+  } else if (firstPass_.contains(pathKey(piece))) {
+    return;
+  }
+  path_.push_back(piece);
 }
 
 // The path of one shape against the whole drawing, and the drawing's shape of

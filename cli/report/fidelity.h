@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 
@@ -12,8 +14,9 @@
 namespace brevanto::cli {
 
 // How far the written program strays from the drawing, measured on the
-// program as the machine runs it: the cutting moves of each shape's first
-// pass as they were written (rounded numbers, arcs about the centre their R
+// program as the machine runs it: the cutting moves of each shape's passes
+// (later passes where they differ from the first) and its plunge points, as
+// they were written (rounded numbers, arcs about the centre their R
 // or I J words give, straight runs included) against the drawing's true
 // curves (the cubic Beziers and lines of the Segment records). Both ways
 // count: a point of the path far from every curve, and a point of a curve far
@@ -74,6 +77,9 @@ class DeviationMeter {
 
   const DrawingIndex& drawing_;
   std::vector<Piece> path_;  // cutting moves not yet measured
+  // The moves of the current shape's first pass, to pass over in later ones.
+  std::set<std::array<double, 8>> firstPass_;
+  int32_t firstPassShape_ = 0;
   bool shapesInOrder_;
   bool shapesMatch_ = true;
   int32_t shapesMeasured_ = 0;

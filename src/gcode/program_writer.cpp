@@ -69,6 +69,16 @@ Point2 nearestOnCircle(const PathElement& e, Point2 p) {
 // R-format controller refuses the block (LinuxCNC allows about 0.001 mm).
 constexpr double kRadiusShortfall = 0.0005;
 
+// How far the centre that the written numbers give may lie from the arc's own
+// before an arc the long way round, with a chord shorter than its radius, is
+// cut in pieces instead. The centre of such an arc is found across its
+// chord; when the chord is short (an arc that closes a circle but for a
+// hair), rounding its two ends to the fourth decimal can turn it by as much
+// as a right angle, and the centre with it, a radius away. (Near a half
+// circle the centre is sensitive to the rounding of R instead; that is
+// bounded by the radius shortfall above, not by this.)
+constexpr double kCentreDrift = 0.0005;  // mm
+
 // The cutting moves of one pass over one shape. Only the first block of the
 // pass and the first half of every full circle carry the feed; the depth is
 // modal from the plunge. `at` is where the tool stands, as written; it
@@ -87,7 +97,10 @@ constexpr double kRadiusShortfall = 0.0005;
 //     as nothing or as a whole circle: an arc that turns more than half way
 //     round is cut as the whole circle it nearly is (two halves), a smaller
 //     one as the straight move it is;
-//   - an R word never falls short of half its chord.
+//   - an R word never falls short of half its chord;
+//   - an arc the long way round whose written chord is too short to fix its
+//     centre (kCentreDrift) is cut as three arcs about its own centre, each
+//     with a chord as long as the radius.
 void writeCuts(const PathElement* shape, int32_t count, const CncSettings& settings,
                GcodeWriter& writer, Point2& at) {
   const std::string feed = formatFixed(settings.cutFeed, 4);
@@ -104,9 +117,9 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
     at = written(x, y);
   };
   // One arc block in the dialect's words: R, or the centre relative to the
-  // start (I J).
-  const auto arcBlock = [&](std::string_view gWord, double x, double y, double radius,
-                            bool withFeed) {
+  // start (I J). `centre` is the centre of the element's circle.
+  const auto arcBlock = [&](const auto& self, std::string_view gWord, double x, double y,
+                            double radius, Point2 centre, bool withFeed) -> void {
     const Point2 to = written(x, y);
     if (to.x == at.x && to.y == at.y) {
       lineBlock(x, y);
@@ -118,13 +131,33 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
     if (fixed4Value(std::fabs(radius)) < halfChord - kRadiusShortfall) {
       radius = std::copysign(std::ceil(halfChord * 10000.0) / 10000.0, radius);
     }
+    const bool clockwise = gWord == std::string_view("G02");
+    const Point2 c = centreOfRadiusArc(at, to, fixed4Value(radius), clockwise);
+    if (radius < 0.0 && 2.0 * halfChord < -radius &&
+        std::hypot(c.x - centre.x, c.y - centre.y) > kCentreDrift) {
+      // Three arcs of about a third of the turn each, through points of the
+      // element's own circle: their chords are as long as the radius.
+      const double r = -radius;
+      const double from = std::atan2(at.y - centre.y, at.x - centre.x);
+      double turn = std::atan2(to.y - centre.y, to.x - centre.x) - from;
+      constexpr double kTurn = 2.0 * 3.141592653589793;
+      if (clockwise) turn = -turn;
+      if (turn < 0.0) turn += kTurn;
+      if (clockwise) turn = -turn;
+      for (int k = 1; k < 3; ++k) {
+        const double a = from + turn * k / 3.0;
+        self(self, gWord, centre.x + r * std::cos(a), centre.y + r * std::sin(a), r, centre,
+             withFeed);
+        withFeed = false;
+      }
+      self(self, gWord, x, y, r, centre, false);
+      return;
+    }
     writer.beginBlock();
     writer.addBlockText(gWord);
     writer.addBlockNumber('X', x);
     writer.addBlockNumber('Y', y);
     if (centreFormat) {
-      const Point2 c =
-          centreOfRadiusArc(at, to, fixed4Value(radius), gWord == std::string_view("G02"));
       writer.addBlockNumber('I', c.x - at.x);
       writer.addBlockNumber('J', c.y - at.y);
     } else {
@@ -150,8 +183,9 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
     onward.startY = at.y;
     onward.endX = near.x;
     onward.endY = near.y;
-    arcBlock(gWord, near.x, near.y, sweepsMoreThanHalf(onward) ? -circle.radius : circle.radius,
-             false);
+    arcBlock(arcBlock, gWord, near.x, near.y,
+             sweepsMoreThanHalf(onward) ? -circle.radius : circle.radius,
+             Point2{circle.centreX, circle.centreY}, false);
   };
   constexpr double kHalfTurn = 3.141592653589793;
   for (int32_t m = 0; m < count; ++m) {
@@ -161,14 +195,16 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
       continue;
     }
     const std::string_view gWord = e.clockwise == 1 ? "G02" : "G03";
+    const Point2 centre{e.centreX, e.centreY};
     const Point2 from = written(e.startX, e.startY);
     const bool elsewhere = from.x != at.x || from.y != at.y;
     if (isFullCircle(e) && elsewhere && onCircle(e, at)) {
       // Joined from arcs that began where the tool stands: round from here,
       // through the opposite point, and back here, where the shape goes on.
       const Point2 here = at;
-      arcBlock(gWord, 2.0 * e.centreX - here.x, 2.0 * e.centreY - here.y, e.radius, true);
-      arcBlock(gWord, here.x, here.y, e.radius, false);
+      arcBlock(arcBlock, gWord, 2.0 * e.centreX - here.x, 2.0 * e.centreY - here.y, e.radius,
+               centre, true);
+      arcBlock(arcBlock, gWord, here.x, here.y, e.radius, centre, false);
       goOnRound(e, m, gWord);
       continue;
     }
@@ -176,20 +212,22 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
     const Point2 to = written(e.endX, e.endY);
     if (isFullCircle(e)) {
       // Over to the rightmost point and back: two halves of one circle.
-      arcBlock(gWord, e.endX + 2.0 * e.radius, e.endY, e.radius, true);
-      arcBlock(gWord, e.endX, e.endY, e.radius, false);
+      arcBlock(arcBlock, gWord, e.endX + 2.0 * e.radius, e.endY, e.radius, centre, true);
+      arcBlock(arcBlock, gWord, e.endX, e.endY, e.radius, centre, false);
       goOnRound(e, m, gWord);
     } else if (to.x == at.x && to.y == at.y) {
       if (turnRadians(e) > kHalfTurn) {
         // Round through the point opposite the start, and back.
-        arcBlock(gWord, 2.0 * e.centreX - e.startX, 2.0 * e.centreY - e.startY, e.radius, true);
-        arcBlock(gWord, e.endX, e.endY, e.radius, false);
+        arcBlock(arcBlock, gWord, 2.0 * e.centreX - e.startX, 2.0 * e.centreY - e.startY, e.radius,
+                 centre, true);
+        arcBlock(arcBlock, gWord, e.endX, e.endY, e.radius, centre, false);
       } else {
         lineBlock(e.endX, e.endY);
       }
     } else {
       // A negative R: the long way round.
-      arcBlock(gWord, e.endX, e.endY, sweepsMoreThanHalf(e) ? -e.radius : e.radius, false);
+      arcBlock(arcBlock, gWord, e.endX, e.endY, sweepsMoreThanHalf(e) ? -e.radius : e.radius,
+               centre, false);
     }
   }
 }

@@ -210,10 +210,17 @@ TEST(Fidelity, NothingToCompare) {
   EXPECT_FALSE(measureDeviation({}, {}).measured);
   // A program that cuts nothing of a drawing is as far from it as can be.
   const Segment drawn = line(0, 0, 10, 0, 10, 1);
-  const Deviation uncut = measureDeviation({&drawn, 1}, readProgramMoves(shape(0, 0, "")));
+  const Deviation uncut = measureDeviation({&drawn, 1}, readProgramMoves("G00 X0 Y0 Z5\n"));
   EXPECT_TRUE(uncut.measured);
   EXPECT_TRUE(std::isinf(uncut.distance));
   EXPECT_FALSE(uncut.pathStrays);
+  // A plunge cuts the point it goes in at: the rest of the line is not cut,
+  // and a speck there is cut whole.
+  const Deviation plunged = measureDeviation({&drawn, 1}, readProgramMoves(shape(0, 0, "")));
+  EXPECT_DOUBLE_EQ(plunged.distance, 10.0);
+  EXPECT_FALSE(plunged.pathStrays);
+  const Segment speck = line(0, 0, 0.00001, 0, 10, 1);
+  EXPECT_LT(measureDeviation({&speck, 1}, readProgramMoves(shape(0, 0, ""))).distance, 1e-4);
   const Segment broken = line(NAN, 0, 1, 1, 1, 1);
   EXPECT_FALSE(
       measureDeviation({&broken, 1}, readProgramMoves(shape(0, 0, "G01 X1 Y1\n"))).measured);
