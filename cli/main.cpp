@@ -293,6 +293,8 @@ int run(const Options& options) {
                     options.tolerance + " mm: " + describeDeviation(deviation) + changed +
                     " (--tolerance none writes it anyway)");
   }
+  const std::string nowhere = toolFitsNowhere(report, made.totals, choice->value("txtWZDia").text);
+  if (!nowhere.empty()) return fail(kSettingsRefused, nowhere);
   if (toStdout) {
     std::cout.flush();
     if (!programFile.copyTo(stdout, error)) {
@@ -316,6 +318,11 @@ int run(const Options& options) {
   }
   rows.push_back({"tolerance", toleranceRow});
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
+  // Said even with -q: part of the drawing is not cut.
+  if (!report.toolMisfits.empty()) {
+    std::cerr << "brevanto: warning: the tool does not fit, its path is left out in "
+              << misfitPlaces(report) << "\n";
+  }
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
               << (toStdout ? "standard output" : programPath) << "\n"
@@ -384,7 +391,8 @@ std::string helpFooter() {
           "earlier file as it was (a device or pipe such as /dev/null is written into, once "
           "all is done, never replaced); none may be the drawing or another output.\n\n"
           "Exit status: 0 success, 1 unreadable or invalid drawing (or, with --strict, content "
-          "left out), 2 settings refused, 3 output not written, 4 the path strays further than "
+          "left out), 2 settings refused (also: with --offset, a tool that fits in no shape), 3 "
+          "output not written, 4 the path strays further than "
           "--max-deviation, 64 wrong usage.\n";
   return text;
 }
