@@ -206,6 +206,17 @@ TEST(Fidelity, NearestPointOfAWaywardCubic) {
   }
 }
 
+// An arc by I J whose end lies off its circle is cut as a spiral to its end
+// (as LinuxCNC cuts it within its tolerance), not round the circle.
+TEST(Fidelity, ArcByCentreEndsWhereWritten) {
+  const std::vector<Segment> half = {quarter(10, 0), quarter(10, 1)};
+  const Deviation d =
+      measureDeviation(half, readProgramMoves(shape(10, 0, "G03 X-10.02 Y0 I-10 J0\n")));
+  EXPECT_NEAR(d.distance, 0.02, 0.004);
+  EXPECT_NEAR(d.x, -10.02, 0.001);
+  EXPECT_TRUE(d.pathStrays);
+}
+
 TEST(Fidelity, NothingToCompare) {
   EXPECT_FALSE(measureDeviation({}, {}).measured);
   // A program that cuts nothing of a drawing is as far from it as can be.
