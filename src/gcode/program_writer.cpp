@@ -139,10 +139,14 @@ void writeCuts(const PathElement* shape, int32_t count, const CncSettings& setti
       // element's own circle: their chords are as long as the radius.
       const double r = -radius;
       const double from = std::atan2(at.y - centre.y, at.x - centre.x);
-      double turn = std::atan2(to.y - centre.y, to.x - centre.x) - from;
+      // The long way round in the sense of travel: more than half a turn,
+      // and a little more than a whole one where rounding put the end a
+      // hair past the start.
       constexpr double kTurn = 2.0 * 3.141592653589793;
+      double turn = std::atan2(to.y - centre.y, to.x - centre.x) - from;
       if (clockwise) turn = -turn;
-      if (turn < 0.0) turn += kTurn;
+      turn = std::fmod(turn + 2.0 * kTurn, kTurn);
+      if (turn < 0.5 * kTurn) turn += kTurn;
       if (clockwise) turn = -turn;
       for (int k = 1; k < 3; ++k) {
         const double a = from + turn * k / 3.0;
