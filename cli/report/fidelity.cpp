@@ -1,9 +1,9 @@
 #include "report/fidelity.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -108,16 +108,29 @@ bool cutsPath(const ProgramMove& m) {
   return cut && (!m.curved() || std::isfinite(m.radius));
 }
 
-// What makes two cutting moves the same path: kind, ends and circle.
-std::array<double, 8> pathKey(const Piece& p) {
-  return {static_cast<double>(p.kind),
-          p.p[0].x,
-          p.p[0].y,
-          p.p[1].x,
-          p.p[1].y,
-          p.centre.x,
-          p.centre.y,
-          p.sweep};
+// What makes two cutting moves the same path (kind, ends and circle), as one
+// number: a 64-bit hash of those, which two different moves share with a
+// chance of one in 2^64.
+uint64_t pathKey(const Piece& p) {
+  const double fields[] = {static_cast<double>(p.kind),
+                           p.p[0].x,
+                           p.p[0].y,
+                           p.p[1].x,
+                           p.p[1].y,
+                           p.centre.x,
+                           p.centre.y,
+                           p.sweep,
+                           p.radius,
+                           p.endRadius};
+  uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+  for (const double f : fields) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    for (int i = 0; i < 8; ++i) {
+      hash = (hash ^ ((bits >> (8 * i)) & 0xFF)) * 1099511628211ULL;
+    }
+  }
+  return hash;
 }
 
 double totalLength(const std::vector<Piece>& pieces) {
@@ -218,12 +231,15 @@ void DeviationMeter::add(const ProgramMove& move) {
   const Piece piece = Piece::move(move);
   if (move.shape != firstPassShape_) {
     firstPass_.clear();
+    firstPassSorted_ = false;
     firstPassShape_ = move.shape;
   }
   if (move.pass <= 1) {
-    firstPass_.insert(pathKey(piece));
-  } else if (firstPass_.contains(pathKey(piece))) {
-    return;
+    firstPass_.push_back(pathKey(piece));
+  } else {
+    if (!firstPassSorted_) std::sort(firstPass_.begin(), firstPass_.end());
+    firstPassSorted_ = true;
+    if (std::binary_search(firstPass_.begin(), firstPass_.end(), pathKey(piece))) return;
   }
   path_.push_back(piece);
 }

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "brevanto/brevanto.h"
 #include "report/piece_tree.h"
@@ -77,8 +76,10 @@ class DeviationMeter {
 
   const DrawingIndex& drawing_;
   std::vector<Piece> path_;  // cutting moves not yet measured
-  // The moves of the current shape's first pass, to pass over in later ones.
-  std::set<std::array<double, 8>> firstPass_;
+  // The moves of the current shape's first pass (pathKey), to pass over in
+  // later ones; sorted once the second pass begins.
+  std::vector<uint64_t> firstPass_;
+  bool firstPassSorted_ = false;
   int32_t firstPassShape_ = 0;
   bool shapesInOrder_;
   bool shapesMatch_ = true;
