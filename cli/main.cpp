@@ -304,6 +304,8 @@ int run(const Options& options) {
                     options.tolerance + " mm: " + describeDeviation(deviation) + changed +
                     " (--tolerance none writes it anyway)");
   }
+  const std::string nowhere = toolFitsNowhere(report, made.totals, choice->value("txtWZDia").text);
+  if (!nowhere.empty()) return fail(kSettingsRefused, nowhere);
   if (toStdout) {
     std::cout.flush();
     if (!programFile.copyTo(stdout, error)) {
@@ -327,6 +329,11 @@ int run(const Options& options) {
   }
   rows.push_back({"tolerance", toleranceRow});
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
+  // Said even with -q: part of the drawing is not cut.
+  if (!report.toolMisfits.empty()) {
+    std::cerr << "brevanto: warning: the tool does not fit, its path is left out in "
+              << misfitPlaces(report) << "\n";
+  }
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
               << (toStdout ? "standard output" : programPath) << "\n"

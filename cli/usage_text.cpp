@@ -63,7 +63,8 @@ std::string helpFooter(size_t largestDrawing) {
           "file is refused; Ctrl-C removes the unfinished new file); none may be the drawing "
           "or another output.\n\n"
           "Exit status: 0 success, 1 unreadable or invalid drawing (or, with --strict, content "
-          "left out), 2 settings refused, 3 output not written, 4 the path strays further than "
+          "left out), 2 settings refused (also: with --offset, a tool that fits in no shape), 3 "
+          "output not written, 4 the path strays further than "
           "--max-deviation, 64 wrong usage.\n";
   return text;
 }

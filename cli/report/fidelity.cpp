@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -96,14 +97,40 @@ std::vector<Piece> drawingPieces(std::span<const Segment> segments) {
   return out;
 }
 
-// The cutting moves of each shape's first pass (later passes follow the same
-// path deeper): lines and arcs as the program writes them, its rounding and
-// its straight runs included. Rapid moves and plunges cut nothing.
+// The cutting moves of each shape: lines and arcs as the program writes
+// them, its rounding and its straight runs included, and the point where a
+// plunge goes in (a shape shorter than the output's resolution is cut by its
+// plunge alone). Rapid moves cut nothing.
 bool cutsPath(const ProgramMove& m) {
-  const bool cut = m.kind != ProgramMove::Kind::Rapid && m.shape > 0 && m.pass <= 1 &&
-                   m.fromKnown && finite({m.fromX, m.fromY}) && finite({m.toX, m.toY}) &&
-                   ((m.fromX != m.toX || m.fromY != m.toY) || m.curved());
+  const bool cut = m.kind != ProgramMove::Kind::Rapid && m.shape > 0 && m.fromKnown &&
+                   finite({m.fromX, m.fromY}) && finite({m.toX, m.toY}) &&
+                   ((m.fromX != m.toX || m.fromY != m.toY) || m.curved() || m.isPlunge());
   return cut && (!m.curved() || std::isfinite(m.radius));
+}
+
+// What makes two cutting moves the same path (kind, ends and circle), as one
+// number: a 64-bit hash of those, which two different moves share with a
+// chance of one in 2^64.
+uint64_t pathKey(const Piece& p) {
+  const double fields[] = {static_cast<double>(p.kind),
+                           p.p[0].x,
+                           p.p[0].y,
+                           p.p[1].x,
+                           p.p[1].y,
+                           p.centre.x,
+                           p.centre.y,
+                           p.sweep,
+                           p.radius,
+                           p.endRadius};
+  uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+  for (const double f : fields) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    for (int i = 0; i < 8; ++i) {
+      hash = (hash ^ ((bits >> (8 * i)) & 0xFF)) * 1099511628211ULL;
+    }
+  }
+  return hash;
 }
 
 double totalLength(const std::vector<Piece>& pieces) {
@@ -202,10 +229,27 @@ std::vector<Piece> DrawingIndex::shapePieces(int32_t shape) const {
   return own;
 }
 
+// Later passes mostly follow the first one deeper, and only the moves that
+// differ from every move of the shape's first pass are measured again (a
+// closed shape's second pass starts where the first ended, which can change
+// how a circle is entered).
 void DeviationMeter::add(const ProgramMove& move) {
   if (!cutsPath(move)) return;
   if (shapesInOrder_ && !path_.empty() && move.shape != path_.back().shape) finishShape();
-  path_.push_back(Piece::move(move));
+  const Piece piece = Piece::move(move);
+  if (move.shape != firstPassShape_) {
+    firstPass_.clear();
+    firstPassSorted_ = false;
+    firstPassShape_ = move.shape;
+  }
+  if (move.pass <= 1) {
+    firstPass_.push_back(pathKey(piece));
+  } else {
+    if (!firstPassSorted_) std::sort(firstPass_.begin(), firstPass_.end());
+    firstPassSorted_ = true;
+    if (std::binary_search(firstPass_.begin(), firstPass_.end(), pathKey(piece))) return;
+  }
+  path_.push_back(piece);
 }
 
 // The path of one shape against the whole drawing, and the drawing's shape of

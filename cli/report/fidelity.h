@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "brevanto/brevanto.h"
 #include "report/piece_tree.h"
@@ -12,8 +13,9 @@
 namespace brevanto::cli {
 
 // How far the written program strays from the drawing, measured on the
-// program as the machine runs it: the cutting moves of each shape's first
-// pass as they were written (rounded numbers, arcs about the centre their R
+// program as the machine runs it: the cutting moves of each shape's passes
+// (later passes where they differ from the first) and its plunge points, as
+// they were written (rounded numbers, arcs about the centre their R
 // or I J words give, straight runs included) against the drawing's true
 // curves (the cubic Beziers and lines of the Segment records). Both ways
 // count: a point of the path far from every curve, and a point of a curve far
@@ -80,6 +82,11 @@ class DeviationMeter {
 
   const DrawingIndex& drawing_;
   std::vector<Piece> path_;  // cutting moves not yet measured
+  // The moves of the current shape's first pass (pathKey), to pass over in
+  // later ones; sorted once the second pass begins.
+  std::vector<uint64_t> firstPass_;
+  bool firstPassSorted_ = false;
+  int32_t firstPassShape_ = 0;
   bool shapesInOrder_;
   bool shapesMatch_ = true;
   int32_t shapesMeasured_ = 0;

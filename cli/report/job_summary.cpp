@@ -46,6 +46,28 @@ void MoveTotals::add(const ProgramMove& m) {
   }
 }
 
+std::string misfitPlaces(const JobReport& report) {
+  const size_t count = report.toolMisfits.size();
+  std::string text = count == 1 ? "1 place: " : std::to_string(count) + " places: ";
+  for (size_t i = 0; i < std::min(count, kMisfitsNamed); ++i) {
+    const ToolMisfit& m = report.toolMisfits[i];
+    char at[96];
+    std::snprintf(at, sizeof at, "%sshape %d near X%.3f Y%.3f", i > 0 ? ", " : "", m.shapeKey, m.x,
+                  m.y);
+    text += at;
+  }
+  if (count > kMisfitsNamed) text += ", ...";
+  return text;
+}
+
+std::string toolFitsNowhere(const JobReport& report, const MoveTotals& totals,
+                            const std::string& diameter) {
+  if (report.toolMisfits.empty() || totals.plunges > 0) return {};
+  return "txtWZDia=" + diameter +
+         ": the tool fits in none of the drawing's shapes, so the program would cut nothing (" +
+         misfitPlaces(report) + "); nothing written";
+}
+
 std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& report,
                                   const std::vector<ProgramMove>& moves) {
   MoveTotals totals;
@@ -76,11 +98,7 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
                                         : "")});
     rows.push_back({"rapid length in drawing order", millimetres(report.rapidLengthBefore)});
     rows.push_back({"rapid length as ordered", millimetres(report.rapidLengthAfter)});
-    for (const ToolMisfit& m : report.toolMisfits) {
-      char at[96];
-      std::snprintf(at, sizeof at, "shape %d near X%.3f Y%.3f", m.shapeKey, m.x, m.y);
-      rows.push_back({"tool does not fit", at});
-    }
+    if (!report.toolMisfits.empty()) rows.push_back({"tool does not fit", misfitPlaces(report)});
   }
   std::string passes = std::to_string(totals.plunges);
   if (totals.shapes() > 0 && totals.plunges % totals.shapes() == 0) {

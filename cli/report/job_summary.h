@@ -51,6 +51,16 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
 std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& report,
                                   const std::vector<ProgramMove>& moves);
 
+// Where the tool did not fit and its toolpath was left out: the count and
+// the first kMisfitsNamed places ("2 places: shape 1 near X1.000 Y2.000, ...").
+inline constexpr size_t kMisfitsNamed = 3;
+std::string misfitPlaces(const JobReport& report);
+
+// The refusal when the tool (of diameter `diameter`, as set) fits in no shape
+// of the drawing and the program would cut nothing; empty otherwise.
+std::string toolFitsNowhere(const JobReport& report, const MoveTotals& totals,
+                            const std::string& diameter);
+
 // "  label .......... value" lines, one per row.
 std::string formatSummary(const std::vector<SummaryRow>& rows);
 

@@ -126,6 +126,7 @@ Piece Piece::move(const ProgramMove& m) {
     piece.kind = Kind::Arc;
     piece.centre = {m.centreX, m.centreY};
     piece.radius = m.radius;
+    piece.endRadius = m.endRadius > 0.0 && std::isfinite(m.endRadius) ? m.endRadius : m.radius;
     piece.startAngle = m.startAngle;
     piece.sweep = m.kind == ProgramMove::Kind::CounterClockwiseArc ? m.sweep : -m.sweep;
   }
@@ -138,7 +139,8 @@ PlanePoint Piece::at(double t) const {
       return {p[0].x + (p[1].x - p[0].x) * t, p[0].y + (p[1].y - p[0].y) * t};
     case Kind::Arc: {
       const double angle = startAngle + sweep * t;
-      return {centre.x + radius * std::cos(angle), centre.y + radius * std::sin(angle)};
+      const double r = radius + (endRadius - radius) * t;
+      return {centre.x + r * std::cos(angle), centre.y + r * std::sin(angle)};
     }
     case Kind::Cubic:
       return cubicAt(p, t);
@@ -151,7 +153,7 @@ double Piece::lengthBound() const {
     case Kind::Line:
       return length(p[1].x - p[0].x, p[1].y - p[0].y);
     case Kind::Arc:
-      return radius * std::fabs(sweep);
+      return std::max(radius, endRadius) * std::fabs(sweep);
     case Kind::Cubic:
       return length(p[1].x - p[0].x, p[1].y - p[0].y) + length(p[2].x - p[1].x, p[2].y - p[1].y) +
              length(p[3].x - p[2].x, p[3].y - p[2].y);
@@ -171,7 +173,12 @@ double Piece::distance(PlanePoint q) const {
       const double first = sweep >= 0.0 ? startAngle : startAngle + sweep;
       double within = std::fmod(std::atan2(dy, dx) - first, kTurn);
       if (within < 0.0) within += kTurn;
-      if (fromCentre > 0.0 && within <= std::fabs(sweep)) return std::fabs(fromCentre - radius);
+      if (fromCentre > 0.0 && within <= std::fabs(sweep)) {
+        // The spiral's radius at that angle (from the start, which for a
+        // clockwise arc is the far end of [first, first + |sweep|]).
+        const double t = sweep >= 0.0 ? within / sweep : 1.0 - within / -sweep;
+        return std::fabs(fromCentre - (radius + (endRadius - radius) * t));
+      }
       return std::min(length(q.x - p[0].x, q.y - p[0].y), length(q.x - p[1].x, q.y - p[1].y));
     }
     case Kind::Cubic:
@@ -188,8 +195,8 @@ PlaneBox Piece::box() const {
     b.add(p[2].x, p[2].y);
     b.add(p[3].x, p[3].y);
   } else if (kind == Kind::Arc) {
-    b.addArcExtremes(centre, radius, sweep >= 0.0 ? startAngle : startAngle + sweep,
-                     std::fabs(sweep));
+    b.addArcExtremes(centre, std::max(radius, endRadius),
+                     sweep >= 0.0 ? startAngle : startAngle + sweep, std::fabs(sweep));
   }
   return b;
 }

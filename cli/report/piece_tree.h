@@ -15,7 +15,8 @@ struct Piece {
   Kind kind = Kind::Line;
   PlanePoint p[4];  // a line from p[0] to p[1]; a cubic's four points; an arc's ends in p[0], p[1]
   PlanePoint centre;        // arcs
-  double radius = 0.0;      // arcs
+  double radius = 0.0;      // arcs: at the start
+  double endRadius = 0.0;   // arcs: at the end (a spiral between when they differ)
   double startAngle = 0.0;  // arcs
   double sweep = 0.0;       // arcs: signed, positive counter-clockwise
   int32_t shape = 0;

@@ -212,6 +212,7 @@ bool ProgramMoveReader::apply(const WrittenBlock& block, ProgramMove& m) {
     m.centreX = centre.x;
     m.centreY = centre.y;
     m.radius = std::sqrt((x - centre.x) * (x - centre.x) + (y - centre.y) * (y - centre.y));
+    m.endRadius = std::sqrt((nx - centre.x) * (nx - centre.x) + (ny - centre.y) * (ny - centre.y));
     m.startAngle = std::atan2(y - centre.y, x - centre.x);
     if (hasIJ) {
       // From the angles: a move back to its start is a whole turn.

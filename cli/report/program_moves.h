@@ -33,6 +33,10 @@ struct ProgramMove {
   // nowhere), from startAngle.
   double centreX = 0.0, centreY = 0.0;
   double radius = 0.0;
+  // From the centre to the end: an arc by I J whose end lies a little off the
+  // circle (within the interpreter's tolerance) is cut as a spiral from
+  // `radius` to this, as LinuxCNC cuts it.
+  double endRadius = 0.0;
   double startAngle = 0.0;
   double sweep = 0.0;
   double feed = 0.0;      // mm/min in effect (0 for rapids)

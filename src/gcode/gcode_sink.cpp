@@ -16,6 +16,10 @@ double valueOf(const std::string& text) {
   return value;
 }
 
+constexpr std::string_view kMotionWords[] = {"G00", "G01", "G02", "G03"};
+
+}  // namespace
+
 // The centre a controller finds for an R-format arc from `from` to `to` (both
 // as written) with the radius `radius` as written (negative: the long way
 // round). Centre-format dialects write this very centre, so that every
@@ -38,10 +42,6 @@ Point2 centreOfRadiusArc(Point2 from, Point2 to, double radius, bool clockwise) 
   const double side = (clockwise ? -1.0 : 1.0) * (radius < 0.0 ? -1.0 : 1.0);
   return {middle.x - side * h * dy / chord, middle.y + side * h * dx / chord};
 }
-
-constexpr std::string_view kMotionWords[] = {"G00", "G01", "G02", "G03"};
-
-}  // namespace
 
 GcodeSink::GcodeSink(const JobSettings& settings, GcodeWriter& writer, ProgramObserver* observer)
     : settings_(settings),

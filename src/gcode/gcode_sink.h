@@ -10,6 +10,11 @@
 
 namespace brevanto {
 
+// The centre a controller finds for an R-format arc from `from` to `to` (both
+// as written) with the radius `radius` as written (negative: the long way
+// round).
+Point2 centreOfRadiusArc(Point2 from, Point2 to, double radius, bool clockwise);
+
 // States a job's moves as G-code blocks in the dialect of the settings,
 // through the job's block composer, and tells an observer (when there is one)
 // each block as written.

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/job_error.h"
 #include "gcode/dialect.h"
 #include "gcode/gcode_sink.h"
 #include "geometry/point2.h"
-#include "base/job_error.h"
 
 namespace brevanto {
 namespace {
@@ -49,6 +49,16 @@ Point2 nearestOnCircle(const PathElement& e, Point2 p) {
 // R-format controller refuses the block (LinuxCNC allows about 0.001 mm).
 constexpr double kRadiusShortfall = 0.0005;
 
+// How far the centre that the written numbers give may lie from the arc's own
+// before an arc the long way round, with a chord shorter than its radius, is
+// cut in pieces instead. The centre of such an arc is found across its
+// chord; when the chord is short (an arc that closes a circle but for a
+// hair), rounding its two ends to the fourth decimal can turn it by as much
+// as a right angle, and the centre with it, a radius away. (Near a half
+// circle the centre is sensitive to the rounding of R instead; that is
+// bounded by the radius shortfall above, not by this.)
+constexpr double kCentreDrift = 0.0005;  // mm
+
 // The cutting moves of one pass over one shape. Only the first block of the
 // pass and the first half of every full circle carry the feed; the depth is
 // modal from the plunge. `at` is where the tool stands, as written; it
@@ -67,7 +77,10 @@ constexpr double kRadiusShortfall = 0.0005;
 //     as nothing or as a whole circle: an arc that turns more than half way
 //     round is cut as the whole circle it nearly is (two halves), a smaller
 //     one as the straight move it is;
-//   - an R word never falls short of half its chord.
+//   - an R word never falls short of half its chord;
+//   - an arc the long way round whose written chord is too short to fix its
+//     centre (kCentreDrift) is cut as three arcs about its own centre, each
+//     with a chord as long as the radius.
 void planCuts(const PathElement* shape, int32_t count, MoveSink& sink, Point2& at) {
   bool feedDue = true;
   const auto lineBlock = [&](double x, double y) {
@@ -80,7 +93,9 @@ void planCuts(const PathElement* shape, int32_t count, MoveSink& sink, Point2& a
     at = written(x, y);
   };
   // One arc from where the tool stands; the sink states it as R or I J.
-  const auto arcBlock = [&](ToolMove::Kind kind, double x, double y, double radius, bool withFeed) {
+  // `centre` is the centre of the element's circle.
+  const auto arcBlock = [&](const auto& self, ToolMove::Kind kind, double x, double y,
+                            double radius, Point2 centre, bool withFeed) -> void {
     const Point2 to = written(x, y);
     if (to.x == at.x && to.y == at.y) {
       lineBlock(x, y);
@@ -91,6 +106,32 @@ void planCuts(const PathElement* shape, int32_t count, MoveSink& sink, Point2& a
     const double halfChord = std::sqrt(dx * dx + dy * dy) * 0.5;
     if (fixed4Value(std::fabs(radius)) < halfChord - kRadiusShortfall) {
       radius = std::copysign(std::ceil(halfChord * 10000.0) / 10000.0, radius);
+    }
+    const bool clockwise = kind == ToolMove::Kind::ClockwiseArc;
+    const Point2 c = centreOfRadiusArc(at, to, fixed4Value(radius), clockwise);
+    if (radius < 0.0 && 2.0 * halfChord < -radius &&
+        std::hypot(c.x - centre.x, c.y - centre.y) > kCentreDrift) {
+      // Three arcs of about a third of the turn each, through points of the
+      // element's own circle: their chords are as long as the radius.
+      const double r = -radius;
+      const double from = std::atan2(at.y - centre.y, at.x - centre.x);
+      // The long way round in the sense of travel: more than half a turn,
+      // and a little more than a whole one where rounding put the end a
+      // hair past the start.
+      constexpr double kTurn = 2.0 * 3.141592653589793;
+      double turn = std::atan2(to.y - centre.y, to.x - centre.x) - from;
+      if (clockwise) turn = -turn;
+      turn = std::fmod(turn + 2.0 * kTurn, kTurn);
+      if (turn < 0.5 * kTurn) turn += kTurn;
+      if (clockwise) turn = -turn;
+      for (int k = 1; k < 3; ++k) {
+        const double a = from + turn * k / 3.0;
+        self(self, kind, centre.x + r * std::cos(a), centre.y + r * std::sin(a), r, centre,
+             withFeed);
+        withFeed = false;
+      }
+      self(self, kind, x, y, r, centre, false);
+      return;
     }
     sink.move({.kind = kind,
                .feed = withFeed || feedDue ? ToolMove::Feed::Cut : ToolMove::Feed::Kept,
@@ -116,8 +157,9 @@ void planCuts(const PathElement* shape, int32_t count, MoveSink& sink, Point2& a
     onward.startY = at.y;
     onward.endX = near.x;
     onward.endY = near.y;
-    arcBlock(gWord, near.x, near.y, sweepsMoreThanHalf(onward) ? -circle.radius : circle.radius,
-             false);
+    arcBlock(arcBlock, gWord, near.x, near.y,
+             sweepsMoreThanHalf(onward) ? -circle.radius : circle.radius,
+             Point2{circle.centreX, circle.centreY}, false);
   };
   constexpr double kHalfTurn = 3.141592653589793;
   for (int32_t m = 0; m < count; ++m) {
@@ -128,14 +170,16 @@ void planCuts(const PathElement* shape, int32_t count, MoveSink& sink, Point2& a
     }
     const ToolMove::Kind gWord =
         e.clockwise == 1 ? ToolMove::Kind::ClockwiseArc : ToolMove::Kind::CounterClockwiseArc;
+    const Point2 centre{e.centreX, e.centreY};
     const Point2 from = written(e.startX, e.startY);
     const bool elsewhere = from.x != at.x || from.y != at.y;
     if (isFullCircle(e) && elsewhere && onCircle(e, at)) {
       // Joined from arcs that began where the tool stands: round from here,
       // through the opposite point, and back here, where the shape goes on.
       const Point2 here = at;
-      arcBlock(gWord, 2.0 * e.centreX - here.x, 2.0 * e.centreY - here.y, e.radius, true);
-      arcBlock(gWord, here.x, here.y, e.radius, false);
+      arcBlock(arcBlock, gWord, 2.0 * e.centreX - here.x, 2.0 * e.centreY - here.y, e.radius,
+               centre, true);
+      arcBlock(arcBlock, gWord, here.x, here.y, e.radius, centre, false);
       goOnRound(e, m, gWord);
       continue;
     }
@@ -143,20 +187,22 @@ void planCuts(const PathElement* shape, int32_t count, MoveSink& sink, Point2& a
     const Point2 to = written(e.endX, e.endY);
     if (isFullCircle(e)) {
       // Over to the rightmost point and back: two halves of one circle.
-      arcBlock(gWord, e.endX + 2.0 * e.radius, e.endY, e.radius, true);
-      arcBlock(gWord, e.endX, e.endY, e.radius, false);
+      arcBlock(arcBlock, gWord, e.endX + 2.0 * e.radius, e.endY, e.radius, centre, true);
+      arcBlock(arcBlock, gWord, e.endX, e.endY, e.radius, centre, false);
       goOnRound(e, m, gWord);
     } else if (to.x == at.x && to.y == at.y) {
       if (turnRadians(e) > kHalfTurn) {
         // Round through the point opposite the start, and back.
-        arcBlock(gWord, 2.0 * e.centreX - e.startX, 2.0 * e.centreY - e.startY, e.radius, true);
-        arcBlock(gWord, e.endX, e.endY, e.radius, false);
+        arcBlock(arcBlock, gWord, 2.0 * e.centreX - e.startX, 2.0 * e.centreY - e.startY, e.radius,
+                 centre, true);
+        arcBlock(arcBlock, gWord, e.endX, e.endY, e.radius, centre, false);
       } else {
         lineBlock(e.endX, e.endY);
       }
     } else {
       // A negative R: the long way round.
-      arcBlock(gWord, e.endX, e.endY, sweepsMoreThanHalf(e) ? -e.radius : e.radius, false);
+      arcBlock(arcBlock, gWord, e.endX, e.endY, sweepsMoreThanHalf(e) ? -e.radius : e.radius,
+               centre, false);
     }
   }
 }

@@ -134,7 +134,8 @@ std::vector<PathCurve> shapeLoop(const PathElement* elements, int32_t count, int
   return loop;
 }
 
-Nesting nestShapes(const std::vector<std::vector<PathCurve>>& loops) {
+Nesting nestShapes(const std::vector<std::vector<PathCurve>>& loops,
+                   const std::vector<double>& enclosed) {
   const size_t n = loops.size();
   Nesting nest;
   nest.parent.assign(n, -1);
@@ -149,7 +150,8 @@ Nesting nestShapes(const std::vector<std::vector<PathCurve>>& loops) {
     for (const PathCurve& c : loops[s]) area += signedAreaShare(c);
     nest.area[s] = area;
     // A loop that encloses nothing (a stroke out and back) has no inside.
-    if (loops[s].empty() || !(std::fabs(area) > kSamePoint)) continue;
+    const double inside = s < enclosed.size() ? enclosed[s] : area;
+    if (loops[s].empty() || !(std::fabs(inside) > kSamePoint)) continue;
     closed.push_back(static_cast<int32_t>(s));
     flatten(loops[s], static_cast<int32_t>(s), edges);
   }

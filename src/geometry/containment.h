@@ -36,6 +36,10 @@ struct Nesting {
 // below its lowest point (inside that outline: it is the parent; outside: the
 // two share a parent), which needs each shape's lowest point only, and
 // shapes are taken from the lowest up, so every answer builds on earlier ones.
-Nesting nestShapes(const std::vector<std::vector<PathCurve>>& loops);
+// `enclosed`, when given, holds per shape the area its loop encloses as it is
+// filled (a figure eight's lobes both count, though its signed area is
+// nought); a loop encloses something when that is not nought.
+Nesting nestShapes(const std::vector<std::vector<PathCurve>>& loops,
+                   const std::vector<double>& enclosed = {});
 
 }  // namespace brevanto

@@ -185,65 +185,6 @@ bool continuous(const Span& a, const Span& b, size_t rawCount) {
   return a.t1 == 1.0 && b.t0 == 0.0 && b.raw == (a.raw + 1) % rawCount;
 }
 
-// The points where the line or circle of curve a crosses that of curve b
-// (none, one or two; tangency counts as one); returns how many.
-int crossings(const PathCurve& a, const PathCurve& b, Point2 (&out)[2]) {
-  if (!a.isArc() && b.isArc()) return crossings(b, a, out);
-  if (!a.isArc()) {
-    // Two lines: start + s (end - start).
-    const Point2 u{a.end.x - a.start.x, a.end.y - a.start.y};
-    const Point2 v{b.end.x - b.start.x, b.end.y - b.start.y};
-    const double det = u.x * v.y - u.y * v.x;
-    if (!(std::fabs(det) > 0.0)) return 0;
-    const double s = ((b.start.x - a.start.x) * v.y - (b.start.y - a.start.y) * v.x) / det;
-    out[0] = {a.start.x + s * u.x, a.start.y + s * u.y};
-    return std::isfinite(out[0].x) && std::isfinite(out[0].y) ? 1 : 0;
-  }
-  // a is a circle. Along the line of b (a line), or along the common chord
-  // of two circles: the foot f of the perpendicular from a's centre, at
-  // distance h from it, and the points +-sqrt(r^2 - h^2) along the direction w.
-  Point2 f;
-  Point2 w;
-  if (!b.isArc()) {
-    const double len = distance(b.start, b.end);
-    if (!(len > 0.0)) return 0;
-    w = {(b.end.x - b.start.x) / len, (b.end.y - b.start.y) / len};
-    const double along = (a.centre.x - b.start.x) * w.x + (a.centre.y - b.start.y) * w.y;
-    f = {b.start.x + along * w.x, b.start.y + along * w.y};
-  } else {
-    const double d = distance(a.centre, b.centre);
-    if (!(d > 0.0)) return 0;
-    const Point2 n{(b.centre.x - a.centre.x) / d, (b.centre.y - a.centre.y) / d};
-    const double along = (d * d + a.radius * a.radius - b.radius * b.radius) / (2.0 * d);
-    f = {a.centre.x + along * n.x, a.centre.y + along * n.y};
-    w = {-n.y, n.x};
-  }
-  const double h = distance(a.centre, f);
-  const double square = a.radius * a.radius - h * h;
-  if (!(square >= 0.0)) return 0;
-  const double half = std::sqrt(square);
-  out[0] = {f.x - half * w.x, f.y - half * w.y};
-  out[1] = {f.x + half * w.x, f.y + half * w.y};
-  return half > 0.0 ? 2 : 1;
-}
-
-// The parameter at which a point on the curve's line or circle lies: beyond
-// [0, 1] when it is off the curve itself.
-double parameterOf(const PathCurve& c, Point2 p) {
-  if (!c.isArc()) {
-    const double dx = c.end.x - c.start.x;
-    const double dy = c.end.y - c.start.y;
-    const double ll = dx * dx + dy * dy;
-    return ll > 0.0 ? ((p.x - c.start.x) * dx + (p.y - c.start.y) * dy) / ll : -1.0;
-  }
-  if (!(std::fabs(c.sweep) > 0.0)) return -1.0;
-  double into = std::atan2(p.y - c.centre.y, p.x - c.centre.x) - c.startAngle;
-  if (c.sweep < 0.0) into = -into;
-  into = std::fmod(into, 2.0 * kPi);
-  if (into < 0.0) into += 2.0 * kPi;
-  return into / std::fabs(c.sweep);
-}
-
 // Where two kept stretches with something left out between them run past
 // each other, both are trimmed to the point where they cross. That is the
 // concave corner: each neighbour's offset is kept up to where the other's

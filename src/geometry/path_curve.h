@@ -59,4 +59,11 @@ void appendElements(const PathCurve& c, int32_t shapeKey, int32_t colourIndex,
 // Distance between two points.
 double distance(Point2 a, Point2 b);
 
+// The points where the line or circle of curve a crosses that of curve b
+// (none, one or two; tangency counts as one); returns how many.
+int crossings(const PathCurve& a, const PathCurve& b, Point2 (&out)[2]);
+// The parameter at which a point on the curve's line or circle lies: beyond
+// [0, 1] when it is off the curve itself.
+double parameterOf(const PathCurve& c, Point2 p);
+
 }  // namespace brevanto

@@ -1,12 +1,14 @@
 #include "job/cut_out.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
 #include "gcode/program_writer.h"
 #include "geometry/closed_shape.h"
 #include "geometry/containment.h"
+#include "geometry/loop_lobes.h"
 #include "geometry/offset.h"
 #include "job/cut_order.h"
 
@@ -64,14 +66,20 @@ void offsetShape(const std::vector<PathElement>& elements, const ShapeRun& run,
 void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, JobReport& report) {
   const std::vector<ShapeRun> runs = shapeRuns(elements);
   std::vector<std::vector<PathCurve>> loops(runs.size());
+  // Each closed loop as the lobes it is filled as (mostly the loop alone),
+  // and the area they enclose.
+  std::vector<std::vector<std::vector<PathCurve>>> lobes(runs.size());
+  std::vector<double> enclosed(runs.size(), 0.0);
   for (size_t s = 0; s < runs.size(); ++s) {
     const PathElement* e = elements.data() + runs[s].first;
     if (closesOnItself(e[0], e[runs[s].count - 1])) {
       loops[s] =
           shapeLoop(e, static_cast<int32_t>(runs[s].count), static_cast<int32_t>(runs[s].first));
+      lobes[s] = loopLobes(loops[s]);
+      for (const std::vector<PathCurve>& lobe : lobes[s]) enclosed[s] += std::fabs(loopArea(lobe));
     }
   }
-  const Nesting nest = nestShapes(loops);
+  const Nesting nest = nestShapes(loops, enclosed);
   std::vector<const std::vector<PathCurve>*> outlines;
   report.shapes.reserve(runs.size());
   for (size_t s = 0; s < runs.size(); ++s) {
@@ -81,7 +89,7 @@ void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, Job
       ++report.openShapes;
     } else {
       ++(depth % 2 == 0 ? report.parts : report.holes);
-      outlines.push_back(&loops[s]);
+      for (const std::vector<PathCurve>& lobe : lobes[s]) outlines.push_back(&lobe);
     }
     report.crossingShapes += nest.crossing[s];
   }
@@ -96,9 +104,13 @@ void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, Job
     for (size_t s = 0; s < runs.size(); ++s) {
       const auto node = static_cast<int32_t>(nest.depth[s] < 0 ? -1 : static_cast<int32_t>(s));
       if (offset && node >= 0) {
-        offsetShape(elements, runs[s], loops[s],
-                    leftOffset(nest.depth[s], nest.area[s], settings.toolOffset, radius), node,
-                    clearance, loopNumber++, paths, report);
+        // A lobe that turns the other way has its outside on the other side.
+        for (const std::vector<PathCurve>& lobe : lobes[s]) {
+          const double area = lobes[s].size() > 1 ? loopArea(lobe) : nest.area[s];
+          offsetShape(elements, runs[s], lobe,
+                      leftOffset(nest.depth[s], area, settings.toolOffset, radius), node, clearance,
+                      loopNumber++, paths, report);
+        }
         pathShape.resize(paths.size(), static_cast<int32_t>(s));
         continue;
       }
@@ -112,6 +124,7 @@ void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, Job
     }
   }
   loops = {};
+  lobes = {};
 
   CutOrderResult order;
   if (settings.cutOrder == CutOrder::InsideFirst) {

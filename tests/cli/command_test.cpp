@@ -195,6 +195,8 @@ TEST(Command, ExitStatusesOfFailures) {
        "cannot write the program no/such/dir/x.tap: No such file"},
       {"preview folder", "square.svg -o ok.tap --preview no/such/p.svg " + kSettings, 3,
        "cannot write the preview no/such/p.svg"},
+      {"tool fits in no shape", "square.svg --offset inside --set txtWZDia=50 -q " + kSettings, 2,
+       "txtWZDia=50: the tool fits in none of the drawing's shapes"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -204,6 +206,25 @@ TEST(Command, ExitStatusesOfFailures) {
   }
   // A refused setting leaves the earlier program as it was.
   EXPECT_EQ(readFileBytes(dir.file("square.tap")), "earlier program\n");
+}
+
+// Holes too small for the tool: said even with -q, counted, the first few named.
+TEST(Command, ToolMisfitsAreCountedEvenWhenQuiet) {
+  TempDir dir;
+  std::string holes;
+  for (int i = 0; i < 5; ++i) {
+    holes += "<circle cx=\"" + std::to_string(10 + 5 * i) + "\" cy=\"25\" r=\"1\"/>";
+  }
+  writeFileBytes(dir.file("plate.svg"),
+                 R"(<svg xmlns="http://www.w3.org/2000/svg" width="50mm" height="50mm" )"
+                 R"(viewBox="0 0 50 50"><g stroke="black" fill="none">)"
+                 R"(<rect x="5" y="5" width="40" height="40"/>)" +
+                     holes + "</g></svg>");
+  const CommandRun r = brevanto(dir, "plate.svg -q --offset outside " + kSettings);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.err, "the tool does not fit, its path is left out in 5 places: shape "))
+      << r.err;
+  EXPECT_TRUE(contains(r.err, ", ...")) << r.err;
 }
 
 // Bad drawings: a message naming the file (and the line where known), exit

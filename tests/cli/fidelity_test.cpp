@@ -206,14 +206,32 @@ TEST(Fidelity, NearestPointOfAWaywardCubic) {
   }
 }
 
+// An arc by I J whose end lies off its circle is cut as a spiral to its end
+// (as LinuxCNC cuts it within its tolerance), not round the circle.
+TEST(Fidelity, ArcByCentreEndsWhereWritten) {
+  const std::vector<Segment> half = {quarter(10, 0), quarter(10, 1)};
+  const Deviation d =
+      measureDeviation(half, readProgramMoves(shape(10, 0, "G03 X-10.02 Y0 I-10 J0\n")));
+  EXPECT_NEAR(d.distance, 0.02, 0.004);
+  EXPECT_NEAR(d.x, -10.02, 0.001);
+  EXPECT_TRUE(d.pathStrays);
+}
+
 TEST(Fidelity, NothingToCompare) {
   EXPECT_FALSE(measureDeviation({}, {}).measured);
   // A program that cuts nothing of a drawing is as far from it as can be.
   const Segment drawn = line(0, 0, 10, 0, 10, 1);
-  const Deviation uncut = measureDeviation({&drawn, 1}, readProgramMoves(shape(0, 0, "")));
+  const Deviation uncut = measureDeviation({&drawn, 1}, readProgramMoves("G00 X0 Y0 Z5\n"));
   EXPECT_TRUE(uncut.measured);
   EXPECT_TRUE(std::isinf(uncut.distance));
   EXPECT_FALSE(uncut.pathStrays);
+  // A plunge cuts the point it goes in at: the rest of the line is not cut,
+  // and a speck there is cut whole.
+  const Deviation plunged = measureDeviation({&drawn, 1}, readProgramMoves(shape(0, 0, "")));
+  EXPECT_DOUBLE_EQ(plunged.distance, 10.0);
+  EXPECT_FALSE(plunged.pathStrays);
+  const Segment speck = line(0, 0, 0.00001, 0, 10, 1);
+  EXPECT_LT(measureDeviation({&speck, 1}, readProgramMoves(shape(0, 0, ""))).distance, 1e-4);
   const Segment broken = line(NAN, 0, 1, 1, 1, 1);
   EXPECT_FALSE(
       measureDeviation({&broken, 1}, readProgramMoves(shape(0, 0, "G01 X1 Y1\n"))).measured);

@@ -443,7 +443,7 @@ def measure_example(name, svg, work, brevanto, settings, offset):
     nesting = summary_value(runs[1], "nesting") or ""
     counts = dict((w, int(n)) for n, w in
                   (part.split()[:2] for part in nesting.split(", ")))
-    misfits = sum(1 for line in runs[1].splitlines() if "tool does not fit" in line)
+    misfits = int((summary_value(runs[1], "tool does not fit") or "0").split()[0])
     tool = next(float(line.split("=", 1)[1]) for line in open(settings)
                 if line.strip().startswith("txtWZDia="))
     r = tool / 2

@@ -207,6 +207,59 @@ TEST(CutOutOffset, PlateWithHoleOutsideInsideFirst) {
   EXPECT_TRUE(r.report.toolMisfits.empty());
 }
 
+// Closed outlines that cross themselves with lobes turning opposite ways
+// (their signed areas cancel) enclose what a renderer fills: each lobe. The
+// toolpath keeps the tool radius from the outline, outside every lobe for
+// ToolOffset outside, inside one for inside.
+TEST(CutOutOffset, SelfCrossingLobesAreFilled) {
+  std::vector<Segment> eight;  // symmetric, drawn from its waist
+  const double c[4][8] = {{50, 50, 65, 30, 90, 30, 90, 50},
+                          {90, 50, 90, 70, 65, 70, 50, 50},
+                          {50, 50, 35, 30, 10, 30, 10, 50},
+                          {10, 50, 10, 70, 35, 70, 50, 50}};
+  for (const auto& q : c) {
+    eight.push_back(test::curve(q[0], q[1], q[2], q[3], q[4], q[5], q[6], q[7], 40.0F, 1));
+  }
+  std::vector<Segment> bowTie;
+  polygon(bowTie, {{10, 10}, {90, 90}, {90, 10}, {10, 90}}, 1);
+  const double radius = 3.0;
+  for (const auto* drawing : {&eight, &bowTie}) {
+    // The outline as a polygon of many points, for distance and winding.
+    std::vector<Point2> outline;
+    for (const Segment& g : *drawing) {
+      for (int i = 0; i < 400; ++i) {
+        const double t = i / 400.0, u = 1.0 - t;
+        const double a = u * u * u, b = 3 * u * u * t, d = 3 * u * t * t, e = t * t * t;
+        outline.push_back(g.kind == 1 ? Point2{a * g.x0 + b * g.x1 + d * g.x2 + e * g.x3,
+                                               a * g.y0 + b * g.y1 + d * g.y2 + e * g.y3}
+                                      : Point2{g.x0 + (g.x3 - g.x0) * t, g.y0 + (g.y3 - g.y0) * t});
+      }
+    }
+    for (const ToolOffset mode : {ToolOffset::Outside, ToolOffset::Inside}) {
+      SCOPED_TRACE(drawing == &eight ? "figure eight" : "bow-tie");
+      const CutOutRun r = cutOutOf(*drawing, CutOrder::Drawing, mode, 2.0F * radius);
+      EXPECT_EQ(r.report.parts, 1);
+      EXPECT_EQ(r.report.openShapes, 0);
+      ASSERT_FALSE(r.elements.empty());
+      for (const PathElement& e : r.elements) {
+        const Point2 p{e.endX, e.endY};
+        double nearest = HUGE_VAL;
+        int winding = 0;
+        for (size_t i = 0; i < outline.size(); ++i) {
+          const Point2 a = outline[i], b = outline[(i + 1) % outline.size()];
+          nearest = std::min(nearest, std::hypot(p.x - a.x, p.y - a.y));
+          const double side = (b.x - a.x) * (p.y - a.y) - (p.x - a.x) * (b.y - a.y);
+          if (a.y <= p.y && b.y > p.y && side > 0) ++winding;
+          if (a.y > p.y && b.y <= p.y && side < 0) --winding;
+        }
+        // The arcs the cubics become lie within a few hundredths of them.
+        EXPECT_GT(nearest, radius - 0.06) << p.x << " " << p.y;
+        EXPECT_EQ(winding != 0, mode == ToolOffset::Inside) << p.x << " " << p.y;
+      }
+    }
+  }
+}
+
 // A concave corner that turns by a twentieth or a half of a degree (as
 // between the arcs of a fitted curve; a fine precision keeps the lines
 // apart) is trimmed where the neighbouring offsets cross: one closed

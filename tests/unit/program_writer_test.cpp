@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -245,6 +247,57 @@ TEST_F(ProgramWriterTest, ArcsOverHalfATurnGetANegativeRadius) {
     ASSERT_GE(lines.size(), 4U);
     EXPECT_NE(lines[3].find(std::string(" ") + c.r + " "), std::string::npos)
         << lines[3] << " expected " << c.r;
+  }
+}
+
+// The number after `letter` in a block, or NaN.
+double word(const std::string& block, char letter) {
+  const size_t at = block.find(std::string(" ") + letter);
+  return at == std::string::npos ? NAN : std::strtod(block.c_str() + at + 2, nullptr);
+}
+
+// An arc that closes its circle but for a hair: the written numbers must put
+// every block's centre where the arc's own is (by I J, or by R as an
+// interpreter places it across the chord), and the blocks must turn as far.
+TEST_F(ProgramWriterTest, ArcClosingACircleButForAHair) {
+  settings_.set("txtDepth", "1.5");
+  const double kTau = 2.0 * 3.141592653589793;
+  for (const char* dialect : {"classic", "linuxcnc"}) {
+    settings_.set("Dialect", dialect);
+    for (const double gap : {0.0001, 0.0003, 0.0007}) {
+      for (int k = 0; k < 32; ++k) {  // where the fourth decimal's rounding falls
+        const int32_t clockwise = k % 2;
+        const double cx = 8.9423 + k * 0.0000137, cy = 1.27017 + k * 0.0000071;
+        const double r = 0.50781, a0 = 3.1416 + k * 0.2;
+        const double a1 = a0 + (clockwise ? 1.0 : -1.0) * gap / r;
+        PathElement e = arc(cx + r * std::cos(a0), cy + r * std::sin(a0), cx + r * std::cos(a1),
+                            cy + r * std::sin(a1), cx, cy, r, clockwise);
+        SCOPED_TRACE(std::string(dialect) + " gap " + std::to_string(gap) + " case " +
+                     std::to_string(k));
+        const Lines lines = body({e});
+        double x = word(lines.at(1), 'X'), y = word(lines.at(1), 'Y'), turned = 0.0;
+        for (size_t i = 3; i < lines.size() && lines[i].rfind("G0", 0) == 0; ++i) {
+          const double tx = word(lines[i], 'X'), ty = word(lines[i], 'Y');
+          if (lines[i].rfind("G01", 0) == 0 || lines[i].rfind("G00", 0) == 0) break;
+          double ox = word(lines[i], 'I'), oy = word(lines[i], 'J');
+          if (std::isnan(ox)) {  // R: across the chord, left of travel for a short G03
+            const double rr = word(lines[i], 'R'), dx = tx - x, dy = ty - y;
+            const double c = std::hypot(dx, dy);
+            const double h = std::sqrt(std::max(0.0, rr * rr - c * c / 4.0));
+            const double side = (clockwise == 1) == (rr < 0.0) ? 1.0 : -1.0;
+            ox = dx / 2.0 - side * h * dy / c;
+            oy = dy / 2.0 + side * h * dx / c;
+          }
+          EXPECT_NEAR(x + ox, cx, 0.001) << lines[i];
+          EXPECT_NEAR(y + oy, cy, 0.001) << lines[i];
+          double step = std::atan2(ty - y - oy, tx - x - ox) - std::atan2(-oy, -ox);
+          if (clockwise == 1) step = -step;
+          turned += std::fmod(step + 2.0 * kTau, kTau);
+          x = tx, y = ty;
+        }
+        EXPECT_NEAR(turned, kTau - gap / r, 0.01);
+      }
+    }
   }
 }
 
