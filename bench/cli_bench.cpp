@@ -22,6 +22,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -142,12 +143,13 @@ int timeStages(const std::string& drawingPath, const std::string& dir) {
 // CPU seconds (user + system) of one run of `command` on the drawing, its
 // summary on standard error going to `log`.
 double commandSeconds(const std::string& command, const std::string& drawing,
-                      const std::string& program, const std::string& log) {
+                      const std::string& program, const std::string& log, const char* tolerance) {
   const pid_t child = fork();
   if (child == 0) {
     if (std::freopen(log.c_str(), "w", stderr) == nullptr) _exit(127);
-    execl(command.c_str(), command.c_str(), "--preview", (program + ".svg").c_str(), "-o",
-          program.c_str(), drawing.c_str(), static_cast<char*>(nullptr));
+    const std::string preview = program + ".svg";
+    execl(command.c_str(), command.c_str(), "--preview", preview.c_str(), "--tolerance", tolerance,
+          "-o", program.c_str(), drawing.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
@@ -169,30 +171,46 @@ std::string deviationLine(const std::string& log) {
   return "(none)";
 }
 
+// Runs of one command with one tolerance, timed side by side.
+struct Contender {
+  const char* name;
+  std::string command;
+  const char* tolerance;
+};
+
 void compareCommands(const std::string& baseline, const std::string& drawing,
                      const std::string& dir) {
   constexpr int kRuns = 3;
-  const std::string commands[] = {BREVANTO_CLI_EXECUTABLE, baseline};
-  const char* names[] = {"this command", "baseline"};
-  std::vector<double> best(2, 1e300);
+  const Contender contenders[] = {{"this command", BREVANTO_CLI_EXECUTABLE, "0.05"},
+                                  {"baseline", baseline, "0.05"},
+                                  {"this, 0.01", BREVANTO_CLI_EXECUTABLE, "0.01"},
+                                  {"this, none", BREVANTO_CLI_EXECUTABLE, "none"},
+                                  {"baseline, 0.01", baseline, "0.01"},
+                                  {"baseline, none", baseline, "none"}};
+  const size_t n = std::size(contenders);
+  std::vector<double> best(n, 1e300);
   for (int run = 0; run < kRuns; ++run) {
-    for (int c = 0; c < 2; ++c) {
+    for (size_t c = 0; c < n; ++c) {
       const double s =
-          commandSeconds(commands[c], drawing, dir + "/run" + std::to_string(c) + ".tap",
-                         dir + "/log" + std::to_string(c));
+          commandSeconds(contenders[c].command, drawing, dir + "/run" + std::to_string(c) + ".tap",
+                         dir + "/log" + std::to_string(c), contenders[c].tolerance);
       if (s < 0) {
-        std::printf("%s (%s) failed\n", names[c], commands[c].c_str());
+        std::printf("%s (%s) failed\n", contenders[c].name, contenders[c].command.c_str());
         return;
       }
-      best[static_cast<size_t>(c)] = std::min(best[static_cast<size_t>(c)], s);
+      best[c] = std::min(best[c], s);
     }
   }
-  std::printf("\nwhole command, best of %d runs each, CPU time (user + system):\n", kRuns);
-  for (int c = 0; c < 2; ++c) {
-    std::printf("  %-13s %8.3f s   %s\n", names[c], best[static_cast<size_t>(c)],
+  std::printf("\nwhole command with a preview, best of %d runs each, CPU time (user + system):\n",
+              kRuns);
+  for (size_t c = 0; c < n; ++c) {
+    std::printf("  %-15s --tolerance %-5s %8.3f s   %s\n", contenders[c].name,
+                contenders[c].tolerance, best[c],
                 deviationLine(dir + "/log" + std::to_string(c)).c_str());
   }
-  std::printf("  this command / baseline: %.3f\n", best[0] / best[1]);
+  std::printf("  this / baseline, default tolerance: %.3f\n", best[0] / best[1]);
+  std::printf("  this: --tolerance 0.01 / none:      %.3f\n", best[2] / best[3]);
+  std::printf("  baseline: --tolerance 0.01 / none:  %.3f\n", best[4] / best[5]);
 }
 
 }  // namespace

@@ -30,12 +30,22 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
  public:
   MoveTaker(MadeProgram& made, DeviationMeter& meter, bool keepMoves)
       : made_(made), meter_(meter), keepMoves_(keepMoves) {}
-  void shapeBegins() override { reader_.shapeBegins(); }
-  void homeBegins() override { reader_.homeBegins(); }
+  // A shape the job checked first (stray) comes with its figure: it is not
+  // measured twice.
+  void shapeBegins() override {
+    reader_.shapeBegins();
+    measured_ = checked_;
+    checked_ = false;
+    if (measured_) meter_.fold(reader_.shape(), checkedDeviation_);
+  }
+  void homeBegins() override {
+    reader_.homeBegins();
+    measured_ = false;
+  }
   void block(const WrittenBlock& block) override {
     if (!reader_.apply(block, move_)) return;
     made_.totals.add(move_);
-    meter_.add(move_);
+    if (!measured_) meter_.add(move_);
     if (keepMoves_) made_.moves.push_back(move_);
   }
   double stray(std::span<const WrittenBlock> blocks) override {
@@ -47,6 +57,8 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
       if (reader.apply(b, move)) tried_.push_back(move);
     }
     const Deviation d = meter_.measureShape(tried_);
+    checkedDeviation_ = d;
+    checked_ = true;
     // A figure cut short cannot tell where to refine.
     return d.measured && d.whole ? d.distance : 0.0;
   }
@@ -58,6 +70,9 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
   ProgramMoveReader reader_;
   ProgramMove move_;
   std::vector<ProgramMove> tried_;
+  bool checked_ = false;   // the last try was measured, and is the one to come
+  bool measured_ = false;  // the shape being told was measured as a try
+  Deviation checkedDeviation_;
 };
 
 MadeProgram run(const std::vector<Segment>& segments, const JobSettings& settings,

@@ -229,27 +229,40 @@ std::vector<Piece> DrawingIndex::shapePieces(int32_t shape) const {
   return own;
 }
 
-// Later passes mostly follow the first one deeper, and only the moves that
-// differ from every move of the shape's first pass are measured again (a
-// closed shape's second pass starts where the first ended, which can change
-// how a circle is entered).
+bool LaterPassFilter::keep(const ProgramMove& move, const Piece& piece) {
+  if (move.shape != shape_) {
+    firstPass_.clear();
+    sorted_ = false;
+    shape_ = move.shape;
+  }
+  if (move.pass <= 1) {
+    firstPass_.push_back(pathKey(piece));
+    return true;
+  }
+  if (!sorted_) std::sort(firstPass_.begin(), firstPass_.end());
+  sorted_ = true;
+  return !std::binary_search(firstPass_.begin(), firstPass_.end(), pathKey(piece));
+}
+
 void DeviationMeter::add(const ProgramMove& move) {
   if (!cutsPath(move)) return;
   if (shapesInOrder_ && !path_.empty() && move.shape != path_.back().shape) finishShape();
   const Piece piece = Piece::move(move);
-  if (move.shape != firstPassShape_) {
-    firstPass_.clear();
-    firstPassSorted_ = false;
-    firstPassShape_ = move.shape;
+  if (laterPasses_.keep(move, piece)) path_.push_back(piece);
+}
+
+void DeviationMeter::fold(int32_t shape, const Deviation& d) {
+  if (!path_.empty()) finishShape();
+  if (shape != shapesMeasured_ + 1 || shape > drawing_.shapes()) shapesMatch_ = false;
+  shapesMeasured_ = shape;
+  // A shape that cut nothing is left to the measure of the whole program.
+  if (!d.measured) {
+    shapesMatch_ = false;
+    return;
   }
-  if (move.pass <= 1) {
-    firstPass_.push_back(pathKey(piece));
-  } else {
-    if (!firstPassSorted_) std::sort(firstPass_.begin(), firstPass_.end());
-    firstPassSorted_ = true;
-    if (std::binary_search(firstPass_.begin(), firstPass_.end(), pathKey(piece))) return;
-  }
-  path_.push_back(piece);
+  const bool whole = worst_.whole && d.whole;
+  if (!worst_.measured || d.distance > worst_.distance) worst_ = d;
+  worst_.whole = whole;
 }
 
 // The path of one shape against the whole drawing, and the drawing's shape of
@@ -269,8 +282,11 @@ void DeviationMeter::finishShape() {
 
 Deviation DeviationMeter::measureShape(std::span<const ProgramMove> moves) {
   std::vector<Piece> path;
+  LaterPassFilter laterPasses;
   for (const ProgramMove& m : moves) {
-    if (cutsPath(m)) path.push_back(Piece::move(m));
+    if (!cutsPath(m)) continue;
+    const Piece piece = Piece::move(m);
+    if (laterPasses.keep(m, piece)) path.push_back(piece);
   }
   Deviation worst;
   if (path.empty() || drawing_.tree->empty()) return worst;

@@ -61,6 +61,21 @@ struct DrawingIndex {
 // its path. Then the meter holds one shape's path, however long the
 // program. Otherwise (shapesInOrder false) the path is kept and measured
 // whole at the end.
+// Later passes mostly follow the first one deeper: only the moves that differ
+// from every move of the shape's first pass are measured again (a closed
+// shape's second pass starts where the first ended, which can change how a
+// circle is entered).
+class LaterPassFilter {
+ public:
+  // Whether `piece`, the cutting move `move`, is to be measured.
+  bool keep(const ProgramMove& move, const Piece& piece);
+
+ private:
+  std::vector<uint64_t> firstPass_;  // the current shape's first pass, as path keys
+  bool sorted_ = false;              // sorted once the second pass begins
+  int32_t shape_ = 0;
+};
+
 class DeviationMeter {
  public:
   DeviationMeter(const DrawingIndex& drawing, bool shapesInOrder)
@@ -72,6 +87,9 @@ class DeviationMeter {
   // its path against the whole drawing, the drawing's shape of its number
   // against its path. The meter's own figure is left as it is.
   Deviation measureShape(std::span<const ProgramMove> moves);
+  // Shape `shape` was measured already (measureShape): its figure is taken
+  // as it is, and its moves are not added.
+  void fold(int32_t shape, const Deviation& deviation);
   // After finish: false when the program's shapes turned out not to be the
   // drawing's one for one (a shape that cuts nothing, say): the figure is
   // then to be taken over the program whole.
@@ -82,11 +100,7 @@ class DeviationMeter {
 
   const DrawingIndex& drawing_;
   std::vector<Piece> path_;  // cutting moves not yet measured
-  // The moves of the current shape's first pass (pathKey), to pass over in
-  // later ones; sorted once the second pass begins.
-  std::vector<uint64_t> firstPass_;
-  bool firstPassSorted_ = false;
-  int32_t firstPassShape_ = 0;
+  LaterPassFilter laterPasses_;
   bool shapesInOrder_;
   bool shapesMatch_ = true;
   int32_t shapesMeasured_ = 0;

@@ -95,8 +95,9 @@ class ProgramMoveReader {
   bool read(std::string_view line, ProgramMove& move);
   // The same for a block the job states as it writes it.
   bool apply(const WrittenBlock& block, ProgramMove& move);
-  void shapeBegins();  // "( NEXT SHAPE )"
-  void homeBegins();   // "( HOME POSITION )"
+  void shapeBegins();                                     // "( NEXT SHAPE )"
+  void homeBegins();                                      // "( HOME POSITION )"
+  [[nodiscard]] int32_t shape() const { return shape_; }  // 1, 2, 3... 0 outside shapes
 
  private:
   double x_ = 0.0, y_ = 0.0, z_ = 0.0, feed_ = 0.0;
