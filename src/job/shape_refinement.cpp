@@ -31,6 +31,7 @@ void ShapeRefinement::write(std::span<const Segment> records, std::vector<PathEl
   const double userPrecision = settings_.precision > 0.0 ? settings_.precision : 3.0;
   std::vector<Segment> pieces;
   int precisionSteps = 0, splitRounds = 0;
+  double lastStray = 0.0;
   BlockRecorder recorder;
   for (;;) {
     JobReport tryCounts;
@@ -66,7 +67,13 @@ void ShapeRefinement::write(std::span<const Segment> records, std::vector<PathEl
     // Finer joining first: joining at the user's precision may merge arcs
     // that are alike enough for the precision but not for the tolerance.
     // Then the curves cut in two, each half sampled as densely as the whole.
+    // A finer precision that brought the shape no nearer is a sign that the
+    // arcs stray from the curves themselves: the curves are cut at once.
     JobReport ignored;
+    if (precisionSteps > 0 && precisionSteps < kPrecisionRefinements && stray > 0.9 * lastStray) {
+      precisionSteps = kPrecisionRefinements;
+    }
+    lastStray = stray;
     if (precisionSteps < kPrecisionRefinements) {
       trial.precision = (precisionSteps == 0 ? userPrecision : trial.precision) / 4.0;
       ++precisionSteps;
