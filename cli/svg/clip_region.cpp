@@ -356,14 +356,26 @@ std::vector<Segment> ClipRegion::clipFilledOutline(const std::vector<Segment>& p
   removed = removed || cut;
   if (!cut) return inside;
 
-  // The region's edge within the filled area, as open polylines.
+  // The region's edge within the filled area, as open polylines: only the
+  // part of a large region around the area can have any.
+  const Paths area = polygonsOf(pieces);
+  cInt minX = 0, minY = 0, maxX = -1, maxY = -1;
+  bool firstPoint = true;
+  for (const Path& polygon : area) {
+    for (const IntPoint& p : polygon) {
+      if (firstPoint) minX = maxX = p.X, minY = maxY = p.Y;
+      firstPoint = false;
+      minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
+      minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
+    }
+  }
   ClipperLib::Clipper clipper;
-  for (const Path& polygon : grown_) {
+  for (const Path& polygon : around(minX, minY, maxX, maxY)) {
     Path loop = polygon;
     loop.push_back(polygon.front());
     clipper.AddPath(loop, ClipperLib::ptSubject, false);
   }
-  clipper.AddPaths(polygonsOf(pieces), ClipperLib::ptClip, true);
+  clipper.AddPaths(area, ClipperLib::ptClip, true);
   ClipperLib::PolyTree tree;
   clipper.Execute(ClipperLib::ctIntersection, tree, ClipperLib::pftNonZero,
                   evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
