@@ -77,9 +77,13 @@ std::shared_ptr<const ClipRegion> ElementContext::ownRegion(bool mask) {
                                  lengthFactory_.create_length(100.0, tag::length_units::percent(),
                                                               tag::length_dimension::height()),
                                  transparent_};
-  const bool keyed = std::isfinite(space.a + space.b + space.c + space.d + space.e + space.f);
-  if (const auto found = state_.clipRegions.find(key); keyed && found != state_.clipRegions.end()) {
-    return found->second;
+  // (A key that is not finite would not compare: such a region is not kept.)
+  const bool keyed = std::isfinite(space.a + space.b + space.c + space.d + space.e + space.f +
+                                   std::get<2>(key) + std::get<3>(key));
+  if (keyed) {
+    if (const auto found = state_.clipRegions.find(key); found != state_.clipRegions.end()) {
+      return found->second;
+    }
   }
   ClipCollector collector;
   collector.paintCounts = mask;
