@@ -82,6 +82,9 @@ struct ImportState {
   // markers and clip paths repeat counts each time, and the drawing stops
   // at once past the limit (2 million segments are 160 MB of records).
   static constexpr int64_t kMaxSegments = 2'000'000;
+  // Markers drawn, those within markers included: each is a small drawing
+  // of its own, and markers of empty paths make no segments.
+  static constexpr int64_t kMaxMarkers = 250'000;
 
   ImportResult& result;
   const SvgSurvey& survey;
@@ -91,6 +94,7 @@ struct ImportState {
   int32_t useNesting = 0;
   int64_t elements = 0;
   int64_t segmentsMade = 0;
+  int64_t markersDrawn = 0;
   std::unordered_set<const xmlNode*> useChain;  // `use`, clip paths and markers being expanded
   std::map<LeftOutKind, LeftOut> leftOut;
   std::shared_ptr<const ClipRegion> page;  // the outermost viewport, in mm; null when unknown

@@ -133,6 +133,11 @@ void ElementContext::drawMarkers(const std::vector<MarkerVertex>& vertices) {
     const Affine placement = toMm_.after(Affine::translation(v.x, v.y))
                                  .after(Affine::rotation(angle))
                                  .after(Affine::scaling(scale, scale));
+    if (++state_.markersDrawn > ImportState::kMaxMarkers) {
+      state_.fail("the drawing draws more than " + std::to_string(ImportState::kMaxMarkers) +
+                      " markers (counting markers within markers)",
+                  node_);
+    }
     state_.useChain.insert(target);
     ++state_.useNesting;
     {

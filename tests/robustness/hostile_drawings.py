@@ -89,6 +89,11 @@ def nested_markers():
             f'<path d="M10 10{"l1 0" * 30}" stroke="black" marker-mid="url(#m0)"/></svg>')
 
 
+def nested_empty_markers():
+    # The same with markers whose paths make no segments at all.
+    return nested_markers().replace("l0.1 0.1", "l0 0")
+
+
 def nested_use():
     path = f'<path id="u0" d="M1 1{"l0.01 0.01" * 5000}" stroke="black"/>'
     groups = "".join(f'<g id="u{i}">' + f'<use xlink:href="#u{i - 1}"/>' * 10 + "</g>"
@@ -118,6 +123,7 @@ CASES = [
     ("clip-40000-vertices", large_clip_polygon, [], None),
     ("shared-clip", shared_clip, [], None),
     ("nested-markers", nested_markers, [], None),
+    ("nested-empty-markers", nested_empty_markers, [], None),
     ("nested-use", nested_use, [], None),
     ("coincident-400", lambda: coincident_squares(400), ["--offset", "outside"], None),
     ("coincident-2000", lambda: coincident_squares(2000), ["--offset", "outside"], None),
