@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cmath>
+#include <compare>
 
 namespace brevanto::cli {
 
 // A 2-D affine map in SVG's order: x' = a·x + c·y + e, y' = b·x + d·y + f.
 struct Affine {
   double a = 1.0, b = 0.0, c = 0.0, d = 1.0, e = 0.0, f = 0.0;
+
+  auto operator<=>(const Affine&) const = default;
 
   // This map applied after `inner`: (this ∘ inner)(p) = this(inner(p)).
   [[nodiscard]] Affine after(const Affine& inner) const {

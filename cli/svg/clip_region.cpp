@@ -1,6 +1,7 @@
 #include "clip_region.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace brevanto::cli {
@@ -102,21 +103,30 @@ IntPoint ClipRegion::onEdge(const IntPoint& p) const {
   double best = 2.0 * kOnEdgeMm * kUnitsPerMm;
   IntPoint nearest = p;
   const double px = static_cast<double>(p.X), py = static_cast<double>(p.Y);
-  for (const Path& polygon : area_) {
-    for (size_t i = 0; i < polygon.size(); ++i) {
-      const IntPoint& a = polygon[i];
-      const IntPoint& b = polygon[(i + 1) % polygon.size()];
-      const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
-      const double dx = static_cast<double>(b.X) - ax, dy = static_cast<double>(b.Y) - ay;
-      const double len2 = dx * dx + dy * dy;
-      const double t =
-          len2 > 0.0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / len2, 0.0, 1.0) : 0.0;
-      const double qx = ax + t * dx, qy = ay + t * dy;
-      const double d = std::hypot(px - qx, py - qy);
-      if (d < best) {
-        best = d;
-        nearest = {static_cast<cInt>(std::llround(qx)), static_cast<cInt>(std::llround(qy))};
-      }
+  auto tryEdge = [&](const Path& polygon, size_t i) {
+    const IntPoint& a = polygon[i];
+    const IntPoint& b = polygon[(i + 1) % polygon.size()];
+    const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
+    const double dx = static_cast<double>(b.X) - ax, dy = static_cast<double>(b.Y) - ay;
+    const double len2 = dx * dx + dy * dy;
+    const double t =
+        len2 > 0.0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / len2, 0.0, 1.0) : 0.0;
+    const double qx = ax + t * dx, qy = ay + t * dy;
+    const double d = std::hypot(px - qx, py - qy);
+    if (d < best) {
+      best = d;
+      nearest = {static_cast<cInt>(std::llround(qx)), static_cast<cInt>(std::llround(qy))};
+    }
+  };
+  if (edges_.empty()) {
+    for (const Path& polygon : area_) {
+      for (size_t i = 0; i < polygon.size(); ++i) tryEdge(polygon, i);
+    }
+  } else {
+    // The same edges in the same order, less those too far to matter.
+    for (const int32_t k : edges_.near(p)) {
+      const auto [polygon, i] = edges_.edge(k);
+      tryEdge(area_[polygon], i);
     }
   }
   return nearest;
@@ -127,6 +137,23 @@ void ClipRegion::grow() {
   offset.AddPaths(area_, ClipperLib::jtMiter, ClipperLib::etClosedPolygon);
   grown_.clear();
   offset.Execute(grown_, kOnEdgeMm * kUnitsPerMm);
+  grownBox_ = {0, 0, -1, -1};
+  bool firstPoint = true;
+  for (const Path& polygon : grown_) {
+    for (const IntPoint& p : polygon) {
+      if (firstPoint) grownBox_ = {p.X, p.Y, p.X, p.Y};
+      firstPoint = false;
+      grownBox_ = {std::min(grownBox_.left, p.X), std::min(grownBox_.top, p.Y),
+                   std::max(grownBox_.right, p.X), std::max(grownBox_.bottom, p.Y)};
+    }
+  }
+  edges_ = EdgeGrid(area_, 2.0 * kOnEdgeMm * kUnitsPerMm);
+  size_t points = 0;
+  for (const Path& polygon : grown_) points += polygon.size();
+  tiles_ = points < kTiledEdges
+               ? 0
+               : static_cast<int32_t>(std::clamp(std::ceil(std::sqrt(points / 64.0)), 2.0, 64.0));
+  crops_.clear();
 }
 
 ClipRegion ClipRegion::rectangle(double x0, double y0, double x1, double y1) {
@@ -139,16 +166,59 @@ ClipRegion ClipRegion::rectangle(double x0, double y0, double x1, double y1) {
   return out;
 }
 
-void ClipRegion::addFilledOutline(const std::vector<Segment>& pieces, bool evenOdd) {
+const Paths& ClipRegion::around(cInt minX, cInt minY, cInt maxX, cInt maxY) const {
+  if (tiles_ == 0) return grown_;
+  const double width = static_cast<double>(grownBox_.right - grownBox_.left) + 1.0;
+  const double height = static_cast<double>(grownBox_.bottom - grownBox_.top) + 1.0;
+  auto tile = [&](cInt v, cInt from, double size) {
+    const double at = std::floor(static_cast<double>(v - from) * tiles_ / size);
+    return static_cast<int32_t>(std::clamp(at, 0.0, static_cast<double>(tiles_ - 1)));
+  };
+  const std::array<int32_t, 4> key{
+      tile(minX, grownBox_.left, width), tile(minY, grownBox_.top, height),
+      tile(maxX, grownBox_.left, width), tile(maxY, grownBox_.top, height)};
+  if (key[0] == 0 && key[1] == 0 && key[2] == tiles_ - 1 && key[3] == tiles_ - 1) return grown_;
+  if (const auto found = crops_.find(key); found != crops_.end()) return found->second;
+  if (crops_.size() >= kMostCrops) crops_.clear();
+  // The tiles and a margin beyond them, so that nothing inside lies on the cut.
+  constexpr cInt kMargin = 10;
+  auto at = [&](int32_t t, cInt from, double size) {
+    return static_cast<cInt>(std::llround(static_cast<double>(from) + t * size / tiles_));
+  };
+  const cInt x0 = at(key[0], grownBox_.left, width) - kMargin;
+  const cInt y0 = at(key[1], grownBox_.top, height) - kMargin;
+  const cInt x1 = at(key[2] + 1, grownBox_.left, width) + kMargin;
+  const cInt y1 = at(key[3] + 1, grownBox_.top, height) + kMargin;
+  ClipperLib::Clipper clipper;
+  clipper.AddPaths(grown_, ClipperLib::ptSubject, true);
+  clipper.AddPath(Path{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}, ClipperLib::ptClip, true);
+  Paths& crop = crops_[key];
+  clipper.Execute(ClipperLib::ctIntersection, crop, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+  return crop;
+}
+
+bool ClipRegion::addFilledOutline(const std::vector<Segment>& pieces, bool evenOdd) {
+  // Each outline's own fill rule is settled here; what is left is filled by
+  // the non-zero rule, holes running against their outlines, so all the
+  // outlines together are joined by one non-zero union.
   Paths polygons = polygonsOf(pieces);
+  for (const Path& polygon : polygons) addedEdges_ += polygon.size();
+  if (addedEdges_ > kMostEdges) return false;
   ClipperLib::SimplifyPolygons(polygons, evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
+  added_.insert(added_.end(), std::make_move_iterator(polygons.begin()),
+                std::make_move_iterator(polygons.end()));
+  rectangle_ = false;
+  return true;
+}
+
+void ClipRegion::finish() {
   ClipperLib::Clipper clipper;
   clipper.AddPaths(area_, ClipperLib::ptSubject, true);
-  clipper.AddPaths(polygons, ClipperLib::ptClip, true);
+  clipper.AddPaths(added_, ClipperLib::ptClip, true);
   Paths joined;
   clipper.Execute(ClipperLib::ctUnion, joined, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
   area_ = std::move(joined);
-  rectangle_ = false;
+  added_.clear();
   grow();
 }
 
@@ -166,16 +236,7 @@ ClipRegion ClipRegion::intersection(const ClipRegion& other) const {
 std::vector<Segment> ClipRegion::clipOutline(const std::vector<Segment>& pieces,
                                              bool& removed) const {
   std::vector<Segment> out;
-  ClipperLib::IntRect box{0, 0, -1, -1};
-  bool firstPoint = true;
-  for (const Path& polygon : grown_) {
-    for (const IntPoint& p : polygon) {
-      if (firstPoint) box = {p.X, p.Y, p.X, p.Y};
-      firstPoint = false;
-      box = {std::min(box.left, p.X), std::min(box.top, p.Y), std::max(box.right, p.X),
-             std::max(box.bottom, p.Y)};
-    }
-  }
+  const ClipperLib::IntRect& box = grownBox_;
   int32_t subpath = -1;
   bool joined = false;  // the next kept piece may continue the last one
   auto keep = [&](Segment s, bool continues) {
@@ -219,7 +280,7 @@ std::vector<Segment> ClipRegion::clipOutline(const std::vector<Segment>& pieces,
     }
     ClipperLib::Clipper clipper;
     clipper.AddPath(line, ClipperLib::ptSubject, false);
-    clipper.AddPaths(grown_, ClipperLib::ptClip, true);
+    clipper.AddPaths(around(minX, minY, maxX, maxY), ClipperLib::ptClip, true);
     ClipperLib::PolyTree tree;
     clipper.Execute(ClipperLib::ctIntersection, tree, ClipperLib::pftNonZero,
                     ClipperLib::pftNonZero);
@@ -295,14 +356,26 @@ std::vector<Segment> ClipRegion::clipFilledOutline(const std::vector<Segment>& p
   removed = removed || cut;
   if (!cut) return inside;
 
-  // The region's edge within the filled area, as open polylines.
+  // The region's edge within the filled area, as open polylines: only the
+  // part of a large region around the area can have any.
+  const Paths area = polygonsOf(pieces);
+  cInt minX = 0, minY = 0, maxX = -1, maxY = -1;
+  bool firstPoint = true;
+  for (const Path& polygon : area) {
+    for (const IntPoint& p : polygon) {
+      if (firstPoint) minX = maxX = p.X, minY = maxY = p.Y;
+      firstPoint = false;
+      minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
+      minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
+    }
+  }
   ClipperLib::Clipper clipper;
-  for (const Path& polygon : grown_) {
+  for (const Path& polygon : around(minX, minY, maxX, maxY)) {
     Path loop = polygon;
     loop.push_back(polygon.front());
     clipper.AddPath(loop, ClipperLib::ptSubject, false);
   }
-  clipper.AddPaths(polygonsOf(pieces), ClipperLib::ptClip, true);
+  clipper.AddPaths(area, ClipperLib::ptClip, true);
   ClipperLib::PolyTree tree;
   clipper.Execute(ClipperLib::ctIntersection, tree, ClipperLib::pftNonZero,
                   evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);

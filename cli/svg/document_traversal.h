@@ -79,6 +79,9 @@ struct ImportErrorPolicy : svgpp::policy::error::raise_exception<ElementContext>
                              svgpp::attribute_name<char>::get<AttributeTag>() + "\"",
                          context.node());
     context.state().leaveOut(LeftOutKind::Unusable, context.node());
+    // A viewport of negative size shows nothing of its content, as a
+    // renderer treats the error.
+    context.leaveOutUnusable();
     return true;
   }
   template <class AttributeTag, class AttributeValue>

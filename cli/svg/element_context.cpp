@@ -2,28 +2,12 @@
 
 #include <cmath>
 #include <cstring>
-#include <numbers>
 
 #include "document_traversal.h"
 #include "elliptical_arc.h"
 #include "style_sheet.h"
 
 namespace brevanto::cli {
-namespace {
-
-bool named(const xmlNode* node, const char* name) {
-  return xmlStrEqual(node->name, BAD_CAST name) != 0;
-}
-
-std::string attributeText(const xmlNode* node, const char* name) {
-  xmlChar* value = xmlGetNoNsProp(node, BAD_CAST name);
-  if (value == nullptr) return {};
-  std::string s(reinterpret_cast<const char*>(value));
-  xmlFree(value);
-  return s;
-}
-
-}  // namespace
 
 void ImportState::fail(const std::string& message, const xmlNode* node) {
   if (result.error.empty()) {
@@ -41,6 +25,15 @@ void ImportState::warn(const std::string& message, const xmlNode* node) {
 void ImportState::leaveOut(LeftOutKind kind, const xmlNode* node) {
   LeftOut& entry = leftOut[kind];
   if (entry.count++ == 0) entry.firstLine = node != nullptr ? xmlGetLineNo(node) : 0;
+}
+
+void ImportState::countSegments(size_t made, const xmlNode* node) {
+  segmentsMade += static_cast<int64_t>(made);
+  if (segmentsMade > kMaxSegments) {
+    fail("the drawing makes more than " + std::to_string(kMaxSegments) +
+             " segments (counting each repetition by use, markers and clip paths)",
+         node);
+  }
 }
 
 ElementContext::ElementContext(ImportState& state, xmlNode* node)
@@ -146,7 +139,8 @@ void ElementContext::set_viewport(double x, double y, double width, double heigh
     box.push_back(s);
   }
   ClipRegion viewport;
-  viewport.addFilledOutline(box, false);
+  (void)viewport.addFilledOutline(box, false);
+  viewport.finish();
   if (clipResolved_) {
     clip_ = std::make_shared<const ClipRegion>(clip_ ? clip_->intersection(viewport)
                                                      : std::move(viewport));
@@ -228,7 +222,8 @@ void ElementContext::drawPath() {
 void ElementContext::on_exit_element() {
   if (expansionOnly_) return;
   if (hidden_) {
-    if (collector_ == nullptr && !root_) state_.leaveOut(LeftOutKind::InvisibleShapes, node_);
+    if (collector_ == nullptr && !root_ && !unusable_)
+      state_.leaveOut(LeftOutKind::InvisibleShapes, node_);
     return;
   }
   const bool markable = named(node_, "path") || named(node_, "line") || named(node_, "polyline") ||
@@ -240,6 +235,7 @@ void ElementContext::on_exit_element() {
   }
   drawPath();
   if (!outline_.valid()) state_.fail(outline_.problem(), node_);
+  state_.countSegments(outline_.pieceCount(), node_);
   if (isUse()) {
     expandUse();
     return;
@@ -249,7 +245,12 @@ void ElementContext::on_exit_element() {
       // A clip path counts its shapes' geometry; a mask, what of it shows.
       const bool counts = !collector_->paintCounts || (!transparent_ && visiblePaint() != nullptr);
       if (!invisible_ && counts) {
-        collector_->region.addFilledOutline(outline_.pieces(), clipEvenOdd_);
+        if (!collector_->region.addFilledOutline(outline_.pieces(), clipEvenOdd_)) {
+          state_.fail("the clip path or mask has more than " +
+                          std::to_string(ClipRegion::kMostEdges) +
+                          " edges once its curves are flattened",
+                      node_);
+        }
       }
       return;
     }
@@ -296,10 +297,11 @@ void ElementContext::emitOutline(std::vector<Segment> pieces, int32_t colour, bo
   OutlineBuilder::emitPieces(pieces, state_.nextShapeKey, colour, result.segments);
   state_.nextShapeKey += subpaths;
   result.shapes += subpaths;
-  if (result.segments.size() > ImportState::kMaxSegments) {
-    state_.fail(
-        "the drawing has more than " + std::to_string(ImportState::kMaxSegments) + " segments",
-        node_);
+  // Clipping may turn one curve into many lines.
+  if (result.segments.size() > static_cast<size_t>(ImportState::kMaxSegments)) {
+    state_.fail("the drawing has more than " + std::to_string(ImportState::kMaxSegments) +
+                    " segments once clipped",
+                node_);
   }
 }
 
@@ -312,153 +314,16 @@ std::shared_ptr<const ClipRegion> ElementContext::activeClip() {
   clip_ = inheritedClip_;
   if (collector_ != nullptr) return clip_;
   for (const int own : {0, 1, 2}) {
-    std::optional<ClipRegion> region = own == 2 ? std::move(viewportClip_) : ownRegion(own == 1);
+    std::shared_ptr<const ClipRegion> region;
+    if (own < 2) {
+      region = ownRegion(own == 1);
+    } else if (viewportClip_) {
+      region = std::make_shared<const ClipRegion>(std::move(*viewportClip_));
+    }
     if (!region) continue;
-    clip_ = clip_ ? std::make_shared<const ClipRegion>(clip_->intersection(*region))
-                  : std::make_shared<const ClipRegion>(std::move(*region));
+    clip_ = clip_ ? std::make_shared<const ClipRegion>(clip_->intersection(*region)) : region;
   }
   return clip_;
-}
-
-namespace {
-
-// A mask shows its element where its content is drawn; content that is not
-// a shape (an image, text) has an area this reader does not know.
-bool shapesOnly(const xmlNode* node) {
-  for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
-    if (child->type != XML_ELEMENT_NODE) continue;
-    if (named(child, "image") || named(child, "text") || named(child, "foreignObject") ||
-        named(child, "use") || !shapesOnly(child)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
-// The area this element's clip path (or mask) lets through; none when it
-// has none or it cannot be applied. A mask counts as the area its visible
-// content covers, however light or dark: it shows the element there, and
-// nothing of it elsewhere.
-std::optional<ClipRegion> ElementContext::ownRegion(bool mask) {
-  const std::string& id = mask ? maskRef_ : clipRef_;
-  if (id.empty()) return std::nullopt;
-  const char* kind = mask ? "mask" : "clip-path";
-  xmlNode* target = const_cast<xmlNode*>(state_.survey.elementById(id));
-  if (target == nullptr || !named(target, mask ? "mask" : "clipPath")) {
-    state_.warn(std::string(kind) + " refers to no " + (mask ? "mask" : "clip path") +
-                    " of this drawing (\"" + id + "\"); not applied",
-                node_);
-    return std::nullopt;
-  }
-  if (state_.useChain.contains(target)) return std::nullopt;
-  if (mask && !shapesOnly(target)) {
-    state_.warn("mask drawn with an image, text or use; not applied", node_);
-    return std::nullopt;
-  }
-  Affine space = toMm_;
-  if (attributeText(target, mask ? "maskContentUnits" : "clipPathUnits") == "objectBoundingBox") {
-    // Fractions of the element's box, which only a shape of its own has here.
-    const std::vector<Segment> pieces = outline_.pieces();
-    if (pieces.empty()) {
-      state_.warn(std::string(kind) + " in object bounding box units on a group; not applied",
-                  node_);
-      return std::nullopt;
-    }
-    const Affine toUser = toMm_.inverse();
-    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
-    for (const Segment& s : pieces) {
-      const std::array<std::pair<double, double>, 4> points{
-          std::pair{s.x0, s.y0}, {s.x3, s.y3}, {s.x1, s.y1}, {s.x2, s.y2}};
-      for (size_t i = 0; i < (s.kind == 1 ? 4U : 2U); ++i) {
-        const auto [px, py] = points[i];
-        const double ux = toUser.mapX(px, py), uy = toUser.mapY(px, py);
-        minX = std::min(minX, ux), maxX = std::max(maxX, ux);
-        minY = std::min(minY, uy), maxY = std::max(maxY, uy);
-      }
-    }
-    space = toMm_.after(Affine::translation(minX, minY))
-                .after(Affine::scaling(maxX - minX, maxY - minY));
-  }
-  ClipCollector collector;
-  collector.paintCounts = mask;
-  state_.useChain.insert(target);
-  {
-    ElementContext clipContext(*this, target, space, &collector);
-    if (mask) {
-      DocumentTraversal::load_expected_element(target, clipContext, tag::element::mask());
-    } else {
-      DocumentTraversal::load_expected_element(target, clipContext, tag::element::clipPath());
-    }
-  }
-  state_.useChain.erase(target);
-  return std::move(collector.region);
-}
-
-// Each marker is drawn at its vertex, turned as its orient says and scaled
-// by the stroke width unless markerUnits says user units; its own viewBox
-// and refX/refY are applied by the reader.
-void ElementContext::drawMarkers(const std::vector<MarkerVertex>& vertices) {
-  for (const MarkerVertex& v : vertices) {
-    const std::string& id = markers_[v.role];
-    if (id.empty()) continue;
-    xmlNode* target = const_cast<xmlNode*>(state_.survey.elementById(id));
-    if (target == nullptr || !named(target, "marker")) {
-      state_.warn("marker refers to no marker of this drawing (\"" + id + "\"); left out", node_);
-      markers_[v.role].clear();
-      continue;
-    }
-    if (state_.useChain.contains(target) || state_.useNesting >= ImportState::kMaxUseNesting) {
-      continue;  // a marker drawn inside itself
-    }
-    const std::string orient = attributeText(target, "orient");
-    double angle = 0.0;
-    if (orient == "auto") {
-      angle = v.angle;
-    } else if (orient == "auto-start-reverse") {
-      angle = v.role == MarkerVertex::Start ? v.angle + std::numbers::pi : v.angle;
-    } else if (!orient.empty()) {
-      angle = std::strtod(orient.c_str(), nullptr) * std::numbers::pi / 180.0;
-    }
-    const double scale =
-        attributeText(target, "markerUnits") == "userSpaceOnUse" ? 1.0 : strokeWidth_;
-    const Affine placement = toMm_.after(Affine::translation(v.x, v.y))
-                                 .after(Affine::rotation(angle))
-                                 .after(Affine::scaling(scale, scale));
-    state_.useChain.insert(target);
-    ++state_.useNesting;
-    {
-      ElementContext markerContext(*this, target, placement, nullptr);
-      DocumentTraversal::load_expected_element(target, markerContext, tag::element::marker());
-    }
-    --state_.useNesting;
-    state_.useChain.erase(target);
-  }
-}
-
-void ElementContext::expandUse() {
-  const xmlNode* target = state_.survey.referencedElement(node_);
-  if (target == nullptr) {
-    state_.warn("use refers to no element of this drawing", node_);
-    state_.leaveOut(LeftOutKind::Unusable, node_);
-    return;
-  }
-  if (state_.useChain.contains(target)) state_.fail("use refers to itself", node_);
-  if (state_.useNesting >= ImportState::kMaxUseNesting) {
-    state_.fail("use nested more than " + std::to_string(ImportState::kMaxUseNesting) + " deep",
-                node_);
-  }
-  activeClip();  // in the use's own space, without its x and y
-  toMm_ = toMm_.after(Affine::translation(useX_, useY_));
-  state_.useChain.insert(target);
-  ++state_.useNesting;
-  const bool completed = DocumentTraversal::load_referenced_element<
-      svgpp::referencing_element<tag::element::use_>, svgpp::expected_elements<UsableElements>,
-      svgpp::processed_elements<UsableElements>>::load(const_cast<xmlNode*>(target), *this);
-  --state_.useNesting;
-  state_.useChain.erase(target);
-  if (!completed) throw ImportStopped{};
 }
 
 }  // namespace brevanto::cli

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <unordered_set>
 #include <vector>
 
@@ -55,6 +56,20 @@ inline int32_t fromPacked(int packed) {
   return r + 256 * g + 65536 * b;
 }
 
+// Whether the element has this (local) name.
+inline bool named(const xmlNode* node, const char* name) {
+  return xmlStrEqual(node->name, BAD_CAST name) != 0;
+}
+
+// The element's attribute of this name without a namespace; empty when absent.
+inline std::string attributeText(const xmlNode* node, const char* name) {
+  xmlChar* value = xmlGetNoNsProp(node, BAD_CAST name);
+  if (value == nullptr) return {};
+  std::string s(reinterpret_cast<const char*>(value));
+  xmlFree(value);
+  return s;
+}
+
 // Kinds of content that are left out, in the order the summary lists them.
 enum class LeftOutKind { Text, Images, OtherElements, InvisibleShapes, ClippedAway, Unusable };
 
@@ -63,7 +78,13 @@ enum class LeftOutKind { Text, Images, OtherElements, InvisibleShapes, ClippedAw
 struct ImportState {
   static constexpr int32_t kMaxUseNesting = 64;
   static constexpr int64_t kMaxElements = 10'000'000;  // also bounds what `use` can multiply
-  static constexpr size_t kMaxSegments = 20'000'000;
+  // Segments made, counted as each element's outline is made: what use,
+  // markers and clip paths repeat counts each time, and the drawing stops
+  // at once past the limit (2 million segments are 160 MB of records).
+  static constexpr int64_t kMaxSegments = 2'000'000;
+  // Markers drawn, those within markers included: each is a small drawing
+  // of its own, and markers of empty paths make no segments.
+  static constexpr int64_t kMaxMarkers = 250'000;
 
   ImportResult& result;
   const SvgSurvey& survey;
@@ -72,13 +93,21 @@ struct ImportState {
   int32_t nextShapeKey = 1;
   int32_t useNesting = 0;
   int64_t elements = 0;
+  int64_t segmentsMade = 0;
+  int64_t markersDrawn = 0;
   std::unordered_set<const xmlNode*> useChain;  // `use`, clip paths and markers being expanded
   std::map<LeftOutKind, LeftOut> leftOut;
   std::shared_ptr<const ClipRegion> page;  // the outermost viewport, in mm; null when unknown
+  // Clip paths and masks already read, by what their area depends on: the
+  // element, the map of its content to millimetres, the size percentages
+  // refer to, and whether the element using it is transparent.
+  using ClipKey = std::tuple<const xmlNode*, Affine, double, double, bool>;
+  std::map<ClipKey, std::shared_ptr<const ClipRegion>> clipRegions;
 
   void fail(const std::string& message, const xmlNode* node);
   void warn(const std::string& message, const xmlNode* node);
   void leaveOut(LeftOutKind kind, const xmlNode* node);
+  void countSegments(size_t made, const xmlNode* node);
 };
 
 class ElementContext {
@@ -113,6 +142,9 @@ class ElementContext {
     if (referenceHeight_ > 0.0) height = referenceHeight_;
   }
   void disable_rendering() { hidden_ = true; }
+  // Already counted among the unusable elements: drawn nothing, and not
+  // counted again as invisible.
+  void leaveOutUnusable() { hidden_ = unusable_ = true; }
 
   // Paint: stroke, else fill, else black.
   void set(tag::attribute::stroke, tag::value::none) { stroke_ = {PaintKind::None, 0}; }
@@ -274,7 +306,7 @@ class ElementContext {
   [[nodiscard]] bool fillShows() const;
   [[nodiscard]] int32_t outlineColour(const Paint& paint) const;
   std::shared_ptr<const ClipRegion> activeClip();
-  std::optional<ClipRegion> ownRegion(bool mask);
+  std::shared_ptr<const ClipRegion> ownRegion(bool mask);
   void expandUse();
   void drawMarkers(const std::vector<MarkerVertex>& vertices);
   void emitOutline(std::vector<Segment> pieces, int32_t colour, bool filled);
@@ -313,6 +345,7 @@ class ElementContext {
   int32_t colour_ = 0;
   double fillOpacity_ = 1.0, strokeOpacity_ = 1.0, strokeWidth_ = 1.0;
   bool hidden_ = false;
+  bool unusable_ = false;
   bool invisible_ = false;
   bool transparent_ = false;
   bool viewBoxSet_ = false;

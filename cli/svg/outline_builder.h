@@ -24,6 +24,8 @@ class OutlineBuilder {
   void cubicTo(double x1, double y1, double x2, double y2, double x3, double y3);
   void close();
 
+  // Number of pieces collected so far.
+  [[nodiscard]] size_t pieceCount() const { return pieces_.size(); }
   // Number of subpaths that drew something.
   [[nodiscard]] int32_t subpathCount() const { return subpaths_; }
   [[nodiscard]] bool valid() const { return problem_.empty(); }

@@ -11,7 +11,6 @@ namespace brevanto::cli {
 namespace {
 
 constexpr int kMaxNestedBlocks = 8;
-constexpr const char* kAnyValue = "\x01";
 
 bool isSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -77,32 +76,6 @@ size_t closingBrace(std::string_view s, size_t open) {
     }
   }
   return std::string_view::npos;
-}
-
-std::vector<std::string> splitClasses(const xmlNode* node) {
-  std::vector<std::string> classes;
-  xmlChar* value = xmlGetNoNsProp(node, BAD_CAST "class");
-  if (value == nullptr) return classes;
-  std::string_view s(reinterpret_cast<const char*>(value));
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && isSpace(s[i])) ++i;
-    size_t j = i;
-    while (j < s.size() && !isSpace(s[j])) ++j;
-    if (j > i) classes.emplace_back(s.substr(i, j - i));
-    i = j;
-  }
-  xmlFree(value);
-  return classes;
-}
-
-std::string attribute(const xmlNode* node, const char* name, bool& present) {
-  xmlChar* value = xmlGetNoNsProp(node, BAD_CAST name);
-  present = value != nullptr;
-  if (value == nullptr) return {};
-  std::string s(reinterpret_cast<const char*>(value));
-  xmlFree(value);
-  return s;
 }
 
 }  // namespace
@@ -200,14 +173,14 @@ void StyleSheet::addRule(std::string_view selectors, std::string_view body) {
 }
 
 // False for what the reader does not match: the rule is then left out.
-bool StyleSheet::parseSelector(std::string_view s, Selector& out) {
+bool StyleSheet::parseSelector(std::string_view s, CssSelector& out) {
   if (s.empty()) return false;
   auto readName = [&](size_t& i) {
     const size_t from = i;
     while (i < s.size() && isNameChar(s[i])) ++i;
     return std::string(s.substr(from, i - from));
   };
-  Compound current;
+  CssCompound current;
   bool inCompound = false;
   char pending = 0;  // combinator seen since the last compound
   int ids = 0, classes = 0, types = 0;
@@ -254,7 +227,7 @@ bool StyleSheet::parseSelector(std::string_view s, Selector& out) {
       const std::string_view inside = trim(s.substr(i + 1, close - i - 1));
       const size_t eq = inside.find('=');
       std::string name(trim(inside.substr(0, eq)));
-      std::string value = kAnyValue;
+      std::string value = CssCompound::kAnyValue;
       if (eq != std::string_view::npos) {
         std::string_view v = trim(inside.substr(eq + 1));
         if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
@@ -277,58 +250,13 @@ bool StyleSheet::parseSelector(std::string_view s, Selector& out) {
   return true;
 }
 
-namespace {
-
-bool compoundMatches(const auto& compound, const xmlNode* node) {
-  if (node == nullptr || node->type != XML_ELEMENT_NODE) return false;
-  if (!compound.type.empty() &&
-      std::strcmp(reinterpret_cast<const char*>(node->name), compound.type.c_str()) != 0) {
-    return false;
-  }
-  bool present = false;
-  if (!compound.id.empty() && attribute(node, "id", present) != compound.id) return false;
-  if (!compound.classes.empty()) {
-    const std::vector<std::string> have = splitClasses(node);
-    for (const std::string& c : compound.classes) {
-      if (std::find(have.begin(), have.end(), c) == have.end()) return false;
-    }
-  }
-  for (const auto& [name, value] : compound.attributes) {
-    const std::string v = attribute(node, name.c_str(), present);
-    if (!present || (value != kAnyValue && v != value)) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool StyleSheet::matches(const Selector& s, const xmlNode* node) {
-  // Right to left; a descendant combinator tries every ancestor in turn.
-  // Drawing programs write one or two compounds; a made-up selector of many
-  // descendant steps could backtrack without end, so the work is bounded and
-  // such a selector, past the bound, does not match.
-  int budget = 10'000;
-  auto matchFrom = [&](auto& self, size_t index, const xmlNode* at) -> bool {
-    if (--budget < 0 || !compoundMatches(s.compounds[index], at)) return false;
-    if (index == 0) return true;
-    const char combinator = s.combinators[index - 1];
-    for (const xmlNode* up = at->parent; up != nullptr && up->type == XML_ELEMENT_NODE;
-         up = up->parent) {
-      if (self(self, index - 1, up)) return true;
-      if (combinator == '>') break;
-    }
-    return false;
-  };
-  return matchFrom(matchFrom, s.compounds.size() - 1, node);
-}
-
-void StyleSheet::applyTo(xmlNode* root) const {
+std::string StyleSheet::applyTo(xmlNode* root) const {
   // Rules by what their last compound needs, so that each element tries only
   // the rules that can match it.
   std::unordered_map<std::string, std::vector<size_t>> byId, byClass, byType;
   std::vector<size_t> universal;
   for (size_t r = 0; r < rules_.size(); ++r) {
-    const Compound& last = rules_[r].selector.compounds.back();
+    const CssCompound& last = rules_[r].selector.compounds.back();
     if (!last.id.empty()) {
       byId[last.id].push_back(r);
     } else if (!last.classes.empty()) {
@@ -343,6 +271,19 @@ void StyleSheet::applyTo(xmlNode* root) const {
   // then order; the greatest wins.
   using Key = std::tuple<bool, bool, int, size_t>;
   std::vector<xmlNode*> pending{root};
+  int64_t elements = 0;
+  while (!pending.empty()) {
+    xmlNode* node = pending.back();
+    pending.pop_back();
+    ++elements;
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+      if (child->type == XML_ELEMENT_NODE) pending.push_back(child);
+    }
+  }
+  // Sheets as drawing programs write them test a few compounds per element;
+  // a made-up one over a small drawing stops within a fraction of a second.
+  SelectorMatcher matcher(root, 4'000'000 + 16 * elements);
+  pending.push_back(root);
   std::vector<size_t> candidates;
   while (!pending.empty()) {
     xmlNode* node = pending.back();
@@ -357,9 +298,9 @@ void StyleSheet::applyTo(xmlNode* root) const {
         candidates.insert(candidates.end(), found->second.begin(), found->second.end());
     };
     bool present = false;
-    const std::string id = attribute(node, "id", present);
+    const std::string id = attributeValue(node, "id", present);
     if (present) addBucket(byId, id);
-    for (const std::string& c : splitClasses(node)) addBucket(byClass, c);
+    for (const std::string& c : SelectorMatcher::classesOf(node)) addBucket(byClass, c);
     addBucket(byType, reinterpret_cast<const char*>(node->name));
     std::sort(candidates.begin(), candidates.end());
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
@@ -372,13 +313,21 @@ void StyleSheet::applyTo(xmlNode* root) const {
     bool matched = false;
     for (size_t r : candidates) {
       const Rule& rule = rules_[r];
-      if (!matches(rule.selector, node)) continue;
+      if (!matcher.matches(r, rule.selector, node)) {
+        if (matcher.exhausted()) {
+          return "the drawing's style sheet is too costly to apply: its selectors need more "
+                 "than " +
+                 std::to_string(matcher.budget()) + " tests for " + std::to_string(elements) +
+                 " elements";
+        }
+        continue;
+      }
       matched = true;
       for (const StyleDeclaration& d : rule.declarations) {
         offer(d, Key{d.important, false, rule.selector.specificity, rule.order});
       }
     }
-    const std::string own = attribute(node, "style", present);
+    const std::string own = attributeValue(node, "style", present);
     if (!matched && own.find("marker") == std::string::npos) continue;
     size_t order = 0;
     for (const StyleDeclaration& d : parseDeclarations(own)) {
@@ -397,6 +346,7 @@ void StyleSheet::applyTo(xmlNode* root) const {
     }
     xmlSetProp(node, BAD_CAST "style", BAD_CAST style.c_str());
   }
+  return {};
 }
 
 }  // namespace brevanto::cli

@@ -2,9 +2,12 @@
 
 #include <libxml/tree.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "selector_matcher.h"
 
 namespace brevanto::cli {
 
@@ -35,30 +38,21 @@ class StyleSheet {
   // below the element's own style declarations, and !important ones above.
   // Presentation attributes stay below both, as style attributes already
   // override them. The marker shorthand is written out as its three parts.
-  void applyTo(xmlNode* root) const;
+  // The matching of a drawing's selectors has a budget of compound tests
+  // that grows with the drawing; a made-up sheet that spends it gets a
+  // message naming the limit (empty on success).
+  [[nodiscard]] std::string applyTo(xmlNode* root) const;
 
  private:
-  struct Compound {
-    std::string type;  // empty: any element
-    std::string id;
-    std::vector<std::string> classes;
-    std::vector<std::pair<std::string, std::string>> attributes;  // name, value ("\x01": any)
-  };
-  struct Selector {
-    std::vector<Compound> compounds;  // left to right
-    std::vector<char> combinators;    // between compounds: ' ' descendant, '>' child
-    int specificity = 0;
-  };
   struct Rule {
-    Selector selector;
+    CssSelector selector;
     std::vector<StyleDeclaration> declarations;
     size_t order = 0;
   };
 
   void parseBlock(std::string_view css, int depth);
   void addRule(std::string_view selectors, std::string_view body);
-  static bool parseSelector(std::string_view text, Selector& out);
-  [[nodiscard]] static bool matches(const Selector& s, const xmlNode* node);
+  static bool parseSelector(std::string_view text, CssSelector& out);
 
   std::vector<Rule> rules_;
 };

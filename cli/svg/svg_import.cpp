@@ -113,7 +113,7 @@ void importDocument(std::string_view text, const ImportOptions& options, ImportR
     return;
   }
 
-  ImportState state{result, survey, 25.4 / 96.0, {}, 1, 0, 0, {}, {}, {}};
+  ImportState state{result, survey, 25.4 / 96.0, {}, 1, 0, 0, 0, 0, {}, {}, {}, {}};
   if (!(options.dpi > 0.0) || !std::isfinite(options.dpi)) {
     result.error = "the pixel density must be a positive number";
     return;

@@ -1,5 +1,6 @@
 #include "svg_survey.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
@@ -95,6 +96,15 @@ xmlParserInputPtr refuseExternal(const char* url, const char* id, xmlParserCtxtP
   return nullptr;
 }
 
+// A drawing read in libxml2's huge mode, which lifts its guards against
+// entity expansion, must declare no entity: the first declaration stops it.
+thread_local bool declaredEntity = false;
+
+void stopAtEntity(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*, xmlChar*) {
+  declaredEntity = true;
+  xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+}
+
 // Attributes holding lists of plain numbers, where numbers run together are
 // separated before they are read.
 bool holdsNumberList(const xmlChar* name) {
@@ -167,11 +177,7 @@ bool SvgSurvey::read(std::string_view input) {
   struct CtxtFree {
     void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
   };
-  std::unique_ptr<xmlParserCtxt, CtxtFree> ctxt(xmlNewParserCtxt());
-  if (!ctxt) {
-    error_ = "out of memory";
-    return false;
-  }
+  std::unique_ptr<xmlParserCtxt, CtxtFree> ctxt;
   // Internal entities are expanded (drawing programs declare pieces of
   // markup as entities); external ones are refused by the loader above, and
   // no external DTD is read. No network, no messages of libxml2's own; depth
@@ -181,19 +187,36 @@ bool SvgSurvey::read(std::string_view input) {
   // which also lifts its guards against entities that expand a billionfold
   // and against deep nesting. Only large drawings that declare no entities
   // get it (drawings with entities are small ones written by hand or by old
-  // editors), and the nesting is checked below whatever the mode.
+  // editors), and the nesting is checked below whatever the mode. Whether a
+  // drawing declares entities is known for certain only once its text is
+  // decoded (UTF-16 or a declared encoding hides "<!ENTITY" from a byte
+  // search): a large drawing read in the huge mode that turns out to declare
+  // one is read again with libxml2's guards.
   constexpr size_t kLookupLimit = 10000000;
-  const bool huge =
-      input.size() > kLookupLimit / 2 && input.find("<!ENTITY") == std::string_view::npos;
-  const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                      (huge ? XML_PARSE_HUGE : 0);
+  bool huge = input.size() > kLookupLimit / 2 && input.find("<!ENTITY") == std::string_view::npos;
   const xmlExternalEntityLoader previousLoader = xmlGetExternalEntityLoader();
   xmlSetExternalEntityLoader(refuseExternal);
-  refusedResource.clear();
-  refusedAny = false;
-  doc_.reset(xmlCtxtReadMemory(ctxt.get(), input.data(), static_cast<int>(input.size()), nullptr,
-                               nullptr, options));
+  for (;;) {
+    const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                        XML_PARSE_NOWARNING | (huge ? XML_PARSE_HUGE : 0);
+    // A fresh context each time: one keeps the huge mode once it had it.
+    doc_.reset();
+    ctxt.reset(xmlNewParserCtxt());
+    if (!ctxt) break;
+    ctxt->sax->entityDecl = huge ? stopAtEntity : xmlSAX2EntityDecl;
+    refusedResource.clear();
+    refusedAny = false;
+    declaredEntity = false;
+    doc_.reset(xmlCtxtReadMemory(ctxt.get(), input.data(), static_cast<int>(input.size()), nullptr,
+                                 nullptr, options));
+    if (!huge || !declaredEntity) break;
+    huge = false;
+  }
   xmlSetExternalEntityLoader(previousLoader);
+  if (!ctxt) {
+    error_ = "out of memory";
+    return false;
+  }
   if (refusedAny) {
     error_ = "the drawing refers to an external resource (\"" + refusedResource +
              "\"), which is never loaded";
@@ -209,6 +232,11 @@ bool SvgSurvey::read(std::string_view input) {
       message.pop_back();
     if (message.rfind("Excessive depth in document", 0) == 0) {
       message = "elements nested too deeply (more than 256 levels)";
+    }
+    if (message.find("entity reference loop") != std::string::npos ||
+        message.find("amplification") != std::string::npos) {
+      message =
+          "its entities expand too far (libxml2's limit on entity expansion: " + message + ")";
     }
     if (input.find_first_not_of(" \t\r\n") == std::string_view::npos) message = "the file is empty";
     error_ = "not a readable XML document: " + message;
@@ -236,7 +264,11 @@ bool SvgSurvey::read(std::string_view input) {
     errorLine_ = rootLine();
     return false;
   }
-  walk();
+  if (!walk()) {
+    doc_.reset();
+    root_ = nullptr;
+    return false;
+  }
   rootHasSize_ = xmlHasProp(root_, BAD_CAST "width") != nullptr ||
                  xmlHasProp(root_, BAD_CAST "height") != nullptr;
   rootHasPhysicalUnits_ = physicalLength(root_, "width") || physicalLength(root_, "height");
@@ -298,7 +330,7 @@ void SvgSurvey::tidyAttributes(xmlNode* node) {
 // into the SVG namespace, tidy attributes, collect ids (also inside clip
 // paths and markers, which `use` may draw from), read style sheets, and
 // count what will not be cut where the drawing is drawn.
-void SvgSurvey::walk() {
+bool SvgSurvey::walk() {
   xmlNs* svgNs = root_->ns;
   if (svgNs == nullptr) svgNs = xmlNewNs(root_, BAD_CAST kSvgNamespace, nullptr);
   StyleSheet sheet;
@@ -343,7 +375,9 @@ void SvgSurvey::walk() {
       pending.push_back({*it, drawnBelow});
     }
   }
-  sheet.applyTo(root_);
+  error_ = sheet.applyTo(root_);
+  errorLine_ = error_.empty() ? 0 : rootLine();
+  return error_.empty();
 }
 
 const xmlNode* SvgSurvey::referencedElement(const xmlNode* use) const {

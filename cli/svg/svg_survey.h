@@ -60,7 +60,7 @@ class SvgSurvey {
   struct DocFree {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
   };
-  void walk();
+  bool walk();
   void tidyAttributes(xmlNode* node);
   void completeRootSize();
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
+
+#include "geometry/curve_key.h"
 
 namespace brevanto {
 namespace {
@@ -128,10 +131,13 @@ std::vector<Span> keptSpans(const std::vector<RawCurve>& raw, const ToolClearanc
                             int64_t firstCurve) {
   std::vector<Span> spans;
   // A loop of absurd size (kilometres) is sampled more coarsely rather than
-  // for hours: at most kMostSamples samples at the least spacing.
+  // for hours: at most kMostSamples samples at the least spacing. So is a
+  // job of many loops (thousands of copies of one shape, kilometres of
+  // outline): at most about kMostSamples samples in all.
   double total = 0.0;
   for (const RawCurve& r : raw) total += curveLength(r.curve);
-  const double spacing = std::max(sampleSpacing(clearance.toolRadius()), total / kMostSamples);
+  const double spacing = std::max({sampleSpacing(clearance.toolRadius()), total / kMostSamples,
+                                   clearance.totalLength() / kMostSamples});
   for (size_t k = 0; k < raw.size(); ++k) {
     if (raw[k].loopBack) continue;
     const PathCurve& c = raw[k].curve;
@@ -355,22 +361,43 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
   }
   Box bounds = boxAround(ends);
   bounds = {bounds.minX - reach_, bounds.minY - reach_, bounds.maxX + reach_, bounds.maxY + reach_};
+  // Outlines drawn over one another (a shape pasted many times in one
+  // place) have curves and pieces that are exactly alike: the grid is sized
+  // by the distinct curves, and each piece is kept once, with the other
+  // curves it belongs to, so that a search near them meets one piece instead
+  // of hundreds. The distance to it is the same whichever it is.
+  std::unordered_map<CurveKey, size_t, CurveKeyHash> seen;
+  double length = 0.0;
+  int64_t distinct = 0;
+  for (const auto* loop : loops) {
+    for (const PathCurve& c : *loop) {
+      if (!seen.try_emplace(CurveKey::of(c), 0).second) continue;
+      length += curveLength(c);
+      ++distinct;
+    }
+  }
+  seen.clear();
+  for (const auto* loop : loops) {
+    for (const PathCurve& c : *loop) total_ += curveLength(c);
+  }
   // About four cells to a curve, and pieces no longer than a cell: the
   // nearest-first search then meets a handful of pieces, however large or
-  // small the tool.
-  double length = 0.0;
-  for (const auto* loop : loops) {
-    for (const PathCurve& c : *loop) length += curveLength(c);
-  }
-  // No more than about sixteen pieces to a curve, however long the curves.
-  const double cell = std::max(CellGrid::cellSizeFor(bounds, 4 * std::max<int64_t>(curves, 1)),
-                               length / (16.0 * countAsDouble(std::max<int64_t>(curves, 1))));
+  // small the tool. No more than about sixteen pieces to a curve, however
+  // long the curves.
+  const double cell = std::max(CellGrid::cellSizeFor(bounds, 4 * std::max<int64_t>(distinct, 1)),
+                               length / (16.0 * countAsDouble(std::max<int64_t>(distinct, 1))));
   int64_t curve = 0;
   for (const auto* loop : loops) {
     for (const PathCurve& c : *loop) {
       const double n = boundedCount(std::ceil(curveLength(c) / cell), 1.0, 1.0e7);
       for (double i = 0.0; i < n; ++i) {
-        pieces_.push_back(subCurve(c, i / n, (i + 1.0) / n));
+        const PathCurve piece = subCurve(c, i / n, (i + 1.0) / n);
+        const auto [found, added] = seen.try_emplace(CurveKey::of(piece), pieces_.size());
+        if (!added) {
+          alsoOf_.emplace(found->second, curve);
+          continue;
+        }
+        pieces_.push_back(piece);
         pieceCurve_.push_back(curve);
       }
       ++curve;
@@ -386,6 +413,15 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
   grid_ = CellGrid(bounds, cell, boxes);
 }
 
+// A piece is left out of the search only when every curve it belongs to is.
+bool ToolClearance::skipped(size_t piece, int64_t skipA, int64_t skipB) const {
+  const auto skip = [&](int64_t curve) { return curve == skipA || curve == skipB; };
+  if (!skip(pieceCurve_[piece])) return false;
+  if (alsoOf_.empty()) return true;
+  const auto [from, to] = alsoOf_.equal_range(piece);
+  return std::all_of(from, to, [&](const auto& entry) { return skip(entry.second); });
+}
+
 double ToolClearance::room(Point2 p, int64_t skipA, int64_t skipB) const {
   // The grid covers everything within the reach of a curve.
   double nearest = reach_;
@@ -394,7 +430,7 @@ double ToolClearance::room(Point2 p, int64_t skipA, int64_t skipB) const {
       p,
       [&](int32_t k) {
         const auto piece = static_cast<size_t>(k);
-        if (pieceCurve_[piece] == skipA || pieceCurve_[piece] == skipB) return;
+        if (skipped(piece, skipA, skipB)) return;
         // The distance to a piece's box is never more than that to the piece.
         const Box& b = boxes_[piece];
         const double dx = std::max({b.minX - p.x, p.x - b.maxX, 0.0});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "geometry/cell_grid.h"
@@ -23,15 +24,23 @@ class ToolClearance {
   [[nodiscard]] double room(Point2 p, int64_t skipA = -1, int64_t skipB = -1) const;
   [[nodiscard]] double toolRadius() const { return radius_; }
   [[nodiscard]] int64_t firstCurve(size_t loop) const { return first_[loop]; }
+  // The length of all the outlines, mm.
+  [[nodiscard]] double totalLength() const { return total_; }
 
  private:
+  [[nodiscard]] bool skipped(size_t piece, int64_t skipA, int64_t skipB) const;
+
   double radius_;
   double reach_;  // nearer curves are searched for, further ones need not be
   double limit_;
+  double total_ = 0.0;
   // The outlines' curves in pieces no longer than a grid cell, and a box
   // around each piece: the grid lists pieces.
   std::vector<PathCurve> pieces_;
   std::vector<int64_t> pieceCurve_;  // the curve each piece is part of
+  // Further curves a piece is part of, where outlines lie exactly on one
+  // another.
+  std::unordered_multimap<size_t, int64_t> alsoOf_;
   std::vector<Box> boxes_;
   std::vector<int64_t> first_;
   CellGrid grid_;
