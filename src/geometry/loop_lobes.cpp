@@ -32,7 +32,7 @@ Bounds boundsOf(const PathCurve& c) {
 double placeOn(const PathCurve& c, Point2 p) {
   if (distance(p, c.start) <= kSamePoint) return 0.0;
   if (distance(p, c.end) <= kSamePoint) return -1.0;
-  const double t = parameterOf(c, p);
+  const double t = parameterOf(c, p).t;
   return t >= 0.0 && t < 1.0 ? t : -1.0;
 }
 

@@ -219,8 +219,8 @@ void meetAtCrossings(std::vector<Span>& spans, const std::vector<RawCurve>& raw)
     const Span keptB = b;
     double best = gap;
     for (int k = 0; k < count; ++k) {
-      const double ta = parameterOf(ca, points[k]);
-      const double tb = parameterOf(cb, points[k]);
+      const double ta = parameterOf(ca, points[k]).t;
+      const double tb = parameterOf(cb, points[k]).t;
       const double away = std::max(distance(points[k], aEnd), distance(points[k], bStart));
       if (ta >= keptA.t0 && ta <= keptA.t1 && tb >= keptB.t0 && tb <= keptB.t1 && away <= best) {
         best = away;

@@ -257,19 +257,19 @@ int crossings(const PathCurve& a, const PathCurve& b, Point2 (&out)[2]) {
 
 // The parameter at which a point on the curve's line or circle lies: beyond
 // [0, 1] when it is off the curve itself.
-double parameterOf(const PathCurve& c, Point2 p) {
+CurveParameter parameterOf(const PathCurve& c, Point2 p) {
   if (!c.isArc()) {
     const double dx = c.end.x - c.start.x;
     const double dy = c.end.y - c.start.y;
     const double ll = dx * dx + dy * dy;
-    return ll > 0.0 ? ((p.x - c.start.x) * dx + (p.y - c.start.y) * dy) / ll : -1.0;
+    return {ll > 0.0 ? ((p.x - c.start.x) * dx + (p.y - c.start.y) * dy) / ll : -1.0};
   }
-  if (!(std::fabs(c.sweep) > 0.0)) return -1.0;
+  if (!(std::fabs(c.sweep) > 0.0)) return {-1.0};
   double into = std::atan2(p.y - c.centre.y, p.x - c.centre.x) - c.startAngle;
   if (c.sweep < 0.0) into = -into;
   into = std::fmod(into, kTwoPi);
   if (into < 0.0) into += kTwoPi;
-  return into / std::fabs(c.sweep);
+  return {into / std::fabs(c.sweep)};
 }
 
 }  // namespace brevanto

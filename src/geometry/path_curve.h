@@ -63,7 +63,12 @@ double distance(Point2 a, Point2 b);
 // (none, one or two; tangency counts as one); returns how many.
 int crossings(const PathCurve& a, const PathCurve& b, Point2 (&out)[2]);
 // The parameter at which a point on the curve's line or circle lies: beyond
-// [0, 1] when it is off the curve itself.
-double parameterOf(const PathCurve& c, Point2 p);
+// [0, 1] when it is off the curve itself. A struct, not a bare double: on
+// 32-bit x86 a double result travels in the x87 unit, and a constant one is
+// made there with x87 arithmetic, which the core's code never holds.
+struct CurveParameter {
+  double t = 0.0;
+};
+CurveParameter parameterOf(const PathCurve& c, Point2 p);
 
 }  // namespace brevanto
