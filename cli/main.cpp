@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "brevanto/host.h"
+#include "drawing_input.h"
 #include "io/input_file.h"
 #include "io/output_file.h"
 #include "progress.h"
@@ -79,11 +80,6 @@ std::function<std::string(const std::string&)> decimalIn(double least, bool leas
   };
 }
 
-std::string lowered(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 int fail(int status, const std::string& message) {
   std::cerr << "brevanto: " << message << "\n";
   return status;
@@ -96,84 +92,6 @@ bool writeOutput(const std::string& what, const std::string& path, std::string_v
   if (replaceFile(path, bytes, error)) return true;
   fail(kOutputFailed, "cannot write " + what + path + ": " + error);
   return false;
-}
-
-bool isSegFile(const std::string& path) {
-  const std::string ext = lowered(std::filesystem::path(path).extension().string());
-  return ext == ".seg";
-}
-
-// The drawing's segments and what the summary says of them; nullopt after
-// reporting why the drawing cannot be used.
-struct Drawing {
-  std::vector<Segment> segments;
-  DrawingFacts facts;
-};
-
-std::optional<Drawing> readDrawing(const Options& options, int& status) {
-  status = kBadDrawing;
-  std::string bytes;
-  std::string error;
-  if (!readRegularFile(options.drawing, kLargestDrawing, bytes, error)) {
-    fail(kBadDrawing, "cannot read " + options.drawing + ": " + error);
-    return std::nullopt;
-  }
-  Drawing d;
-  if (isSegFile(options.drawing)) {
-    if (!decodeSegments(bytes, d.segments, error)) {
-      fail(kBadDrawing, options.drawing + ": " + error);
-      return std::nullopt;
-    }
-    int32_t shapes = 0;
-    for (size_t i = 0; i < d.segments.size(); ++i) {
-      if (i == 0 || d.segments[i].shapeKey != d.segments[i - 1].shapeKey) ++shapes;
-    }
-    d.facts.shapes = shapes;
-  } else if (const std::string_view kind = foreignFileKind(bytes); !kind.empty()) {
-    fail(kBadDrawing, options.drawing + ": it is " + std::string(kind) +
-                          ", not an SVG drawing; brevanto reads SVG drawings and .seg files of "
-                          "Segment records");
-    return std::nullopt;
-  } else {
-    const ImportOptions importOptions{.flipY = !options.noFlip, .dpi = options.dpi};
-    ImportResult r = importSvg(bytes, importOptions);
-    if (!r.ok()) {
-      const std::string where =
-          r.errorLine > 0 ? options.drawing + ":" + std::to_string(r.errorLine) : options.drawing;
-      fail(kBadDrawing, where + ": " + r.error);
-      return std::nullopt;
-    }
-    constexpr size_t kShownWarnings = 10;
-    for (size_t i = 0; i < r.warnings.size() && i < kShownWarnings; ++i) {
-      std::cerr << "brevanto: " << options.drawing << ": " << r.warnings[i] << "\n";
-    }
-    if (r.warnings.size() > kShownWarnings) {
-      std::cerr << "brevanto: " << options.drawing << ": " << r.warnings.size() - kShownWarnings
-                << " more notes like these\n";
-    }
-    d.facts.shapes = r.shapes;
-    d.facts.skippedElements = r.skippedCount();
-    for (const auto& [name, count] : r.skippedElements) {
-      if (!d.facts.skippedDetail.empty()) d.facts.skippedDetail += ", ";
-      d.facts.skippedDetail += name + " " + std::to_string(count);
-    }
-    for (const std::string& line : describeImport(r, importOptions)) {
-      if (!options.quiet) std::cerr << "brevanto: " << options.drawing << ": " << line << "\n";
-    }
-    if (options.strict && r.leftOutCount() > 0) {
-      fail(kBadDrawing, options.drawing + ": --strict: " + std::to_string(r.leftOutCount()) +
-                            " element(s) left out, nothing written");
-      return std::nullopt;
-    }
-    d.segments = std::move(r.segments);
-  }
-  if (d.segments.size() > static_cast<size_t>(INT32_MAX)) {
-    fail(kBadDrawing, options.drawing + ": too many segments");
-    return std::nullopt;
-  }
-  d.facts.segments = static_cast<int32_t>(d.segments.size());
-  status = kOk;
-  return d;
 }
 
 // The files the run writes: each must be a file of its own, neither the
@@ -235,9 +153,13 @@ int run(const Options& options) {
   }
   if (!outputsAreDistinct(options, programPath)) return kOutputFailed;
 
-  int status = kOk;
-  const auto drawing = readDrawing(options, status);
-  if (!drawing) return status;
+  const auto drawing = readDrawing({.path = options.drawing,
+                                    .flipY = !options.noFlip,
+                                    .dpi = options.dpi,
+                                    .quiet = options.quiet,
+                                    .strict = options.strict,
+                                    .largest = kLargestDrawing});
+  if (!drawing) return kBadDrawing;
   if (!options.dumpSegments.empty() &&
       !writeOutput("the segment dump ", options.dumpSegments, encodeSegments(drawing->segments))) {
     return kOutputFailed;

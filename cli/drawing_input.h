@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "brevanto/brevanto.h"
+#include "report/job_summary.h"
+
+namespace brevanto::cli {
+
+// What to read: an SVG drawing, or a .seg file of raw Segment records.
+struct DrawingRequest {
+  std::string path;
+  bool flipY = true;    // SVG's downward y axis flipped about the page height
+  double dpi = 96.0;    // pixels per inch of px and unitless lengths
+  bool quiet = false;   // no notes on what was read
+  bool strict = false;  // anything left out refuses the drawing
+  size_t largest = 0;   // bytes: a larger file is refused before it is read
+};
+
+// The drawing's segments and what the summary says of them.
+struct Drawing {
+  std::vector<Segment> segments;
+  DrawingFacts facts;
+};
+
+// Reads the drawing, saying on standard error what was left out of it;
+// nullopt after saying why it cannot be used.
+std::optional<Drawing> readDrawing(const DrawingRequest& request);
+
+}  // namespace brevanto::cli
