@@ -7,18 +7,15 @@
 namespace brevanto {
 namespace {
 
-// The fixed machine moves are the same in every dialect today: the spindle at
-// 20000, coolant on, Z 80 clear of the work, and home at X10 Y300.
+// The fixed machine moves are the same in every dialect today (DialectRules'
+// defaults): the spindle at 20000, coolant on, Z 80 clear of the work, and
+// home at X10 Y300.
 constexpr DialectRules kRules[] = {
     {.name = "classic",
      .fileEnding = ".tap",
      .modalLine = "G0 G49 G40  G17 G80 G50 G90",
      .toolChange = "T{T}M6 ( DIA. {D}mm )",
-     .blendLine = "G64",
-     .spindleOn = "M03 S20000.0000",
-     .coolantOn = "M08",
-     .parkWords = "M5",
-     .programEnd = "M30"},
+     .blendLine = "G64"},
     // XY plane, no cutter or length compensation, no canned cycle, absolute
     // coordinates, arc centres relative to the arc's start; moves blended,
     // but no corner rounded by more than 0.01 mm, well below what joining and
@@ -28,10 +25,6 @@ constexpr DialectRules kRules[] = {
      .modalLine = "G17 G40 G49 G80 G90 G91.1",
      .toolChange = "T{T} M6 (DIA. {D}mm)",
      .blendLine = "G64 P0.0100",
-     .spindleOn = "M03 S20000.0000",
-     .coolantOn = "M08",
-     .parkWords = "M5",
-     .programEnd = "M30",
      .arcForm = ArcForm::Centre},
     // No tool changer: the operator mounts the tool the comment names.
     {.name = "grbl",
@@ -39,10 +32,6 @@ constexpr DialectRules kRules[] = {
      .modalLine = "G17 G40 G49 G80 G90 G91.1",
      .toolChange = "(TOOL T{T} DIA. {D}mm)",
      .blendLine = "",
-     .spindleOn = "M03 S20000.0000",
-     .coolantOn = "M08",
-     .parkWords = "M5",
-     .programEnd = "M30",
      .arcForm = ArcForm::Centre,
      .numbered = false,
      .digitLimit = 8},

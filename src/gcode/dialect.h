@@ -31,12 +31,12 @@ struct DialectRules {
   // The tool change line with {T} (tool number) and {D} (diameter, 4 decimals).
   std::string_view toolChange;
   std::string_view blendLine;  // path blending; "" for none
-  std::string_view spindleOn;
-  std::string_view coolantOn;
+  std::string_view spindleOn = "M03 S20000.0000";
+  std::string_view coolantOn = "M08";
   double clearanceZ = 80.0;  // the header's last move: up to here, clear of the work
   double parkX = 10.0, parkY = 300.0, parkZ = 80.0;  // the footer's move home
-  std::string_view parkWords;  // stated after the park move's axes (the spindle off)
-  std::string_view programEnd;
+  std::string_view parkWords = "M5";  // stated after the park move's axes (the spindle off)
+  std::string_view programEnd = "M30";
   ArcForm arcForm = ArcForm::Radius;
   bool numbered = true;    // "N<number> " in front of every block
   int32_t digitLimit = 0;  // more significant digits than this are refused (0: any)

@@ -64,7 +64,9 @@ void GcodeSink::beginShape() {
 void GcodeSink::number(char letter, double value, bool& has, double& written) {
   writer_.addBlockNumber(letter, value);
   has = true;
-  written = fixed4Value(value);
+  // The number as a reader gets it back, only for an observer: the program's
+  // own writing needs no more than the text.
+  if (observer_ != nullptr) written = fixed4Value(value);
 }
 
 void GcodeSink::feedWord(const ToolMove& move) {
@@ -82,9 +84,12 @@ void GcodeSink::move(const ToolMove& move) {
   writer_.addBlockText(kMotionWords[static_cast<size_t>(motion)]);
   const Point2 from = at_;
   if (move.hasXY) {
-    number('X', move.x, block_.hasX, block_.x);
-    number('Y', move.y, block_.hasY, block_.y);
+    writer_.addBlockNumber('X', move.x);
+    writer_.addBlockNumber('Y', move.y);
     at_ = {fixed4Value(move.x), fixed4Value(move.y)};
+    block_.hasX = block_.hasY = true;
+    block_.x = at_.x;
+    block_.y = at_.y;
   }
   if (move.hasZ) number('Z', move.z, block_.hasZ, block_.z);
   if (move.isArc()) {
