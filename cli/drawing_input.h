@@ -7,6 +7,7 @@
 
 #include "brevanto/brevanto.h"
 #include "report/job_summary.h"
+#include "shape_tags.h"
 
 namespace brevanto::cli {
 
@@ -23,6 +24,7 @@ struct DrawingRequest {
 // The drawing's segments and what the summary says of them.
 struct Drawing {
   std::vector<Segment> segments;
+  std::vector<ShapeTags> tags;  // tags[k - 1] is shape key k's; may be empty (nothing known)
   DrawingFacts facts;
 };
 
