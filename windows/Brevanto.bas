@@ -75,6 +75,26 @@ Public Sub BrevantoSaveSettings(ByVal feedZ As String, ByVal maxZ As String, _
     SaveSetting "Brevanto", "CNC", "ToolOffset", Trim$(toolOffset)        ' none, outside or inside
 End Sub
 
+' Stores the holding tabs, the ramp entry and the leads beside the settings
+' above (each may be left out for its default: no tabs, straight plunges, no
+' leads). tabs: a count, or "auto" for one per tabSpacing mm; tabShape:
+' "flat" or "ramped"; tabsOnHoles: "1" to put tabs on holes too.
+Public Sub BrevantoSaveEntrySettings(Optional ByVal tabs As String = "0", _
+        Optional ByVal tabSpacing As String = "100", Optional ByVal tabWidth As String = "6", _
+        Optional ByVal tabHeight As String = "1.5", Optional ByVal tabsOnHoles As String = "0", _
+        Optional ByVal tabShape As String = "flat", Optional ByVal tabAngle As String = "45", _
+        Optional ByVal rampAngle As String = "90", Optional ByVal leadIn As String = "0")
+    SaveSetting "Brevanto", "CNC", "Tabs", NumberText(tabs)               ' per part, or auto
+    SaveSetting "Brevanto", "CNC", "TabSpacing", NumberText(tabSpacing)   ' mm per tab with auto
+    SaveSetting "Brevanto", "CNC", "TabWidth", NumberText(tabWidth)       ' bridge along the edge, mm
+    SaveSetting "Brevanto", "CNC", "TabHeight", NumberText(tabHeight)     ' above the cut's bottom, mm
+    SaveSetting "Brevanto", "CNC", "TabsOnHoles", NumberText(tabsOnHoles) ' 1: holes too
+    SaveSetting "Brevanto", "CNC", "TabShape", Trim$(tabShape)            ' flat or ramped
+    SaveSetting "Brevanto", "CNC", "TabAngle", NumberText(tabAngle)       ' ramped tab ends, degrees
+    SaveSetting "Brevanto", "CNC", "RampAngle", NumberText(rampAngle)     ' 90: straight plunge
+    SaveSetting "Brevanto", "CNC", "LeadIn", NumberText(leadIn)           ' lead arc radius, mm; 0: none
+End Sub
+
 Private Function NumberText(ByVal text As String) As String
     NumberText = Replace(Trim$(text), ",", ".")
 End Function

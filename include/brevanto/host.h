@@ -114,6 +114,21 @@ struct JobReport {
   // its index in `shapes`.
   std::vector<int32_t> writtenShapes;
 
+  // Holding tabs, ramps and leads (Tabs, RampAngle, LeadIn): how many the
+  // program has (ramps: passes entered by one; leads: arcs in and out), the
+  // shapes (by key) that got fewer tabs than asked, and those that went
+  // without a lead because none fits in the waste.
+  int32_t tabs = 0;
+  int32_t ramps = 0;
+  int32_t leads = 0;
+  struct FewerTabs {
+    int32_t shapeKey = 0;
+    int32_t placed = 0;
+    int32_t asked = 0;
+  };
+  std::vector<FewerTabs> fewerTabs;
+  std::vector<int32_t> shapesWithoutLead;
+
   // Refinement to keep the tolerance (JobOptions::tolerance): whether the job
   // applied it shape by shape, how many shapes it made again, the finest
   // precision any shape was joined at (0: none finer than the settings'),

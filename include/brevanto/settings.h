@@ -37,6 +37,15 @@ enum class ToolOffset {
   Inside,   // openings: outlines cut inside, islands outside
 };
 
+// "TabShape": how the tool goes over a holding tab.
+enum class TabShape {
+  Flat,    // straight up before the tab, down after it
+  Ramped,  // up and down at TabAngle
+};
+
+// JobSettings::tabs for "Tabs=auto": one tab per TabSpacing of the outline.
+inline constexpr int32_t kTabsBySpacing = -1;
+
 // The settings of one job as typed values. Depths are stored negative (below
 // the workpiece surface at Z 0) and feeds, tool number and diameter
 // non-negative, whatever sign the user typed; the safe height keeps its sign.
@@ -54,6 +63,16 @@ struct JobSettings {
   Dialect dialect = Dialect::Classic;
   CutOrder cutOrder = CutOrder::Drawing;
   ToolOffset toolOffset = ToolOffset::None;
+  // Holding tabs, ramp entry and leads (all off by default).
+  int32_t tabs = 0;           // Tabs: per closed shape; kTabsBySpacing: one per tabSpacing
+  float tabSpacing = 100.0F;  // TabSpacing, mm
+  float tabWidth = 6.0F;      // TabWidth, mm of material along the edge
+  float tabHeight = 1.5F;     // TabHeight, mm above the bottom of the cut
+  bool tabsOnHoles = false;   // TabsOnHoles
+  TabShape tabShape = TabShape::Flat;
+  float tabAngle = 45.0F;   // TabAngle, degrees
+  float rampAngle = 90.0F;  // RampAngle, degrees; 90: straight plunge
+  float leadIn = 0.0F;      // LeadIn, mm radius; 0: none
 };
 
 enum class SettingType {
@@ -84,6 +103,9 @@ struct SettingInfo {
 inline constexpr std::string_view kDialectNames[] = {"classic", "linuxcnc", "grbl"};
 inline constexpr std::string_view kCutOrderNames[] = {"drawing", "inside-first"};
 inline constexpr std::string_view kToolOffsetNames[] = {"none", "outside", "inside"};
+// Holding tabs, ramp entry and leads.
+inline constexpr std::string_view kTabsAuto[] = {"auto"};
+inline constexpr std::string_view kTabShapeNames[] = {"flat", "ramped"};
 
 // Every setting a job reads, in the order it reads them.
 inline constexpr SettingInfo kSettings[] = {
@@ -186,6 +208,95 @@ inline constexpr SettingInfo kSettings[] = {
      .meaning = "none (tool centre on the line), outside (parts: outlines cut outside, holes "
                 "inside, by half of txtWZDia) or inside (openings: outlines cut inside, islands "
                 "outside)",
+     .inMacroDialog = true},
+    // Holding tabs, ramp entry and leads.
+    {.name = "Tabs",
+     .type = SettingType::Whole,
+     .unit = "",
+     .builtIn = "0",
+     .leastIncluded = true,
+     .most = 1000.0,
+     .mayBeEmpty = true,
+     .range = "a whole number from 0 to 1000, or auto (one per TabSpacing)",
+     .choices = kTabsAuto,
+     .meaning = "holding tabs on each part's outline (0: none)",
+     .inMacroDialog = true},
+    {.name = "TabSpacing",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "100",
+     .most = 100000.0,
+     .mayBeEmpty = true,
+     .range = "more than 0 and at most 100000",
+     .meaning = "with Tabs=auto, one tab for each this much of an outline's length",
+     .inMacroDialog = true},
+    {.name = "TabWidth",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "6",
+     .most = 1000.0,
+     .mayBeEmpty = true,
+     .range = "more than 0 and at most 1000",
+     .meaning = "width of the material bridge a tab leaves, along the part's edge (the raised "
+                "stretch of the toolpath is this plus txtWZDia)",
+     .inMacroDialog = true},
+    {.name = "TabHeight",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "1.5",
+     .most = 1000.0,
+     .mayBeEmpty = true,
+     .range = "more than 0 and at most 1000",
+     .meaning = "height of a tab above the bottom of the cut (only deeper passes go over it)",
+     .inMacroDialog = true},
+    {.name = "TabsOnHoles",
+     .type = SettingType::Whole,
+     .unit = "",
+     .builtIn = "0",
+     .leastIncluded = true,
+     .most = 1.0,
+     .mayBeEmpty = true,
+     .range = "0 or 1",
+     .meaning = "1: holes get tabs too (0: parts only; open lines never)",
+     .inMacroDialog = true},
+    {.name = "TabShape",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "flat",
+     .mayBeEmpty = true,
+     .choices = kTabShapeNames,
+     .meaning = "flat (straight up and down at a tab) or ramped (up and down at TabAngle, or at "
+                "RampAngle where that is gentler)",
+     .inMacroDialog = true},
+    {.name = "TabAngle",
+     .type = SettingType::Number,
+     .unit = "degrees",
+     .builtIn = "45",
+     .most = 90.0,
+     .mayBeEmpty = true,
+     .range = "more than 0 and at most 90",
+     .meaning = "slope of a ramped tab's ends",
+     .inMacroDialog = true},
+    {.name = "RampAngle",
+     .type = SettingType::Number,
+     .unit = "degrees",
+     .builtIn = "90",
+     .most = 90.0,
+     .mayBeEmpty = true,
+     .range = "more than 0 and at most 90 (90: straight plunge)",
+     .meaning = "steepest descent below the stock's top: each pass ramps down along the outline "
+                "from just above the previous floor",
+     .inMacroDialog = true},
+    {.name = "LeadIn",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "0",
+     .leastIncluded = true,
+     .most = 1000.0,
+     .mayBeEmpty = true,
+     .range = "0 (none) or more, at most 1000",
+     .meaning = "radius of the tangent arcs on which the tool enters and leaves an offset "
+                "outline, in the waste (ToolOffset outside or inside)",
      .inMacroDialog = true},
 };
 

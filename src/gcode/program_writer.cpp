@@ -207,15 +207,51 @@ void planCuts(const PathElement* shape, int32_t count, MoveSink& sink, Point2& a
   }
 }
 
+// Takes down the cutting moves of one pass as the path a controller runs:
+// the ends as written, each arc about the centre its written numbers give.
+class PassRecorder : public MoveSink {
+ public:
+  explicit PassRecorder(Point2 start) : at_(start) {}
+  void beginShape() override {}
+  void move(const ToolMove& m) override {
+    const Point2 to = written(m.x, m.y);
+    if (m.isArc()) {
+      const bool clockwise = m.kind == ToolMove::Kind::ClockwiseArc;
+      path.addArc(at_, to, centreOfRadiusArc(at_, to, fixed4Value(m.radius), clockwise), clockwise);
+    } else {
+      path.addLine(at_, to);
+    }
+    at_ = to;
+  }
+  ContourPath path;
+
+ private:
+  Point2 at_;
+};
+
 }  // namespace
 
-void planShape(const PathElement* shape, int32_t count, const JobSettings& s, MoveSink& sink) {
+void planShape(const PathElement* shape, int32_t count, const JobSettings& s, MoveSink& sink,
+               const ShapeEntry& entry, EntryTally* tally) {
   sink.beginShape();
 
   const PathElement& first = shape[0];
   const PathElement& last = shape[count - 1];
   const float startX = roundToHundredths(first.startX);
   const float startY = roundToHundredths(first.startY);
+  const bool closes =
+      roundToHundredths(last.endX) == startX && roundToHundredths(last.endY) == startY;
+  if (wantsEntries(s, entry, closes)) {
+    // Ramps, tabs and leads are placed on the path one pass cuts.
+    PassRecorder pass(written(first.startX, first.startY));
+    Point2 at = written(first.startX, first.startY);
+    planCuts(shape, count, pass, at);
+    if (!pass.path.empty()) {
+      EntryTally unused;
+      planEntries(pass.path, closes, s, entry, fixed4Value, sink, tally ? *tally : unused);
+      return;
+    }
+  }
   sink.move({.kind = ToolMove::Kind::Rapid,
              .hasXY = true,
              .hasZ = true,
@@ -310,15 +346,17 @@ std::string toolChangeLine(const JobSettings& settings) {
 }
 
 int32_t writeProgram(const PathElement* elements, int32_t count, const JobSettings& settings,
-                     GcodeWriter& writer, ProgramObserver* observer) {
+                     GcodeWriter& writer, ProgramObserver* observer,
+                     std::span<const ShapeEntry> entries, EntryTally* tally) {
   if (elements == nullptr || count < 0) count = 0;
   const std::vector<int32_t> counts = shapeCounts(elements, count);
   GcodeSink sink(settings, writer, observer);
   sink.writeHeader();
   const PathElement* shape = elements;
-  for (const int32_t shapeCount : counts) {
-    planShape(shape, shapeCount, settings, sink);
-    shape += shapeCount;
+  const ShapeEntry unknown;
+  for (size_t i = 0; i < counts.size(); ++i) {
+    planShape(shape, counts[i], settings, sink, i < entries.size() ? entries[i] : unknown, tally);
+    shape += counts[i];
   }
   sink.writeFooter();
   return 0;

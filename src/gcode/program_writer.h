@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -8,24 +9,30 @@
 #include "gcode/gcode_writer.h"
 #include "geometry/path_element.h"
 #include "settings/settings.h"
+#include "toolpath/entry_plan.h"
 #include "toolpath/tool_move.h"
 
 namespace brevanto {
 
 // Writes the complete G-code program for `count` elements through `writer`:
 // header, every shape with its depth passes, footer; `observer` (if any) is
-// told every block as written. Returns 0.
+// told every block as written. `entries` tells, shape by shape, what the
+// tabs and leads need to know (a shape without one is an open line); the
+// tabs, ramps and leads made are added to `tally`. Returns 0.
 int32_t writeProgram(const PathElement* elements, int32_t count, const JobSettings& settings,
-                     GcodeWriter& writer, ProgramObserver* observer = nullptr);
+                     GcodeWriter& writer, ProgramObserver* observer = nullptr,
+                     std::span<const ShapeEntry> entries = {}, EntryTally* tally = nullptr);
 
 // The moves of one shape of `count` (at least one) elements: marker, rapid
 // approach, then pass after pass down to the total depth. A closed shape
 // keeps the tool down between its passes; an open one is retracted and
 // brought back to its start before every further pass. Every move is one a
 // controller runs as the element means it, once rounded to the program's
-// digits.
-void planShape(const PathElement* shape, int32_t count, const JobSettings& settings,
-               MoveSink& sink);
+// digits. With a ramp, tabs or leads for the shape (`entry`), the passes are
+// planned on the path one pass cuts (planEntries), and what they made is
+// added to `tally`.
+void planShape(const PathElement* shape, int32_t count, const JobSettings& settings, MoveSink& sink,
+               const ShapeEntry& entry = {}, EntryTally* tally = nullptr);
 
 // How the blocks of a program in the dialect of `settings` are composed.
 BlockStyle blockStyle(const JobSettings& settings);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "gcode/program_writer.h"
 #include "geometry/closed_shape.h"
@@ -63,7 +64,8 @@ void offsetShape(const std::vector<PathElement>& elements, const ShapeRun& run,
 
 }  // namespace
 
-void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, JobReport& report) {
+void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, JobReport& report,
+            std::vector<ShapeEntry>* entries) {
   const std::vector<ShapeRun> runs = shapeRuns(elements);
   std::vector<std::vector<PathCurve>> loops(runs.size());
   // Each closed loop as the lobes it is filled as (mostly the loop alone),
@@ -98,8 +100,14 @@ void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, Job
   const bool offset = settings.toolOffset != ToolOffset::None && radius > 0.0;
   std::vector<CutPath> paths;
   std::vector<int32_t> pathShape;  // per path: the shape it cuts
+  std::vector<int> pathSide;       // per path: the side its waste is on (0: none)
+  // Kept for the writer where leads must be kept clear of every outline.
+  std::shared_ptr<const ToolClearance> kept;
   {
-    const ToolClearance clearance(offset ? outlines : decltype(outlines){}, radius);
+    const auto shared =
+        std::make_shared<const ToolClearance>(offset ? outlines : decltype(outlines){}, radius);
+    const ToolClearance& clearance = *shared;
+    if (offset && settings.leadIn > 0.0F) kept = shared;
     size_t loopNumber = 0;
     for (size_t s = 0; s < runs.size(); ++s) {
       const auto node = static_cast<int32_t>(nest.depth[s] < 0 ? -1 : static_cast<int32_t>(s));
@@ -107,9 +115,10 @@ void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, Job
         // A lobe that turns the other way has its outside on the other side.
         for (const std::vector<PathCurve>& lobe : lobes[s]) {
           const double area = lobes[s].size() > 1 ? loopArea(lobe) : nest.area[s];
-          offsetShape(elements, runs[s], lobe,
-                      leftOffset(nest.depth[s], area, settings.toolOffset, radius), node, clearance,
-                      loopNumber++, paths, report);
+          const double left = leftOffset(nest.depth[s], area, settings.toolOffset, radius);
+          offsetShape(elements, runs[s], lobe, left, node, clearance, loopNumber++, paths, report);
+          // The toolpath runs in the waste: further out to the same side.
+          pathSide.resize(paths.size(), left > 0.0 ? 1 : -1);
         }
         pathShape.resize(paths.size(), static_cast<int32_t>(s));
         continue;
@@ -121,6 +130,7 @@ void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, Job
           elements.begin() + static_cast<std::ptrdiff_t>(runs[s].first + runs[s].count));
       paths.push_back(std::move(path));
       pathShape.push_back(static_cast<int32_t>(s));
+      pathSide.push_back(0);
     }
   }
   loops = {};
@@ -164,6 +174,17 @@ void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, Job
     lastKey = shape.front().shapeKey;
     anyWritten = true;
     report.writtenShapes.push_back(pathShape[i]);
+    if (entries != nullptr) {
+      const int32_t depth = nest.depth[static_cast<size_t>(pathShape[i])];
+      ShapeEntry entry{.role = depth < 0        ? ShapeEntry::Role::Open
+                               : depth % 2 == 0 ? ShapeEntry::Role::Part
+                                                : ShapeEntry::Role::Hole,
+                       .side = pathSide[i],
+                       .drawnKey = report.shapes[static_cast<size_t>(pathShape[i])].shapeKey,
+                       .fits = {}};
+      if (kept) entry.fits = [kept](Point2 p) { return kept->room(p) >= 0.0; };
+      entries->push_back(std::move(entry));
+    }
     elements.insert(elements.end(), shape.begin(), shape.end());
     shape = {};
   }

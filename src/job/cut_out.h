@@ -5,6 +5,7 @@
 #include "brevanto/host.h"
 #include "geometry/path_element.h"
 #include "settings/settings.h"
+#include "toolpath/entry_plan.h"
 
 namespace brevanto {
 
@@ -16,7 +17,10 @@ namespace brevanto {
 // otherwise follow another with the same key (the writer would join the two
 // with a cutting move): it takes a key above all others. Fills the nesting
 // (the counts, each shape's depth, the shape each written one cuts), rapid
-// lengths and misfits of the report.
-void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, JobReport& report);
+// lengths and misfits of the report. With `entries`, tells per written shape
+// whether it is a part, a hole or a line, on which side its waste lies and,
+// for leads, where the tool fits.
+void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, JobReport& report,
+            std::vector<ShapeEntry>* entries = nullptr);
 
 }  // namespace brevanto

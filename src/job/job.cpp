@@ -209,23 +209,43 @@ int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const Jo
   return static_cast<int32_t>(afterLines) - 1;
 }
 
+void reportEntries(const EntryTally& tally, JobReport& report) {
+  report.tabs = tally.tabs;
+  report.ramps = tally.ramps;
+  report.leads = tally.leads;
+  for (const EntryTally::FewerTabs& f : tally.fewerTabs) {
+    report.fewerTabs.push_back({.shapeKey = f.shapeKey, .placed = f.placed, .asked = f.asked});
+  }
+  report.shapesWithoutLead = tally.withoutLead;
+}
+
 // 4. The program, to the host's stream or to the program file.
 void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings& settings,
-                     const JobOptions& options) {
+                     const JobOptions& options, const std::vector<ShapeEntry>& entries,
+                     JobReport& report) {
   const auto count = static_cast<int32_t>(elements.size());
   checkWritable(elements.data(), count, settings);
   const BlockStyle style = blockStyle(settings);
+  EntryTally tally;
   if (options.program != nullptr) {
     GcodeWriter writer(*options.program, false, style);
-    writeProgram(elements.data(), count, settings, writer, options.observer);
+    writeProgram(elements.data(), count, settings, writer, options.observer, entries, &tally);
     if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
+    reportEntries(tally, report);
     return;
   }
   ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
   // The library's own file: every line reaches the file as it is written.
   GcodeWriter writer(file.stream(), true, style);
-  writeProgram(elements.data(), count, settings, writer, options.observer);
+  writeProgram(elements.data(), count, settings, writer, options.observer, entries, &tally);
   file.finish();
+  reportEntries(tally, report);
+}
+
+// Tabs go on parts (or holes) and leads into the waste: both need the
+// nesting of the closed shapes.
+bool needsNesting(const JobSettings& settings) {
+  return settings.tabs != 0 || settings.leadIn > 0.0F;
 }
 
 // A job that can be written shape by shape as its records are read: one
@@ -234,7 +254,8 @@ void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings
 // refused, when a number would lose a digit, before any file is touched.
 bool streams(const JobSettings& settings) {
   return settings.cutOrder == CutOrder::Drawing && settings.toolOffset == ToolOffset::None &&
-         dialectRules(settings.dialect).digitLimit <= 0;
+         dialectRules(settings.dialect).digitLimit <= 0 && !needsNesting(settings) &&
+         !(settings.rampAngle < 90.0F);
 }
 
 int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOptions& options,
@@ -265,10 +286,12 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
   joinElements(elements, settings, report);
   // 3b. Nesting, tool offset and cut order, only when a setting asks: the
   //     default program is the list as joined.
-  if (settings.cutOrder != CutOrder::Drawing || settings.toolOffset != ToolOffset::None) {
-    cutOut(elements, settings, report);
+  std::vector<ShapeEntry> entries;
+  if (settings.cutOrder != CutOrder::Drawing || settings.toolOffset != ToolOffset::None ||
+      needsNesting(settings)) {
+    cutOut(elements, settings, report, &entries);
   }
-  writeProgramOut(elements, settings, options);
+  writeProgramOut(elements, settings, options, entries, report);
   // 5. Index of the last element written.
   return static_cast<int32_t>(elements.size()) - 1;
 }

@@ -162,6 +162,8 @@ std::string strictSettingFault(const SettingInfo& setting, std::string_view rawT
     if (isChoice(setting, text)) return {};
     return "not one of its values (" + choiceList(setting) + ")";
   }
+  // A number that may also be a word ("Tabs=auto").
+  if (isChoice(setting, text)) return {};
   if (std::string fault = numberFault(setting.name, text); !fault.empty()) {
     return "not a plain decimal number; " + fault;
   }

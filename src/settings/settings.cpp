@@ -85,6 +85,56 @@ size_t readChoice(const SettingsSource& source, std::string_view name) {
   return readChoice(source, *findSetting(name));
 }
 
+// A setting added after the macro's dialog: a store that has no text for it
+// (every registry written before it existed) means its built-in value.
+float readOptionalFloat(const SettingsSource& source, std::string_view name) {
+  std::string text = readText(source, name);
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+    text = findSetting(name)->builtIn;
+  }
+  return readSettingFloat([&text](std::string_view) { return text; }, name);
+}
+
+// A value that must lie within its row's range even in the macro's reading:
+// an angle of 0 would never reach the depth, a negative width is no tab.
+float readBoundedFloat(const SettingsSource& source, std::string_view name) {
+  const float value = readOptionalFloat(source, name);
+  const SettingInfo& row = *findSetting(name);
+  const auto v = static_cast<double>(value);
+  if (!(row.leastIncluded ? v >= row.least : v > row.least) || !(v <= row.most)) {
+    refuse(std::string(name) + ": " + shortestText(value) + " is not " + std::string(row.range));
+  }
+  return value;
+}
+
+// "Tabs": a count, or "auto" for one per TabSpacing.
+int32_t readTabCount(const SettingsSource& source) {
+  const SettingInfo& row = *findSetting("Tabs");
+  const std::string text = readText(source, row.name);
+  const auto first = text.find_first_not_of(" \t\r\n");
+  const auto last = text.find_last_not_of(" \t\r\n");
+  if (first != std::string::npos && last - first == 3) {
+    std::string word = text.substr(first, 4);
+    for (char& c : word) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (word == row.choices[0]) return kTabsBySpacing;
+  }
+  // The text once read: each setting is asked of the store once.
+  return truncateToInt32(readBoundedFloat([&text](std::string_view) { return text; }, row.name));
+}
+
+// The settings of the tabs, the ramp and the leads, in the table's order.
+void loadEntrySettings(const SettingsSource& source, JobSettings& s) {
+  s.tabs = readTabCount(source);
+  s.tabSpacing = readBoundedFloat(source, "TabSpacing");
+  s.tabWidth = readBoundedFloat(source, "TabWidth");
+  s.tabHeight = readBoundedFloat(source, "TabHeight");
+  s.tabsOnHoles = readBoundedFloat(source, "TabsOnHoles") >= 1.0F;
+  s.tabShape = static_cast<TabShape>(readChoice(source, "TabShape"));
+  s.tabAngle = readBoundedFloat(source, "TabAngle");
+  s.rampAngle = readBoundedFloat(source, "RampAngle");
+  s.leadIn = readBoundedFloat(source, "LeadIn");
+}
+
 }  // namespace
 
 // The pass loop cuts pass p at p * passDepth (single precision) and stops at
@@ -113,6 +163,7 @@ JobSettings loadSettings(const SettingsSource& source) {
   s.dialect = static_cast<Dialect>(readChoice(source, "Dialect"));
   s.cutOrder = static_cast<CutOrder>(readChoice(source, "CutOrder"));
   s.toolOffset = static_cast<ToolOffset>(readChoice(source, "ToolOffset"));
+  loadEntrySettings(source, s);
   return s;
 }
 
@@ -137,6 +188,26 @@ const JobSettings& checkedSettings(const JobSettings& s) {
     refuse("Dialect, CutOrder or ToolOffset: not one of its values");
   }
   checkPassCount(s.passDepth, s.finalDepth);
+  const struct {
+    double value;
+    const char* name;
+  } entry[] = {{s.tabs == kTabsBySpacing ? 0.0 : s.tabs, "Tabs"},
+               {s.tabSpacing, "TabSpacing"},
+               {s.tabWidth, "TabWidth"},
+               {s.tabHeight, "TabHeight"},
+               {s.tabAngle, "TabAngle"},
+               {s.rampAngle, "RampAngle"},
+               {s.leadIn, "LeadIn"}};
+  for (const auto& v : entry) {
+    const SettingInfo& row = *findSetting(v.name);
+    if (!(row.leastIncluded ? v.value >= row.least : v.value > row.least) ||
+        !(v.value <= row.most)) {
+      refuse(std::string(v.name) + ": " + exactText(v.value) + " is not " + std::string(row.range));
+    }
+  }
+  if (static_cast<size_t>(s.tabShape) >= std::size(kTabShapeNames)) {
+    refuse("TabShape: not one of its values");
+  }
   return s;
 }
 
