@@ -266,7 +266,7 @@ int run(const Options& options) {
   if (offsetPath) kerf = {static_cast<double>(settings.toolDiameter), &report};
   if (!options.preview.empty() &&
       !writeOutput("the preview ", options.preview,
-                   renderPreview(drawing->segments, made.moves, rows, kerf))) {
+                   renderPreview(drawing->segments, made.moves, rows, kerf, &report))) {
     return kOutputFailed;
   }
   if (options.maxDeviation && deviation.measured && !offsetPath) {

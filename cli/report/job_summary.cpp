@@ -30,6 +30,7 @@ void MoveTotals::add(const ProgramMove& m) {
   if (m.kind == ProgramMove::Kind::Rapid) {
     rapid += length;
     minutes += length / kAssumedRapidFeed;
+    descending_ = false;
     return;
   }
   cutting += length;
@@ -38,11 +39,23 @@ void MoveTotals::add(const ProgramMove& m) {
   } else if (length > 0.0) {
     feedMissing = true;
   }
-  if (m.isPlunge()) ++plunges;
   // Moves come shape after shape: only a change of shape needs the set.
   if (m.shape > 0 && m.shape != lastShape_) {
     shapes_.insert(m.shape);
     lastShape_ = m.shape;
+    lowest_ = m.fromZ;
+    descending_ = false;
+  }
+  if (m.toZ < m.fromZ) {
+    if (!descending_) counted_ = false;
+    descending_ = true;
+    if (!counted_ && m.toZ < lowest_) {
+      ++plunges;
+      counted_ = true;
+    }
+    lowest_ = std::min(lowest_, m.toZ);
+  } else {
+    descending_ = false;
   }
 }
 
@@ -105,6 +118,24 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
     passes += " (" + std::to_string(totals.plunges / totals.shapes()) + " per shape)";
   }
   rows.push_back({"passes", passes});
+  if (report.tabs > 0 || !report.fewerTabs.empty()) {
+    std::string tabs = std::to_string(report.tabs);
+    for (const JobReport::FewerTabs& f : report.fewerTabs) {
+      tabs += "; shape " + std::to_string(f.shapeKey) + " has room for " +
+              std::to_string(f.placed) + " of " + std::to_string(f.asked);
+    }
+    rows.push_back({"holding tabs", tabs});
+  }
+  if (report.ramps > 0) rows.push_back({"ramp entries", std::to_string(report.ramps)});
+  if (report.leads > 0 || !report.shapesWithoutLead.empty()) {
+    std::string leads = std::to_string(report.leads);
+    if (!report.shapesWithoutLead.empty())
+      leads += "; one or both left out (no room in the waste) on shape";
+    for (size_t i = 0; i < report.shapesWithoutLead.size(); ++i) {
+      leads += (i == 0 ? " " : ", ") + std::to_string(report.shapesWithoutLead[i]);
+    }
+    rows.push_back({"lead arcs", leads});
+  }
   rows.push_back({"cutting length", millimetres(totals.cutting)});
   rows.push_back({"rapid length", millimetres(totals.rapid)});
   char rapid[96];

@@ -32,7 +32,7 @@ struct MoveTotals {
   double cutting = 0.0;  // mm along every feed move, plunges included
   double rapid = 0.0;    // mm of rapid moves from a known position
   double minutes = 0.0;
-  int32_t plunges = 0;
+  int32_t plunges = 0;       // passes entered: by a plunge, or by a ramp down along the path
   bool feedMissing = false;  // a feed move without a feed: no time for it
 
   void add(const ProgramMove& move);
@@ -42,6 +42,12 @@ struct MoveTotals {
  private:
   std::set<int32_t> shapes_;
   int32_t lastShape_ = 0;
+  // A pass is entered by a run of feed moves down that reaches below the
+  // shape's lowest point so far (a ramp takes many moves, a tab's far end
+  // goes no lower than the pass).
+  double lowest_ = 0.0;
+  bool descending_ = false;
+  bool counted_ = false;
 };
 
 // The figures of one run, in the order they are shown. Adding a figure is

@@ -122,11 +122,39 @@ std::string escapeXml(const std::string& s) {
   return out;
 }
 
+// The tabs, ramps and leads: one path each kind, drawn over the cuts.
+std::string entryPaths(const JobReport& report, const View& v) {
+  using Kind = JobReport::EntryStroke::Kind;
+  const struct {
+    Kind kind;
+    const char* style;
+  } kinds[] = {{Kind::Ramp, "stroke=\"#e08000\" stroke-width=\"3\""},
+               {Kind::Lead, "stroke=\"#8a2be2\" stroke-width=\"2\""},
+               {Kind::Tab, "stroke=\"#101010\" stroke-width=\"5\""}};
+  std::string svg;
+  for (const auto& k : kinds) {
+    std::string d;
+    for (const JobReport::EntryStroke& stroke : report.entryStrokes) {
+      if (stroke.kind != k.kind) continue;
+      for (size_t i = 0; i + 1 < stroke.xy.size(); i += 2) {
+        addPoint(d, i == 0 ? "M" : "L", v, stroke.xy[i], stroke.xy[i + 1]);
+      }
+    }
+    if (!d.empty()) {
+      svg += std::string("<path fill=\"none\" stroke-linecap=\"butt\" ") + k.style + " d=\"" + d +
+             "\"/>\n";
+    }
+  }
+  return svg;
+}
+
 }  // namespace
 
 std::string renderPreview(const std::vector<Segment>& drawing,
                           const std::vector<ProgramMove>& moves,
-                          const std::vector<SummaryRow>& legend, const PreviewKerf& kerf) {
+                          const std::vector<SummaryRow>& legend, const PreviewKerf& kerf,
+                          const JobReport* entries) {
+  const bool showEntries = entries != nullptr && !entries->entryStrokes.empty();
   const bool showKerf =
       kerf.toolDiameter > 0.0 && kerf.nesting != nullptr && !kerf.nesting->shapes.empty();
   PlaneBox b;
@@ -155,7 +183,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   const double drawingHeight = spanY * v.scale;
   const double width = std::ceil(spanX * v.scale + 2 * kPreviewMargin);
   const double legendTop = kPreviewMargin + drawingHeight + kPreviewMargin;
-  const size_t headLines = showKerf ? 2 : 1;
+  const size_t headLines = (showKerf ? 2 : 1) + (showEntries ? 1 : 0);
   const double height = std::ceil(
       legendTop + kPreviewLegendLine * static_cast<double>(legend.size() + headLines) + 10.0);
 
@@ -302,6 +330,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       "<path fill=\"none\" stroke=\"#4060a0\" stroke-width=\"0.8\" stroke-dasharray=\"4 3\" d=\"" +
       rapids + "\"/>\n";
   svg += cuts;
+  if (showEntries) svg += entryPaths(*entries, v);
   svg += "<g stroke=\"white\" stroke-width=\"1\">" + starts + "</g>\n";
 
   // Legend.
@@ -330,6 +359,12 @@ std::string renderPreview(const std::vector<Segment>& drawing,
            "of a shape</text>\n";
   }
   y += kPreviewLegendLine;
+  if (showEntries) {
+    svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
+           "\"><tspan fill=\"#101010\">■ holding tabs</tspan> · <tspan fill=\"#e08000\">■ ramp "
+           "entries</tspan> · <tspan fill=\"#8a2be2\">■ lead arcs</tspan></text>\n";
+    y += kPreviewLegendLine;
+  }
   for (const SummaryRow& row : legend) {
     svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) + "\">" +
            escapeXml(row.label + ": " + row.value) + "</text>\n";

@@ -34,8 +34,12 @@ struct PreviewKerf {
 // kerf beside the line can be seen, with the tool's centre as a thin line in
 // it; the drawing's outlines, the bands and the starts are coloured by what
 // the shape is: the outline of a part, a hole, or an open engraving line.
+//
+// With `entries` (the job's report), its holding tabs are drawn as bars on
+// the part's edge, its ramps and lead arcs as strokes of their own.
 std::string renderPreview(const std::vector<Segment>& drawing,
                           const std::vector<ProgramMove>& moves,
-                          const std::vector<SummaryRow>& legend, const PreviewKerf& kerf = {});
+                          const std::vector<SummaryRow>& legend, const PreviewKerf& kerf = {},
+                          const JobReport* entries = nullptr);
 
 }  // namespace brevanto::cli

@@ -128,6 +128,15 @@ struct JobReport {
   };
   std::vector<FewerTabs> fewerTabs;
   std::vector<int32_t> shapesWithoutLead;
+  // Where they are, for a picture: each a line of points in the plane (x0,
+  // y0, x1, y1, ...); a tab as the bridge it leaves on the part's edge, a
+  // ramp as the stretch the first pass descends on.
+  struct EntryStroke {
+    enum class Kind : uint8_t { Tab, Ramp, Lead };
+    Kind kind = Kind::Tab;
+    std::vector<double> xy;
+  };
+  std::vector<EntryStroke> entryStrokes;
 
   // Refinement to keep the tolerance (JobOptions::tolerance): whether the job
   // applied it shape by shape, how many shapes it made again, the finest

@@ -217,6 +217,10 @@ void reportEntries(const EntryTally& tally, JobReport& report) {
     report.fewerTabs.push_back({.shapeKey = f.shapeKey, .placed = f.placed, .asked = f.asked});
   }
   report.shapesWithoutLead = tally.withoutLead;
+  for (const EntryTally::Stroke& stroke : tally.strokes) {
+    report.entryStrokes.push_back(
+        {.kind = static_cast<JobReport::EntryStroke::Kind>(stroke.kind), .xy = stroke.xy});
+  }
 }
 
 // 4. The program, to the host's stream or to the program file.

@@ -108,7 +108,14 @@ class ShapePasses {
         w_.plunge(d);
         if (lead != nullptr) w_.stretch(*lead, 0.0, lead->length(), d, d);
       }
-      if (lead != nullptr) ++tally_.leads;
+      if (lead != nullptr) {
+        ++tally_.leads;
+        mark(EntryTally::Stroke::Kind::Lead, *lead, 0.0, lead->length());
+      }
+      if (ramp && i == 0) {
+        mark(EntryTally::Stroke::Kind::Ramp, path_, 0.0,
+             closed_ ? (rampLaps_ > 0 ? length : rampEnd) : rampLeg_);
+      }
       cutLevel(rampEnd, length, d);
       double end = length;
       if (closed_ && last && rampEnd > 0.0) {
@@ -123,6 +130,23 @@ class ShapePasses {
   }
 
  private:
+  // Marks the stretch from a to b of `p` for a picture, moved `shift` to the
+  // left of the direction of travel.
+  void mark(EntryTally::Stroke::Kind kind, const ContourPath& p, double a, double b,
+            double shift = 0.0) {
+    constexpr int kMostPoints = 64;
+    const int steps = std::clamp(static_cast<int>(std::ceil((b - a) / 0.5)), 1, kMostPoints);
+    EntryTally::Stroke stroke{.kind = kind, .xy = {}};
+    for (int i = 0; i <= steps; ++i) {
+      const double s = a + (b - a) * i / steps;
+      const Point2 at = p.pointAt(s);
+      const Point2 dir = p.directionAt(s);
+      stroke.xy.push_back(at.x - shift * dir.y);
+      stroke.xy.push_back(at.y + shift * dir.x);
+    }
+    tally_.strokes.push_back(std::move(stroke));
+  }
+
   void noLead() {
     if (tally_.withoutLead.empty() || tally_.withoutLead.back() != e_.drawnKey) {
       tally_.withoutLead.push_back(e_.drawnKey);
@@ -157,6 +181,12 @@ class ShapePasses {
     const double gap = s_.toolDiameter;
     tabs_ = placeTabs(path_, asked, footprint(s_.tabHeight), rampStretch + gap, gap, gap);
     tally_.tabs += static_cast<int32_t>(tabs_.size());
+    // The bridge itself lies a tool radius from the path, away from the waste.
+    const double bridge = s_.tabWidth * 0.5;
+    for (const double c : tabs_) {
+      mark(EntryTally::Stroke::Kind::Tab, path_, c - bridge, c + bridge,
+           -e_.side * s_.toolDiameter * 0.5);
+    }
     if (static_cast<int32_t>(tabs_.size()) < asked) {
       tally_.fewerTabs.push_back(
           {.shapeKey = e_.drawnKey, .placed = static_cast<int32_t>(tabs_.size()), .asked = asked});
@@ -209,7 +239,9 @@ class ShapePasses {
     }
     const double length = path_.length();
     double t = (z - d) / tanPlan;
+    rampLaps_ = 0;
     while (t > length) {
+      ++rampLaps_;
       w_.stretch(path_, 0.0, length, z, z - length * tanPlan);
       z -= length * tanPlan;
       t -= length;
@@ -225,6 +257,7 @@ class ShapePasses {
     const double leg = std::min(path_.length(), t);
     if (!(leg > 0.0)) return 0.0;
     const auto legs = static_cast<int>(2.0 * std::ceil(t / (2.0 * leg)));
+    rampLeg_ = leg;
     for (int k = 0; k < legs; ++k) {
       const double z0 = top + (d - top) * k / legs;
       const double z1 = k + 1 == legs ? d : top + (d - top) * (k + 1) / legs;
@@ -256,6 +289,8 @@ class ShapePasses {
   PassWriter& w_;
   EntryTally& tally_;
   std::vector<double> tabs_;
+  int rampLaps_ = 0;      // whole laps the last descent around a closed path took
+  double rampLeg_ = 0.0;  // the stretch an open path's descent goes to and fro on
   double tabTop_ = -std::numeric_limits<double>::infinity();
 };
 

@@ -34,6 +34,14 @@ struct EntryTally {
   };
   std::vector<FewerTabs> fewerTabs;
   std::vector<int32_t> withoutLead;  // drawn keys of shapes that went without
+  // Each tab (the bridge on the part's edge), ramp and lead as points in the
+  // plane (x0, y0, x1, y1, ...), for a picture.
+  struct Stroke {
+    enum class Kind : uint8_t { Tab, Ramp, Lead };
+    Kind kind = Kind::Tab;
+    std::vector<double> xy;
+  };
+  std::vector<Stroke> strokes;
 };
 
 // Whether a shape's passes need more than straight plunges: a ramp, tabs on
