@@ -21,6 +21,10 @@ constexpr double kSlopeMargin = 0.97;
 constexpr double kTopAllowance = 0.002;  // mm
 // A path shorter than this has no room for a ramp: its passes are plunged.
 constexpr double kShortestRamp = 0.05;  // mm
+// A descent goes round a closed path (or to and fro on an open one) at most
+// this many times; a path too short for the angle in as many descends more
+// steeply, so that a speck of a shape cannot fill the disk.
+constexpr double kMostLaps = 100.0;
 
 // The depth of every pass, as the straight-plunge writer cuts them.
 std::vector<float> passDepths(const JobSettings& s) {
@@ -67,8 +71,8 @@ ContourPath fittingLead(const JobSettings& s, const ShapeEntry& e, MakeLead make
 class ShapePasses {
  public:
   ShapePasses(const ContourPath& path, bool closed, const JobSettings& s, const ShapeEntry& e,
-              PassWriter& w, EntryTally& tally)
-      : path_(path), closed_(closed), s_(s), e_(e), w_(w), tally_(tally) {}
+              PassWriter& w, EntryTally& tally, double steepest)
+      : path_(path), closed_(closed), s_(s), e_(e), w_(w), tally_(tally), steepest_(steepest) {}
 
   void run() {
     const std::vector<float> depths = passDepths(s_);
@@ -102,7 +106,10 @@ class ShapePasses {
         if (!down && top >= 0.0) w_.plunge(top);
         if (!down && top < 0.0) w_.rapidZ(top);
         top = std::max(top, d);
-        rampEnd = closed_ ? descendAround(top, d, tanPlan, lead) : descendToAndFro(top, d, tanPlan);
+        const double slope = std::max(tanPlan, (top - d) / (kMostLaps * length));
+        w_.allowSlope(slope / kSlopeMargin);
+        rampEnd = closed_ ? descendAround(top, d, slope, lead) : descendToAndFro(top, d, slope);
+        w_.allowSlope(steepest_);
         ++tally_.ramps;
       } else {
         w_.plunge(d);
@@ -288,6 +295,7 @@ class ShapePasses {
   const ShapeEntry& e_;
   PassWriter& w_;
   EntryTally& tally_;
+  double steepest_;
   std::vector<double> tabs_;
   int rampLaps_ = 0;      // whole laps the last descent around a closed path took
   double rampLeg_ = 0.0;  // the stretch an open path's descent goes to and fro on
@@ -305,7 +313,7 @@ void planEntries(const ContourPath& pass, bool closed, const JobSettings& s,
   const double steepest = s.rampAngle < 90.0F ? std::tan(s.rampAngle * kDegree)
                                               : std::numeric_limits<double>::infinity();
   PassWriter w(sink, written, steepest);
-  ShapePasses(pass, closed, s, entry, w, tally).run();
+  ShapePasses(pass, closed, s, entry, w, tally, steepest).run();
 }
 
 }  // namespace brevanto

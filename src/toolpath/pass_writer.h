@@ -32,6 +32,7 @@ class PassWriter {
   void stretch(const ContourPath& path, double s0, double s1, double z0, double z1);
 
   [[nodiscard]] double z() const { return z_; }
+  void allowSlope(double steepest) { steepest_ = steepest; }
 
  private:
   // The part of `piece` from `a` to `b` mm along it (b < a: backwards),
