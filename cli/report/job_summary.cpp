@@ -101,7 +101,8 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
   rows.push_back({"path elements after flattening", std::to_string(report.elementsAfterIntake)});
   rows.push_back({"after arc joining", std::to_string(report.elementsAfterArcJoining)});
   rows.push_back({"after line joining", std::to_string(report.elementsAfterLineJoining)});
-  // Filled by the cut-out stage, which runs when CutOrder or ToolOffset ask.
+  // Filled by the cut-out stage, which runs when CutOrder, ToolOffset, Tabs or
+  // LeadIn ask.
   if (report.parts + report.holes + report.openShapes > 0) {
     rows.push_back(
         {"nesting",

@@ -90,7 +90,8 @@ struct JobReport {
   int32_t arcApplications = 0;
   int32_t lineApplications = 0;
 
-  // Filled when CutOrder or ToolOffset asks for more than the defaults.
+  // Filled when CutOrder or ToolOffset asks for more than the defaults, or
+  // Tabs or LeadIn need to know parts from holes.
   // Nesting of the closed shapes: an outline at even depth is a part, at odd
   // depth a hole in one; open shapes are engraving lines.
   int32_t parts = 0;
