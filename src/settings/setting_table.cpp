@@ -165,7 +165,8 @@ std::string strictSettingFault(const SettingInfo& setting, std::string_view rawT
   // A number that may also be a word ("Tabs=auto").
   if (isChoice(setting, text)) return {};
   if (std::string fault = numberFault(setting.name, text); !fault.empty()) {
-    return "not a plain decimal number; " + fault;
+    const std::string words = setting.choices.empty() ? "" : " nor " + choiceList(setting);
+    return "not a plain decimal number" + words + "; " + fault;
   }
   double number = 0.0;
   const char* first = text.data() + (text.front() == '+' ? 1 : 0);
