@@ -33,6 +33,7 @@ void MoveTotals::add(const ProgramMove& m) {
     return;
   }
   cutting += length;
+  if (m.power > 0.0) burning += length, laser = true;
   if (m.feed > 0.0) {
     minutes += length / m.feed;
   } else if (length > 0.0) {
@@ -100,13 +101,20 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
     rows.push_back({"rapid length as ordered", millimetres(report.rapidLengthAfter)});
     if (!report.toolMisfits.empty()) rows.push_back({"tool does not fit", misfitPlaces(report)});
   }
-  std::string passes = std::to_string(totals.plunges);
-  if (totals.shapes() > 0 && totals.plunges % totals.shapes() == 0) {
-    passes += " (" + std::to_string(totals.plunges / totals.shapes()) + " per shape)";
+  if (totals.laser) {
+    // A laser burns where its power is on; every other move is travel.
+    rows.push_back({"burning length", millimetres(totals.burning)});
+    rows.push_back(
+        {"travel (beam off)", millimetres(totals.cutting - totals.burning + totals.rapid)});
+  } else {
+    std::string passes = std::to_string(totals.plunges);
+    if (totals.shapes() > 0 && totals.plunges % totals.shapes() == 0) {
+      passes += " (" + std::to_string(totals.plunges / totals.shapes()) + " per shape)";
+    }
+    rows.push_back({"passes", passes});
+    rows.push_back({"cutting length", millimetres(totals.cutting)});
+    rows.push_back({"rapid length", millimetres(totals.rapid)});
   }
-  rows.push_back({"passes", passes});
-  rows.push_back({"cutting length", millimetres(totals.cutting)});
-  rows.push_back({"rapid length", millimetres(totals.rapid)});
   char rapid[96];
   std::snprintf(rapid, sizeof rapid, " (at the feeds; rapids at %.0f mm/min)", kAssumedRapidFeed);
   rows.push_back({"estimated time", duration(totals.minutes) + rapid +

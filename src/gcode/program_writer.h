@@ -23,9 +23,13 @@ int32_t writeProgram(const PathElement* elements, int32_t count, const JobSettin
 // keeps the tool down between its passes; an open one is retracted and
 // brought back to its start before every further pass. Every move is one a
 // controller runs as the element means it, once rounded to the program's
-// digits.
+// digits. A laser's shapes (settings.laser()) are burnt instead: no Z, the
+// beam's power on the first burning move after every rapid, `passes` times.
 void planShape(const PathElement* shape, int32_t count, const JobSettings& settings,
                MoveSink& sink);
+
+// The S value of the laser's power: Power percent of LaserMax.
+double laserPower(const JobSettings& settings);
 
 // How the blocks of a program in the dialect of `settings` are composed.
 BlockStyle blockStyle(const JobSettings& settings);
