@@ -293,7 +293,10 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
   Options options;
-  CLI::App app{"Turns the outlines of an SVG drawing into a G-code milling program.", "brevanto"};
+  CLI::App app{
+      "Turns the outlines of an SVG drawing into a G-code milling program (or, with "
+      "Machine=laser, a laser cutting or engraving one).",
+      "brevanto"};
   app.add_option("DRAWING", options.drawing,
                  "SVG drawing, or a .seg file of raw 80-byte Segment records (little-endian)");
   app.add_option("-o,--output", options.output,
@@ -309,7 +312,8 @@ int main(int argc, char** argv) {
       ->type_name("NAME=VALUE")
       ->allow_extra_args(false);
   app.add_option("--dialect", options.dialect,
-                 "the controllers the program is written for: classic (the default), linuxcnc or "
+                 "the controllers the program is written for: classic (the default; grbl for a "
+                 "laser, see Machine and Kind), linuxcnc or "
                  "grbl; short for --set Dialect=NAME")
       ->type_name("NAME");
   app.add_option("--cut-order", options.cutOrder,
