@@ -14,7 +14,7 @@ namespace brevanto {
 // A fill holds at most this many line ends (two a burnt stretch): a finer
 // interval over a larger drawing is refused, naming LineInterval, before
 // anything is written.
-inline constexpr size_t kMostFillLineEnds = 10'000'000;
+inline constexpr size_t kMostFillLineEnds = 4'000'000;
 
 // One shape of a laser-fill job as it is written: the hatching of a region,
 // or an open shape burnt along its line.

@@ -105,8 +105,9 @@ def fill_faults(burns, interval, angle):
     c, s = math.cos(a), math.sin(a)
     lines = {}  # line number -> (v, its stretches (u0, u1))
     for (x0, y0), (x1, y1), _ in burns:
-        for t in range(0, 101):
-            x, y = x0 + (x1 - x0) * t / 100, y0 + (y1 - y0) * t / 100
+        n = max(2, math.ceil(math.hypot(x1 - x0, y1 - y0) / 0.2))
+        for t in range(0, n + 1):
+            x, y = x0 + (x1 - x0) * t / n, y0 + (y1 - y0) * t / n
             if area_distance(x, y) > interval:
                 return [f"burnt at ({x:.3f}, {y:.3f}), outside the area"]
             if hole_depth(x, y) > 0.05:  # the outline as written strays up to 0.05
@@ -117,7 +118,7 @@ def fill_faults(burns, interval, angle):
     for _, stretches in lines.values():
         stretches.sort()
     inside = covered = 0
-    step = 0.1
+    step = 0.125
     for i in range(int(110 / step)):
         for j in range(int(60 / step)):
             x, y = (i + 0.5) * step, (j + 0.5) * step
@@ -179,7 +180,7 @@ def main():
                         interpret(program, sample=False)
                     except RuntimeError as e:
                         faults.append(str(e))
-                if fill:
+                if fill and dialect == "grbl":  # the linuxcnc program burns the same lines
                     faults += fill_faults(burns, *fill)
                 failures += [f"{name} {dialect}: {f}" for f in faults[:5]]
                 print(f"{name} {dialect}: {len(burns)} burning moves, "
