@@ -30,7 +30,9 @@ std::vector<FillShape> planFillJob(const std::vector<PathElement>& elements,
   std::vector<std::vector<size_t>> holes(loops.size());
   for (size_t s = 0; s < loops.size(); ++s) {
     if (nest.depth[s] >= 0) rings[s] = ringOf(loops[s], tolerance);
-    if (nest.depth[s] % 2 == 1) holes[static_cast<size_t>(nest.parent[s])].push_back(s);
+    if (nest.depth[s] % 2 == 1 && nest.parent[s] >= 0) {
+      holes[static_cast<size_t>(nest.parent[s])].push_back(s);
+    }
   }
   loops = {};
   std::vector<std::vector<FillRing>> regions(shapes.size());
