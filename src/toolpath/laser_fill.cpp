@@ -75,9 +75,12 @@ void forEachCrossing(const TurnedRings& t, F&& f) {
       const Point2 q = ring[(i + 1) % ring.size()];
       if (p.y == q.y) continue;
       const double lo = std::min(p.y, q.y), hi = std::max(p.y, q.y);
-      const double k0 = std::max(0.0, std::floor((lo - b.first) / b.interval - 0.5));
-      const double k1 =
-          std::min(static_cast<double>(b.count - 1), std::ceil((hi - b.first) / b.interval - 0.5));
+      // A line more either side of the range the division gives: the test
+      // below decides, the same for every edge, so no rounding of the range
+      // can take a crossing from one edge at a corner and not the other.
+      const double k0 = std::max(0.0, std::floor((lo - b.first) / b.interval - 0.5) - 1.0);
+      const double k1 = std::min(static_cast<double>(b.count - 1),
+                                 std::ceil((hi - b.first) / b.interval - 0.5) + 1.0);
       for (auto k = static_cast<size_t>(k0); static_cast<double>(k) <= k1; ++k) {
         const double v = b.line(k);
         if ((p.y <= v) == (q.y <= v)) continue;
@@ -143,10 +146,15 @@ std::vector<FillRun> hatchRegion(const std::vector<FillRing>& rings, const JobSe
   // Inside between the first and second crossing of a line, the third and
   // fourth, and so on: holes and islands by the count of rings around.
   std::vector<Stretch> stretches;
-  for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
+  for (size_t i = 0; i + 1 < crossings.size();) {
+    if (crossings[i + 1].k != crossings[i].k) {
+      ++i;  // an odd count on a line (never for closed rings): its last end has no pair
+      continue;
+    }
     if (crossings[i + 1].u - crossings[i].u > kShortestLine) {
       stretches.push_back({crossings[i].k, crossings[i].u, crossings[i + 1].u});
     }
+    i += 2;
   }
   // The stretches of each line, in order; `next` is the first not yet burnt.
   struct Line {
