@@ -1,5 +1,7 @@
 #include "job/laser_fill_job.h"
 
+#include <algorithm>
+#include <charconv>
 #include <string>
 
 #include "base/job_error.h"
@@ -10,6 +12,16 @@
 #include "settings/settings.h"
 
 namespace brevanto {
+namespace {
+
+// The float as typed: its shortest text ("0.01", not its double's digits).
+std::string shortest(float value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
+}
+
+}  // namespace
 
 std::vector<FillShape> planFillJob(const std::vector<PathElement>& elements,
                                    const JobSettings& settings) {
@@ -36,19 +48,22 @@ std::vector<FillShape> planFillJob(const std::vector<PathElement>& elements,
   }
   loops = {};
   std::vector<std::vector<FillRing>> regions(shapes.size());
+  // Every pass burns every line again.
+  const size_t most = kMostFillLineEnds / static_cast<size_t>(std::max(settings.passes, 1));
   size_t ends = 0;
   for (size_t s = 0; s < shapes.size(); ++s) {
     shapes[s].traced = nest.depth[s] < 0;
     if (nest.depth[s] < 0 || nest.depth[s] % 2 == 1) continue;
     regions[s].push_back(rings[s]);
     for (const size_t h : holes[s]) regions[s].push_back(rings[h]);
-    ends += fillLineEnds(regions[s], settings, kMostFillLineEnds - ends);
-    if (ends > kMostFillLineEnds) {
-      throw JobError(BREVANTO_SETTINGS_REFUSED, "LineInterval: lines " +
-                                                    exactText(settings.lineInterval) +
-                                                    " mm apart over this drawing make more than " +
-                                                    std::to_string(kMostFillLineEnds / 2) +
-                                                    " fill lines; give a larger LineInterval");
+    ends += fillLineEnds(regions[s], settings, most - ends);
+    if (ends > most) {
+      throw JobError(BREVANTO_SETTINGS_REFUSED,
+                     "LineInterval: lines " + shortest(settings.lineInterval) +
+                         " mm apart over this drawing, burnt " + std::to_string(settings.passes) +
+                         " time(s) (Passes), make more than " +
+                         std::to_string(kMostFillLineEnds / 2) +
+                         " fill lines; give a larger LineInterval");
     }
   }
   rings = {};

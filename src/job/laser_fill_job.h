@@ -11,8 +11,8 @@
 
 namespace brevanto {
 
-// A fill holds at most this many line ends (two a burnt stretch): a finer
-// interval over a larger drawing is refused, naming LineInterval, before
+// A fill holds at most this many line ends (two a burnt stretch, each pass
+// again): a finer interval over a larger drawing is refused, naming LineInterval, before
 // anything is written.
 inline constexpr size_t kMostFillLineEnds = 4'000'000;
 

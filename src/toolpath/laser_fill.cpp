@@ -211,22 +211,24 @@ void planFill(const std::vector<FillRun>& runs, const JobSettings& settings, dou
     feedDue = false;
     sink.move(m);
   };
-  for (const FillRun& run : runs) {
-    for (size_t i = 0; i < run.size(); ++i) {
-      const FillLine& l = run[i];
-      const double dx = l.to.x - l.from.x, dy = l.to.y - l.from.y;
-      const double length = std::sqrt(dx * dx + dy * dy);
-      const double ox = overscan * dx / length, oy = overscan * dy / length;
-      const Point2 entry{l.from.x - ox, l.from.y - oy};
-      if (i == 0) {
-        sink.move({.kind = ToolMove::Kind::Rapid, .hasXY = true, .x = entry.x, .y = entry.y});
-        stated = -1.0;
-      } else {
-        line(entry, 0.0);
+  for (int32_t pass = 0; pass < settings.passes; ++pass) {
+    for (const FillRun& run : runs) {
+      for (size_t i = 0; i < run.size(); ++i) {
+        const FillLine& l = run[i];
+        const double dx = l.to.x - l.from.x, dy = l.to.y - l.from.y;
+        const double length = std::sqrt(dx * dx + dy * dy);
+        const double ox = overscan * dx / length, oy = overscan * dy / length;
+        const Point2 entry{l.from.x - ox, l.from.y - oy};
+        if (i == 0) {
+          sink.move({.kind = ToolMove::Kind::Rapid, .hasXY = true, .x = entry.x, .y = entry.y});
+          stated = -1.0;
+        } else {
+          line(entry, 0.0);
+        }
+        if (overscan > 0.0) line(l.from, 0.0);
+        line(l.to, power);
+        if (overscan > 0.0) line({l.to.x + ox, l.to.y + oy}, 0.0);
       }
-      if (overscan > 0.0) line(l.from, 0.0);
-      line(l.to, power);
-      if (overscan > 0.0) line({l.to.x + ox, l.to.y + oy}, 0.0);
     }
   }
 }

@@ -44,8 +44,8 @@ std::vector<FillRun> hatchRegion(const std::vector<FillRing>& rings, const JobSe
 // most + 1), to refuse a fill that cannot be held before any is made.
 size_t fillLineEnds(const std::vector<FillRing>& rings, const JobSettings& settings, size_t most);
 
-// The moves of one region: a rapid to each run, every line run at the
-// cutting feed with the beam's power, Overscan before and after it with the
+// The moves of one region, `Passes` times: a rapid to each run, every line
+// run at the cutting feed with the beam's power, Overscan before and after it with the
 // beam off (G1 ... S0), the power stated only where it changes.
 void planFill(const std::vector<FillRun>& runs, const JobSettings& settings, double power,
               MoveSink& sink);
