@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace brevanto {
 namespace {
@@ -105,6 +106,47 @@ bool overlaps(const Stretch& a, const Stretch& b) {
   return a.u0 <= b.u1 && b.u0 <= a.u1;
 }
 
+// Runs are taken in the order of the nearest next start (either end of a run
+// that may be burnt backwards), so that the rapids between them stay short;
+// a fill of more runs than this keeps the order of its lines (the search
+// costs the square of the count).
+constexpr size_t kMostOrderedRuns = 2000;
+
+double squaredDistance(Point2 a, Point2 b) {
+  return (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y);
+}
+
+void orderRuns(std::vector<FillRun>& runs, bool reversible) {
+  if (runs.size() < 3 || runs.size() > kMostOrderedRuns) return;
+  std::vector<FillRun> ordered;
+  ordered.reserve(runs.size());
+  std::vector<uint8_t> taken(runs.size(), 0);
+  Point2 at = runs.front().front().from;
+  for (size_t n = 0; n < runs.size(); ++n) {
+    size_t best = 0;
+    bool backwards = false;
+    double nearest = INFINITY;
+    for (size_t i = 0; i < runs.size(); ++i) {
+      if (taken[i] != 0) continue;
+      if (const double d = squaredDistance(at, runs[i].front().from); d < nearest) {
+        nearest = d, best = i, backwards = false;
+      }
+      if (const double d = squaredDistance(at, runs[i].back().to); reversible && d < nearest) {
+        nearest = d, best = i, backwards = true;
+      }
+    }
+    FillRun& run = runs[best];
+    if (backwards) {
+      std::reverse(run.begin(), run.end());
+      for (FillLine& l : run) std::swap(l.from, l.to);
+    }
+    taken[best] = 1;
+    at = run.back().to;
+    ordered.push_back(std::move(run));
+  }
+  runs = std::move(ordered);
+}
+
 }  // namespace
 
 double fillTolerance(const JobSettings& settings) {
@@ -192,6 +234,7 @@ std::vector<FillRun> hatchRegion(const std::vector<FillRing>& rings, const JobSe
       }
     }
   }
+  orderRuns(runs, settings.bidirectional);
   return runs;
 }
 

@@ -36,7 +36,8 @@ using FillRun = std::vector<FillLine>;
 // (an outline and the holes in it), crossed by parallel lines LineInterval
 // apart at FillAngle, each line in the middle of its band, so that lines as
 // wide as the interval cover the area. The lines of neighbouring bands that
-// overlap are joined into runs, turning back at each end when Bidirectional.
+// overlap are joined into runs, turning back at each end when Bidirectional;
+// each next run is the one that starts nearest (up to 2000 runs).
 // Takes time in n log n of the outline's chords and the lines' ends.
 std::vector<FillRun> hatchRegion(const std::vector<FillRing>& rings, const JobSettings& settings);
 
