@@ -180,10 +180,12 @@ int run(const Options& options) {
   // bytes, and the file is put in place whole only when all is well.
   // With a tool offset the path lies a tool radius beside the drawing by
   // design: the distance to the drawing is no measure of fidelity there.
+  // Nor is it for a laser's fill, whose lines cross the area inside the line.
   const bool offsetPath = settings.toolOffset != ToolOffset::None;
+  const bool hatched = settings.kind == OperationKind::LaserFill;
   const bool reordered = settings.cutOrder != CutOrder::Drawing;
   std::optional<double> tolerance;
-  if (options.tolerance != "none" && !offsetPath) {
+  if (options.tolerance != "none" && !offsetPath && !hatched) {
     tolerance = std::strtod(options.tolerance.c_str(), nullptr);
   }
   StagedFile programFile;
@@ -199,7 +201,7 @@ int run(const Options& options) {
   MadeProgram made = makeProgram(drawing->segments, settings, tolerance,
                                  {.file = &programFile,
                                   .keepMoves = !options.preview.empty(),
-                                  .shapesInOrder = !offsetPath && !reordered});
+                                  .shapesInOrder = !offsetPath && !reordered && !hatched});
   progress.finish();
   const JobReport& report = made.report;
   switch (report.result) {
@@ -240,10 +242,12 @@ int run(const Options& options) {
   std::vector<SummaryRow> rows = summarize(drawing->facts, report, made.totals);
   rows.push_back({"largest deviation",
                   offsetPath ? "not measured: the path lies beside the drawing by the tool radius"
+                  : hatched  ? "not measured: the fill's lines cross the area inside the drawing"
                              : describeDeviation(deviation)});
   std::string toleranceRow = options.tolerance + " mm";
-  if (offsetPath) {
-    toleranceRow = "not applied: the path is offset from the drawing";
+  if (offsetPath || hatched) {
+    toleranceRow = offsetPath ? "not applied: the path is offset from the drawing"
+                              : "not applied: the area is filled with lines";
   } else if (!tolerance) {
     toleranceRow = "none (as the job made it)";
   } else if (!deviation.whole) {
@@ -269,7 +273,7 @@ int run(const Options& options) {
                    renderPreview(drawing->segments, made.moves, rows, kerf, &report))) {
     return kOutputFailed;
   }
-  if (options.maxDeviation && deviation.measured && !offsetPath) {
+  if (options.maxDeviation && deviation.measured && !offsetPath && !hatched) {
     char limit[64];
     std::snprintf(limit, sizeof limit, "%.4f mm", *options.maxDeviation);
     if (deviation.distance > *options.maxDeviation) {
@@ -289,7 +293,10 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
   Options options;
-  CLI::App app{"Turns the outlines of an SVG drawing into a G-code milling program.", "brevanto"};
+  CLI::App app{
+      "Turns the outlines of an SVG drawing into a G-code milling program (or, with "
+      "Machine=laser, a laser cutting or engraving one).",
+      "brevanto"};
   app.add_option("DRAWING", options.drawing,
                  "SVG drawing, or a .seg file of raw 80-byte Segment records (little-endian)");
   app.add_option("-o,--output", options.output,
@@ -305,7 +312,8 @@ int main(int argc, char** argv) {
       ->type_name("NAME=VALUE")
       ->allow_extra_args(false);
   app.add_option("--dialect", options.dialect,
-                 "the controllers the program is written for: classic (the default), linuxcnc or "
+                 "the controllers the program is written for: classic (the default; grbl for a "
+                 "laser, see Machine and Kind), linuxcnc or "
                  "grbl; short for --set Dialect=NAME")
       ->type_name("NAME");
   app.add_option("--cut-order", options.cutOrder,

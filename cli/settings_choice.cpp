@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "io/input_file.h"
 
@@ -151,6 +152,20 @@ std::optional<SettingsChoice> chooseSettings(const std::optional<std::string>& s
       return std::nullopt;
     }
     choice.values[name] = {assignment.substr(equals + 1), "--set", true};
+  }
+  // The built-in dialect is the router's: a laser program asked for on the
+  // command line gets the laser's own (empty: grbl), as from a file that
+  // names no dialect.
+  const auto lowered = [&choice](std::string_view name) {
+    std::string text = choice.value(name).text;
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  ChosenValue& dialect = choice.values["Dialect"];
+  if (choice.base == SettingsChoice::Base::BuiltIn && dialect.origin != "--set" &&
+      (lowered("Machine").find("laser") != std::string::npos ||
+       lowered("Kind").find("laser") != std::string::npos)) {
+    dialect = {"", "built in: empty, so grbl for a laser", true};
   }
   return choice;
 }

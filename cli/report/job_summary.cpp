@@ -34,6 +34,7 @@ void MoveTotals::add(const ProgramMove& m) {
     return;
   }
   cutting += length;
+  if (m.power > 0.0) burning += length, laser = true;
   if (m.feed > 0.0) {
     minutes += length / m.feed;
   } else if (length > 0.0) {
@@ -114,31 +115,38 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
     rows.push_back({"rapid length as ordered", millimetres(report.rapidLengthAfter)});
     if (!report.toolMisfits.empty()) rows.push_back({"tool does not fit", misfitPlaces(report)});
   }
-  std::string passes = std::to_string(totals.plunges);
-  if (totals.shapes() > 0 && totals.plunges % totals.shapes() == 0) {
-    passes += " (" + std::to_string(totals.plunges / totals.shapes()) + " per shape)";
-  }
-  rows.push_back({"passes", passes});
-  if (report.tabs > 0 || !report.fewerTabs.empty()) {
-    std::string tabs = std::to_string(report.tabs);
-    for (const JobReport::FewerTabs& f : report.fewerTabs) {
-      tabs += "; shape " + std::to_string(f.shapeKey) + " has room for " +
-              std::to_string(f.placed) + " of " + std::to_string(f.asked);
+  if (totals.laser) {
+    // A laser burns where its power is on; every other move is travel.
+    rows.push_back({"burning length", millimetres(totals.burning)});
+    rows.push_back(
+        {"travel (beam off)", millimetres(totals.cutting - totals.burning + totals.rapid)});
+  } else {
+    std::string passes = std::to_string(totals.plunges);
+    if (totals.shapes() > 0 && totals.plunges % totals.shapes() == 0) {
+      passes += " (" + std::to_string(totals.plunges / totals.shapes()) + " per shape)";
     }
-    rows.push_back({"holding tabs", tabs});
-  }
-  if (report.ramps > 0) rows.push_back({"ramp entries", std::to_string(report.ramps)});
-  if (report.leads > 0 || !report.shapesWithoutLead.empty()) {
-    std::string leads = std::to_string(report.leads);
-    if (!report.shapesWithoutLead.empty())
-      leads += "; one or both left out (no room in the waste) on shape";
-    for (size_t i = 0; i < report.shapesWithoutLead.size(); ++i) {
-      leads += (i == 0 ? " " : ", ") + std::to_string(report.shapesWithoutLead[i]);
+    rows.push_back({"passes", passes});
+    if (report.tabs > 0 || !report.fewerTabs.empty()) {
+      std::string tabs = std::to_string(report.tabs);
+      for (const JobReport::FewerTabs& f : report.fewerTabs) {
+        tabs += "; shape " + std::to_string(f.shapeKey) + " has room for " +
+                std::to_string(f.placed) + " of " + std::to_string(f.asked);
+      }
+      rows.push_back({"holding tabs", tabs});
     }
-    rows.push_back({"lead arcs", leads});
+    if (report.ramps > 0) rows.push_back({"ramp entries", std::to_string(report.ramps)});
+    if (report.leads > 0 || !report.shapesWithoutLead.empty()) {
+      std::string leads = std::to_string(report.leads);
+      if (!report.shapesWithoutLead.empty())
+        leads += "; one or both left out (no room in the waste) on shape";
+      for (size_t i = 0; i < report.shapesWithoutLead.size(); ++i) {
+        leads += (i == 0 ? " " : ", ") + std::to_string(report.shapesWithoutLead[i]);
+      }
+      rows.push_back({"lead arcs", leads});
+    }
+    rows.push_back({"cutting length", millimetres(totals.cutting)});
+    rows.push_back({"rapid length", millimetres(totals.rapid)});
   }
-  rows.push_back({"cutting length", millimetres(totals.cutting)});
-  rows.push_back({"rapid length", millimetres(totals.rapid)});
   char rapid[96];
   std::snprintf(rapid, sizeof rapid, " (at the feeds; rapids at %.0f mm/min)", kAssumedRapidFeed);
   rows.push_back({"estimated time", duration(totals.minutes) + rapid +

@@ -33,6 +33,8 @@ struct MoveTotals {
   double rapid = 0.0;    // mm of rapid moves from a known position
   double minutes = 0.0;
   int32_t plunges = 0;       // passes entered: by a plunge, or by a ramp down along the path
+  double burning = 0.0;      // mm of feed moves with a laser's power above 0
+  bool laser = false;        // a move stated a laser's power
   bool feedMissing = false;  // a feed move without a feed: no time for it
 
   void add(const ProgramMove& move);

@@ -167,6 +167,10 @@ bool ProgramMoveReader::read(std::string_view line, ProgramMove& m) {
         block.f = value;
         block.hasF = true;
         break;
+      case 'S':
+        block.s = value;
+        block.hasS = true;
+        break;
       default:
         break;
     }
@@ -186,6 +190,7 @@ void ProgramMoveReader::homeBegins() {
 bool ProgramMoveReader::apply(const WrittenBlock& block, ProgramMove& m) {
   if (block.motion >= 0) motion_ = block.motion;
   if (block.hasF) feed_ = block.f;
+  if (block.hasS && block.motion >= 0) power_ = block.s;
   const bool hasX = block.hasX, hasY = block.hasY, hasZ = block.hasZ;
   const bool hasR = block.hasR, hasIJ = block.hasIJ;
   const double nx = hasX ? block.x : x_, ny = hasY ? block.y : y_, nz = hasZ ? block.z : z_;
@@ -200,6 +205,7 @@ bool ProgramMoveReader::apply(const WrittenBlock& block, ProgramMove& m) {
   m.toY = ny;
   m.toZ = nz;
   m.feed = motion_ == 0 ? 0.0 : feed_;
+  m.power = power_;
   m.shape = shape_;
   m.fromKnown = (xKnown_ || !hasX) && (yKnown_ || !hasY) && (zKnown_ || !hasZ);
   if (m.isPlunge()) ++pass_;

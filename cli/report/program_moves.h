@@ -40,6 +40,7 @@ struct ProgramMove {
   double startAngle = 0.0;
   double sweep = 0.0;
   double feed = 0.0;      // mm/min in effect (0 for rapids)
+  double power = 0.0;     // a laser's S in effect, as stated on motion lines
   int32_t shape = 0;      // 1, 2, 3... counted at each "( NEXT SHAPE )"; 0 outside shapes
   int32_t pass = 0;       // 1, 2, 3... within a shape, counted at each plunge
   bool fromKnown = true;  // false for the first move of an axis the program never set
@@ -100,7 +101,7 @@ class ProgramMoveReader {
   [[nodiscard]] int32_t shape() const { return shape_; }  // 1, 2, 3... 0 outside shapes
 
  private:
-  double x_ = 0.0, y_ = 0.0, z_ = 0.0, feed_ = 0.0;
+  double x_ = 0.0, y_ = 0.0, z_ = 0.0, feed_ = 0.0, power_ = 0.0;
   bool xKnown_ = false, yKnown_ = false, zKnown_ = false;
   int motion_ = -1;  // modal G0..G3
   int32_t shape_ = 0;
@@ -109,8 +110,9 @@ class ProgramMoveReader {
 
 // Reads the moves of a program: optional "N" numbers, G00/G01/G02/G03
 // (modal), X Y Z F words, arcs by an R word or by their centre as I J
-// offsets from the start, comments in parentheses or after ';'. Other words
-// are passed over.
+// offsets from the start, comments in parentheses or after ';', and a laser's
+// S where it stands on a motion line (a spindle speed apart from any move, the
+// router's header, is no beam's power). Other words are passed over.
 std::vector<ProgramMove> readProgramMoves(std::string_view program);
 
 }  // namespace brevanto::cli

@@ -230,6 +230,12 @@ std::string renderPreview(const std::vector<Segment>& drawing,
          number(ox + 32) + "\" y=\"" + number(oy + 4) + "\">X</text><text x=\"" + number(ox - 4) +
          "\" y=\"" + number(oy - 33) + "\">Y</text></g>\n";
 
+  // A laser's program: its burnt lines drawn thin, as the beam burns them;
+  // a move with the beam off at the feed (overscan, the way to the next fill
+  // line) is not drawn.
+  const bool laser =
+      std::any_of(moves.begin(), moves.end(), [](const ProgramMove& m) { return m.power > 0.0; });
+
   // Rapid moves, dashed; cutting moves by shape; the start of each shape.
   // With a tool offset, the first pass of every cutting move again in the
   // band of its shape's role.
@@ -253,6 +259,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       }
       continue;
     }
+    if (laser && m.power <= 0.0) continue;
     if (m.shape != currentShape) {
       if (currentShape >= 0) cuts += "\"/>\n";
       currentShape = m.shape;
@@ -265,8 +272,8 @@ std::string renderPreview(const std::vector<Segment>& drawing,
                     "stroke=\"") +
                 roleColour(role) + "\" d=\"";
       } else {
-        cuts += "<path fill=\"none\" stroke-width=\"1.6\" stroke-linejoin=\"round\" stroke=\"" +
-                shapeColour(m.shape) + "\" d=\"";
+        cuts += std::string("<path fill=\"none\" stroke-width=\"") + (laser ? "0.5" : "1.6") +
+                "\" stroke-linejoin=\"round\" stroke=\"" + shapeColour(m.shape) + "\" d=\"";
       }
     }
     if (!shapeStarted && m.shape > 0) {
@@ -354,9 +361,12 @@ std::string renderPreview(const std::vector<Segment>& drawing,
            key(Role::Hole, n.holes, "holes") + " · " +
            key(Role::Open, n.openShapes, "open engraving lines (not offset)") + "</text>\n";
   } else {
-    svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
-           "\">grey: drawing · colours: cutting moves by shape · dashed: rapid moves · dot: start "
-           "of a shape</text>\n";
+    svg +=
+        "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
+        (laser ? "\">grey: drawing · thin colours: burnt lines by shape · dashed: rapid moves · "
+                 "dot: start of a shape</text>\n"
+               : "\">grey: drawing · colours: cutting moves by shape · dashed: rapid moves · dot: "
+                 "start of a shape</text>\n");
   }
   y += kPreviewLegendLine;
   if (showEntries) {

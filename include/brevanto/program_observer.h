@@ -18,6 +18,8 @@ struct WrittenBlock {
   double x = 0.0, y = 0.0, z = 0.0;
   double r = 0.0, i = 0.0, j = 0.0;
   double f = 0.0;
+  bool hasS = false;  // a laser's power on the move
+  double s = 0.0;
 };
 
 // Told of every block as it is written, in order.

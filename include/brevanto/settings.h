@@ -46,6 +46,21 @@ enum class TabShape {
 // JobSettings::tabs for "Tabs=auto": one tab per TabSpacing of the outline.
 inline constexpr int32_t kTabsBySpacing = -1;
 
+// "Machine": what the program drives. A laser makes laser-cut the default
+// kind and grbl the default dialect.
+enum class Machine { Router, Laser };
+
+// "Kind": what is done with each shape.
+enum class OperationKind {
+  Profile,    // the router's cut along the line, pass by pass in depth
+  LaserCut,   // the beam along the line, Passes times
+  LaserFill,  // the area a closed shape encloses (holes left out) hatched with lines
+};
+
+// "LaserMode": grbl's M4 scales the power with the speed (no burnt corners),
+// M3 holds it.
+enum class LaserMode { Dynamic, Constant };
+
 // The settings of one job as typed values. Depths are stored negative (below
 // the workpiece surface at Z 0) and feeds, tool number and diameter
 // non-negative, whatever sign the user typed; the safe height keeps its sign.
@@ -73,6 +88,24 @@ struct JobSettings {
   float tabAngle = 45.0F;   // TabAngle, degrees
   float rampAngle = 90.0F;  // RampAngle, degrees; 90: straight plunge
   float leadIn = 0.0F;      // LeadIn, mm radius; 0: none
+
+  // Laser cutting and fill hatching: power instead of depth, no Z.
+  Machine machine = Machine::Router;
+  OperationKind kind = OperationKind::Profile;  // an empty Kind: the machine's own
+  float power = 100.0F;                         // Power, percent of laserMax
+  float laserMax = 1000.0F;                     // LaserMax: the S of full power
+  LaserMode laserMode = LaserMode::Dynamic;
+  int32_t passes = 1;  // Passes
+  bool airAssist = false;
+  bool hasFocusZ = false;  // an empty FocusZ: no Z word at all
+  float focusZ = 0.0F;
+  float lineInterval = 0.1F;  // LineInterval, mm between fill lines
+  float fillAngle = 0.0F;     // FillAngle, degrees from the X axis
+  bool bidirectional = true;
+  float overscan = 0.0F;  // Overscan, mm
+
+  // The beam instead of the spindle: every shape burnt, none cut in depth.
+  [[nodiscard]] bool laser() const { return kind != OperationKind::Profile; }
 };
 
 enum class SettingType {
@@ -106,6 +139,11 @@ inline constexpr std::string_view kToolOffsetNames[] = {"none", "outside", "insi
 // Holding tabs, ramp entry and leads.
 inline constexpr std::string_view kTabsAuto[] = {"auto"};
 inline constexpr std::string_view kTabShapeNames[] = {"flat", "ramped"};
+inline constexpr std::string_view kMachineNames[] = {"router", "laser"};
+inline constexpr std::string_view kKindNames[] = {"profile", "laser-cut", "laser-fill"};
+inline constexpr std::string_view kLaserModeNames[] = {"dynamic", "constant"};
+inline constexpr std::string_view kOffOnNames[] = {"off", "on"};
+inline constexpr std::string_view kOnOffNames[] = {"on", "off"};
 
 // Every setting a job reads, in the order it reads them.
 inline constexpr SettingInfo kSettings[] = {
@@ -298,6 +336,112 @@ inline constexpr SettingInfo kSettings[] = {
      .meaning = "radius of the tangent arcs on which the tool enters and leaves an offset "
                 "outline, in the waste (ToolOffset outside or inside)",
      .inMacroDialog = true},
+    // Laser cutting and fill hatching.
+    {.name = "Machine",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "router",
+     .mayBeEmpty = true,
+     .choices = kMachineNames,
+     .meaning = "router (cuts in depth) or laser (burns with Power: laser-cut is then the "
+                "default Kind and grbl the default Dialect)"},
+    {.name = "Kind",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "",
+     .mayBeEmpty = true,
+     .choices = kKindNames,
+     .meaning =
+         "what is done with each shape: profile (the router's cut), laser-cut (the beam "
+         "along the line, Passes times) or laser-fill (the area a closed shape encloses, "
+         "holes left out, hatched with lines; open shapes traced); empty: the Machine's own"},
+    {.name = "Power",
+     .type = SettingType::Number,
+     .unit = "%",
+     .builtIn = "100",
+     .most = 100.0,
+     .mayBeEmpty = true,
+     .range = "more than 0 and at most 100",
+     .meaning = "laser power, in percent of LaserMax"},
+    {.name = "LaserMax",
+     .type = SettingType::Number,
+     .unit = "",
+     .builtIn = "1000",
+     .most = 100000.0,
+     .mayBeEmpty = true,
+     .range = "more than 0 and at most 100000",
+     .meaning = "the S value of full laser power (grbl's $30)"},
+    {.name = "LaserMode",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "dynamic",
+     .mayBeEmpty = true,
+     .choices = kLaserModeNames,
+     .meaning = "grbl: dynamic (M4, power follows the speed, corners not burnt) or constant (M3)"},
+    {.name = "Passes",
+     .type = SettingType::Whole,
+     .unit = "",
+     .builtIn = "1",
+     .least = 1.0,
+     .leastIncluded = true,
+     .most = 1000.0,
+     .mayBeEmpty = true,
+     .range = "a whole number from 1 to 1000",
+     .meaning = "laser: times each shape is burnt"},
+    {.name = "AirAssist",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "off",
+     .mayBeEmpty = true,
+     .choices = kOffOnNames,
+     .meaning = "laser: on switches the air assist with M8 at the start and M9 at the end"},
+    {.name = "FocusZ",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "",
+     .leastIncluded = true,
+     .most = 1000.0,
+     .signIgnored = true,
+     .mayBeEmpty = true,
+     .range = "at most 1000 either side of 0, or empty for no Z move",
+     .meaning = "laser: the one Z move, to the focus height at the start; empty: no Z word"},
+    {.name = "LineInterval",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "0.1",
+     .least = 0.001,
+     .leastIncluded = true,
+     .most = 100.0,
+     .mayBeEmpty = true,
+     .range = "at least 0.001 and at most 100",
+     .meaning = "laser-fill: distance between the fill lines"},
+    {.name = "FillAngle",
+     .type = SettingType::Number,
+     .unit = "degrees",
+     .builtIn = "0",
+     .leastIncluded = true,
+     .most = 360.0,
+     .signIgnored = true,
+     .mayBeEmpty = true,
+     .range = "at most 360 either side of 0",
+     .meaning = "laser-fill: direction of the fill lines, counter-clockwise from the X axis"},
+    {.name = "Bidirectional",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "on",
+     .mayBeEmpty = true,
+     .choices = kOnOffNames,
+     .meaning = "laser-fill: on burns every other line backwards; off burns all one way"},
+    {.name = "Overscan",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "0",
+     .leastIncluded = true,
+     .most = 100.0,
+     .mayBeEmpty = true,
+     .range = "at least 0 and at most 100",
+     .meaning = "laser-fill: run past each end of a line with the beam off (G1 ... S0), so the "
+                "speed is steady where it burns"},
 };
 
 // The row of `name`, nullptr for a name that is not a setting.

@@ -25,7 +25,9 @@ constexpr DialectRules kRules[] = {
      .modalLine = "G17 G40 G49 G80 G90 G91.1",
      .toolChange = "T{T} M6 (DIA. {D}mm)",
      .blendLine = "G64 P0.0100",
-     .arcForm = ArcForm::Centre},
+     .arcForm = ArcForm::Centre,
+     .beamOn = "M3",
+     .beamOff = "M5"},
     // No tool changer: the operator mounts the tool the comment names.
     {.name = "grbl",
      .fileEnding = ".nc",

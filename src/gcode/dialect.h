@@ -40,6 +40,14 @@ struct DialectRules {
   ArcForm arcForm = ArcForm::Radius;
   bool numbered = true;    // "N<number> " in front of every block
   int32_t digitLimit = 0;  // more significant digits than this are refused (0: any)
+  // Lasers. The words that switch the beam: with `beamOn` empty the header
+  // sets the laser mode once and S alone switches the power (grbl's laser
+  // mode, where G0 runs with the beam off); otherwise the first burning move
+  // after `beamOff` states `beamOn` with its S, and `beamOff` stands before
+  // every rapid that follows burning moves. (The settings refuse a laser
+  // program in the classic dialect, which has neither.)
+  std::string_view beamOn{};
+  std::string_view beamOff{};
 };
 
 const DialectRules& dialectRules(Dialect dialect);

@@ -18,6 +18,15 @@ double valueOf(const std::string& text) {
 
 constexpr std::string_view kMotionWords[] = {"G00", "G01", "G02", "G03"};
 
+// A laser's S value to a tenth, without trailing zeros ("800", "333.3"):
+// grbl reads at most eight digits, and no diode resolves finer.
+std::string powerText(double value) {
+  std::string text = formatFixed4(std::round(value * 10.0) / 10.0);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
 }  // namespace
 
 // The centre a controller finds for an R-format arc from `from` to `to` (both
@@ -58,6 +67,9 @@ GcodeSink::GcodeSink(const JobSettings& settings, GcodeWriter& writer, ProgramOb
 
 void GcodeSink::beginShape() {
   writer_.writeBlock({.comment = "NEXT SHAPE"});
+  // A shape may be composed apart from the one before it (refinement): the
+  // beam is taken to be on until this shape's first rapid switches it off.
+  beamOn_ = settings_.laser() && !rules_.beamOff.empty();
   if (observer_ != nullptr) observer_->shapeBegins();
 }
 
@@ -77,7 +89,25 @@ void GcodeSink::feedWord(const ToolMove& move) {
   block_.f = plunge ? plungeFeedValue_ : cutFeedValue_;
 }
 
+void GcodeSink::powerWords(const ToolMove& move) {
+  if (!move.hasPower) return;
+  if (!rules_.beamOn.empty() && !beamOn_) {
+    writer_.addBlockText(rules_.beamOn);
+    beamOn_ = true;
+  }
+  const std::string text = powerText(move.power);
+  writer_.addBlockWord('S', text);
+  block_.hasS = true;
+  if (observer_ != nullptr) block_.s = valueOf(text);
+}
+
 void GcodeSink::move(const ToolMove& move) {
+  if (move.kind == ToolMove::Kind::Rapid && beamOn_) {
+    writer_.beginBlock();
+    writer_.addBlockText(rules_.beamOff);
+    writer_.endBlock();
+    beamOn_ = false;
+  }
   const auto motion = static_cast<int8_t>(move.kind);
   block_ = {.motion = motion};
   writer_.beginBlock();
@@ -103,6 +133,7 @@ void GcodeSink::move(const ToolMove& move) {
     }
   }
   feedWord(move);
+  powerWords(move);
   writer_.endBlock();
   if (observer_ != nullptr) observer_->block(block_);
 }
@@ -127,6 +158,10 @@ void GcodeSink::rawMove(std::string& line, const WrittenBlock& block) {
 }
 
 void GcodeSink::writeHeader() {
+  if (settings_.laser()) {
+    writeLaserHeader();
+    return;
+  }
   writer_.writeLine("(Created with Brevanto)");
   writer_.writeLine(rules_.modalLine);
   writer_.writeLine(toolChangeText(rules_, settings_.toolNumber, settings_.toolDiameter));
@@ -140,6 +175,10 @@ void GcodeSink::writeHeader() {
 }
 
 void GcodeSink::writeFooter() {
+  if (settings_.laser()) {
+    writeLaserFooter();
+    return;
+  }
   writer_.writeBlock({.comment = "HOME POSITION"});
   if (observer_ != nullptr) observer_->homeBegins();
   std::string line;
@@ -153,6 +192,37 @@ void GcodeSink::writeFooter() {
   line += ' ';
   line += rules_.parkWords;
   writer_.writeLine(line);
+  writer_.writeLine(rules_.programEnd);
+}
+
+// A laser program's opening: none of the router's lines (no tool, spindle,
+// coolant or clearance move); the beam's mode first where the dialect sets it
+// once. grbl switches the beam off in G0 only in its laser mode ($32=1), so
+// the program says so before anything else. The mode's S0 stands on a G0
+// without axes, which moves nothing: no S word is ever alone on a line
+// (grbl stops its planner for one).
+void GcodeSink::writeLaserHeader() {
+  const bool modeOnce = rules_.beamOn.empty();
+  writer_.writeLine(modeOnce ? "(needs grbl's laser mode $32=1: G0 moves with the beam off)"
+                             : "(laser: the power is the spindle speed, M3 S when burning)");
+  writer_.writeLine("(Created with Brevanto)");
+  writer_.writeLine(rules_.modalLine);
+  writer_.writeLine("G21 (mm)");
+  if (settings_.airAssist) writer_.writeLine("M8");
+  if (settings_.hasFocusZ) {
+    std::string line;
+    rawMove(line, {.motion = 0, .hasZ = true, .z = static_cast<double>(settings_.focusZ)});
+    writer_.writeLine(line);
+  }
+  if (modeOnce) {
+    writer_.writeLine(settings_.laserMode == LaserMode::Dynamic ? "G00 M4 S0" : "G00 M3 S0");
+  }
+}
+
+void GcodeSink::writeLaserFooter() {
+  if (observer_ != nullptr) observer_->homeBegins();
+  writer_.writeLine("M5");
+  if (settings_.airAssist) writer_.writeLine("M9");
   writer_.writeLine(rules_.programEnd);
 }
 

@@ -23,6 +23,8 @@ Point2 centreOfRadiusArc(Point2 from, Point2 to, double radius, bool clockwise);
 //     so that every dialect cuts the same path to the last digit.
 //   - The plunge feed is stated with one decimal, the cutting feed with four:
 //     the 32-bit values widened.
+//   - A laser program (settings.laser()) has its own header and footer and
+//     states the power where a move carries it, in the dialect's beam words.
 class GcodeSink final : public MoveSink {
  public:
   GcodeSink(const JobSettings& settings, GcodeWriter& writer, ProgramObserver* observer = nullptr);
@@ -38,6 +40,9 @@ class GcodeSink final : public MoveSink {
   void number(char letter, double value, bool& has, double& written);
   void feedWord(const ToolMove& move);
   void rawMove(std::string& line, const WrittenBlock& block);
+  void powerWords(const ToolMove& move);
+  void writeLaserHeader();
+  void writeLaserFooter();
 
   const JobSettings& settings_;
   const DialectRules& rules_;
@@ -47,6 +52,7 @@ class GcodeSink final : public MoveSink {
   double plungeFeedValue_ = 0.0, cutFeedValue_ = 0.0;
   Point2 at_{};  // where the tool stands, as written
   WrittenBlock block_{};
+  bool beamOn_ = false;  // dialects with beam words: maybe on since the last beamOff
 };
 
 }  // namespace brevanto

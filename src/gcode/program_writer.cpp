@@ -229,10 +229,67 @@ class PassRecorder : public MoveSink {
   Point2 at_;
 };
 
+// Passes a pass's moves on, the first burning one with the beam's power: a
+// pass that starts after a rapid must switch the beam on again.
+class PowerOnFirstCut final : public MoveSink {
+ public:
+  PowerOnFirstCut(MoveSink& sink, double power) : sink_(sink), power_(power) {}
+  void beginShape() override { sink_.beginShape(); }
+  void move(const ToolMove& move) override {
+    ToolMove m = move;
+    if (due_ && m.kind != ToolMove::Kind::Rapid) {
+      m.hasPower = true;
+      m.power = power_;
+      due_ = false;
+    }
+    sink_.move(m);
+  }
+
+ private:
+  MoveSink& sink_;
+  double power_;
+  bool due_ = true;
+};
+
+// A laser's cut: no Z at all, the beam along the line `Passes` times. A
+// closed shape is burnt round and round without a break; an open one is
+// brought back to its start by a rapid (the beam off) before each pass.
+void planLaserCut(const PathElement* shape, int32_t count, const JobSettings& s, MoveSink& sink) {
+  sink.beginShape();
+  const PathElement& first = shape[0];
+  const bool closed = roundToHundredths(shape[count - 1].endX) == roundToHundredths(first.startX) &&
+                      roundToHundredths(shape[count - 1].endY) == roundToHundredths(first.startY);
+  const ToolMove toStart{
+      .kind = ToolMove::Kind::Rapid, .hasXY = true, .x = first.startX, .y = first.startY};
+  const Point2 start = written(first.startX, first.startY);
+  Point2 at = start;
+  sink.move(toStart);
+  for (int32_t pass = 1; pass <= s.passes; ++pass) {
+    if (pass > 1 && closed) {
+      planCuts(shape, count, sink, at);  // the beam stays on at its power
+      continue;
+    }
+    if (pass > 1) {
+      sink.move(toStart);
+      at = start;
+    }
+    PowerOnFirstCut burning(sink, laserPower(s));
+    planCuts(shape, count, burning, at);
+  }
+}
+
 }  // namespace
+
+double laserPower(const JobSettings& s) {
+  return static_cast<double>(s.power) * static_cast<double>(s.laserMax) / 100.0;
+}
 
 void planShape(const PathElement* shape, int32_t count, const JobSettings& s, MoveSink& sink,
                const ShapeEntry& entry, EntryTally* tally) {
+  if (s.laser()) {
+    planLaserCut(shape, count, s, sink);
+    return;
+  }
   sink.beginShape();
 
   const PathElement& first = shape[0];

@@ -30,9 +30,14 @@ int32_t writeProgram(const PathElement* elements, int32_t count, const JobSettin
 // controller runs as the element means it, once rounded to the program's
 // digits. With a ramp, tabs or leads for the shape (`entry`), the passes are
 // planned on the path one pass cuts (planEntries), and what they made is
-// added to `tally`.
+// added to `tally`. A laser's shapes (settings.laser()) are burnt instead: no
+// Z, the beam's power on the first burning move after every rapid, `passes`
+// times.
 void planShape(const PathElement* shape, int32_t count, const JobSettings& settings, MoveSink& sink,
                const ShapeEntry& entry = {}, EntryTally* tally = nullptr);
+
+// The S value of the laser's power: Power percent of LaserMax.
+double laserPower(const JobSettings& settings);
 
 // How the blocks of a program in the dialect of `settings` are composed.
 BlockStyle blockStyle(const JobSettings& settings);

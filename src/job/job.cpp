@@ -19,6 +19,7 @@
 #include "geometry/line_joining.h"
 #include "job/cut_out.h"
 #include "job/joining_loop.h"
+#include "job/laser_fill_job.h"
 #include "job/program_file.h"
 #include "job/shape_refinement.h"
 
@@ -224,16 +225,26 @@ void reportEntries(const EntryTally& tally, JobReport& report) {
 }
 
 // 4. The program, to the host's stream or to the program file.
+// A laser-fill job writes its regions' lines instead of the elements.
 void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings& settings,
                      const JobOptions& options, const std::vector<ShapeEntry>& entries,
                      JobReport& report) {
   const auto count = static_cast<int32_t>(elements.size());
   checkWritable(elements.data(), count, settings);
-  const BlockStyle style = blockStyle(settings);
   EntryTally tally;
+  std::vector<FillShape> fill;
+  if (settings.kind == OperationKind::LaserFill) fill = planFillJob(elements, settings);
+  const auto write = [&](GcodeWriter& writer) {
+    if (settings.kind == OperationKind::LaserFill) {
+      writeFillProgram(fill, elements, settings, writer, options.observer);
+    } else {
+      writeProgram(elements.data(), count, settings, writer, options.observer, entries, &tally);
+    }
+  };
+  const BlockStyle style = blockStyle(settings);
   if (options.program != nullptr) {
     GcodeWriter writer(*options.program, false, style);
-    writeProgram(elements.data(), count, settings, writer, options.observer, entries, &tally);
+    write(writer);
     if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
     reportEntries(tally, report);
     return;
@@ -241,7 +252,7 @@ void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings
   ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
   // The library's own file: every line reaches the file as it is written.
   GcodeWriter writer(file.stream(), true, style);
-  writeProgram(elements.data(), count, settings, writer, options.observer, entries, &tally);
+  write(writer);
   file.finish();
   reportEntries(tally, report);
 }
@@ -254,10 +265,11 @@ bool needsNesting(const JobSettings& settings) {
 
 // A job that can be written shape by shape as its records are read: one
 // without a stage that needs every shape at once (nesting, offset, cut
-// order), and not in a dialect with a digit limit, whose programs are
+// order, fill), and not in a dialect with a digit limit, whose programs are
 // refused, when a number would lose a digit, before any file is touched.
 bool streams(const JobSettings& settings) {
   return settings.cutOrder == CutOrder::Drawing && settings.toolOffset == ToolOffset::None &&
+         settings.kind != OperationKind::LaserFill &&
          dialectRules(settings.dialect).digitLimit <= 0 && !needsNesting(settings) &&
          !(settings.rampAngle < 90.0F);
 }

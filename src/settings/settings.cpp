@@ -85,26 +85,33 @@ size_t readChoice(const SettingsSource& source, std::string_view name) {
   return readChoice(source, *findSetting(name));
 }
 
-// A setting added after the macro's dialog: a store that has no text for it
-// (every registry written before it existed) means its built-in value.
-float readOptionalFloat(const SettingsSource& source, std::string_view name) {
-  std::string text = readText(source, name);
-  if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
-    text = findSetting(name)->builtIn;
-  }
-  return readSettingFloat([&text](std::string_view) { return text; }, name);
+bool isBlank(const std::string& text) {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
-// A value that must lie within its row's range even in the macro's reading:
-// an angle of 0 would never reach the depth, a negative width is no tab.
-float readBoundedFloat(const SettingsSource& source, std::string_view name) {
-  const float value = readOptionalFloat(source, name);
+// A source that answers the one text already read: each setting is asked of
+// the store once a job.
+SettingsSource answering(const std::string& text) {
+  return [&text](std::string_view) { return text; };
+}
+
+// A number of the laser settings: blank is its built-in value; otherwise the
+// number its text starts with, as every machining value, held to the range
+// of its row (these settings have no older reading to keep).
+float readRangedFloat(const std::string& text, std::string_view name) {
   const SettingInfo& row = *findSetting(name);
-  const auto v = static_cast<double>(value);
-  if (!(row.leastIncluded ? v >= row.least : v > row.least) || !(v <= row.most)) {
-    refuse(std::string(name) + ": " + shortestText(value) + " is not " + std::string(row.range));
+  if (isBlank(text)) return static_cast<float>(readSettingNumber(std::string(row.builtIn)).value);
+  const float value = readSettingFloat(answering(text), name);
+  const double size = row.signIgnored ? std::fabs(value) : value;
+  if (!(row.leastIncluded ? size >= row.least : size > row.least) || !(size <= row.most) ||
+      (row.type == SettingType::Whole && size != std::floor(size))) {
+    refuse(std::string(name) + ": \"" + text + "\" is not " + std::string(row.range));
   }
   return value;
+}
+
+float readRangedFloat(const SettingsSource& source, std::string_view name) {
+  return readRangedFloat(readText(source, name), name);
 }
 
 // "Tabs": a count, or "auto" for one per TabSpacing.
@@ -119,20 +126,59 @@ int32_t readTabCount(const SettingsSource& source) {
     if (word == row.choices[0]) return kTabsBySpacing;
   }
   // The text once read: each setting is asked of the store once.
-  return truncateToInt32(readBoundedFloat([&text](std::string_view) { return text; }, row.name));
+  return truncateToInt32(readRangedFloat(text, row.name));
 }
 
 // The settings of the tabs, the ramp and the leads, in the table's order.
 void loadEntrySettings(const SettingsSource& source, JobSettings& s) {
   s.tabs = readTabCount(source);
-  s.tabSpacing = readBoundedFloat(source, "TabSpacing");
-  s.tabWidth = readBoundedFloat(source, "TabWidth");
-  s.tabHeight = readBoundedFloat(source, "TabHeight");
-  s.tabsOnHoles = readBoundedFloat(source, "TabsOnHoles") >= 1.0F;
+  s.tabSpacing = readRangedFloat(source, "TabSpacing");
+  s.tabWidth = readRangedFloat(source, "TabWidth");
+  s.tabHeight = readRangedFloat(source, "TabHeight");
+  s.tabsOnHoles = readRangedFloat(source, "TabsOnHoles") >= 1.0F;
   s.tabShape = static_cast<TabShape>(readChoice(source, "TabShape"));
-  s.tabAngle = readBoundedFloat(source, "TabAngle");
-  s.rampAngle = readBoundedFloat(source, "RampAngle");
-  s.leadIn = readBoundedFloat(source, "LeadIn");
+  s.tabAngle = readRangedFloat(source, "TabAngle");
+  s.rampAngle = readRangedFloat(source, "RampAngle");
+  s.leadIn = readRangedFloat(source, "LeadIn");
+}
+
+// Machine, Kind and the laser's values. A blank Kind is the machine's own;
+// a laser kind makes a laser program whatever the machine, and picks grbl
+// when no dialect is named.
+void readLaserSettings(const SettingsSource& source, bool dialectGiven, JobSettings& s) {
+  s.machine = static_cast<Machine>(readChoice(source, "Machine"));
+  const std::string kind = readText(source, "Kind");
+  s.kind = !isBlank(kind) ? static_cast<OperationKind>(readChoice(answering(kind), "Kind"))
+           : s.machine == Machine::Laser ? OperationKind::LaserCut
+                                         : OperationKind::Profile;
+  if (s.machine == Machine::Laser && s.kind == OperationKind::Profile) {
+    refuse(
+        "Kind: profile cuts in depth with a router; with Machine=laser use laser-cut or "
+        "laser-fill");
+  }
+  s.power = readRangedFloat(source, "Power");
+  s.laserMax = readRangedFloat(source, "LaserMax");
+  s.laserMode = static_cast<LaserMode>(readChoice(source, "LaserMode"));
+  s.passes = truncateToInt32(readRangedFloat(source, "Passes"));
+  s.airAssist = readChoice(source, "AirAssist") == 1;
+  const std::string focus = readText(source, "FocusZ");
+  s.hasFocusZ = !isBlank(focus);
+  s.focusZ = readRangedFloat(focus, "FocusZ");
+  s.lineInterval = readRangedFloat(source, "LineInterval");
+  s.fillAngle = readRangedFloat(source, "FillAngle");
+  s.bidirectional = readChoice(source, "Bidirectional") == 0;
+  s.overscan = readRangedFloat(source, "Overscan");
+  if (s.laser() && !dialectGiven) s.dialect = Dialect::Grbl;
+}
+
+// The laser's words exist in grbl and LinuxCNC; the classic controllers
+// would take S for a spindle speed and run the beam through every rapid.
+void checkLaserDialect(const JobSettings& s) {
+  if (s.laser() && s.dialect == Dialect::Classic) {
+    refuse(
+        "Dialect: classic has no laser words (the beam would burn through every rapid "
+        "move); write laser programs with Dialect=grbl or Dialect=linuxcnc");
+  }
 }
 
 }  // namespace
@@ -160,10 +206,13 @@ JobSettings loadSettings(const SettingsSource& source) {
   s.toolNumber = truncateToInt32(std::fabs(readSettingFloat(source, "txtWZNummer")));
   s.toolDiameter = std::fabs(readSettingFloat(source, "txtWZDia"));
   s.precision = readPrecision(source);
-  s.dialect = static_cast<Dialect>(readChoice(source, "Dialect"));
+  const std::string dialect = readText(source, "Dialect");
+  s.dialect = static_cast<Dialect>(readChoice(answering(dialect), "Dialect"));
   s.cutOrder = static_cast<CutOrder>(readChoice(source, "CutOrder"));
   s.toolOffset = static_cast<ToolOffset>(readChoice(source, "ToolOffset"));
   loadEntrySettings(source, s);
+  readLaserSettings(source, !isBlank(dialect), s);
+  checkLaserDialect(s);
   return s;
 }
 
@@ -208,6 +257,21 @@ const JobSettings& checkedSettings(const JobSettings& s) {
   if (static_cast<size_t>(s.tabShape) >= std::size(kTabShapeNames)) {
     refuse("TabShape: not one of its values");
   }
+  // The laser's values.
+  const bool laserFinite = std::isfinite(s.power) && std::isfinite(s.laserMax) &&
+                           std::isfinite(s.focusZ) && std::isfinite(s.fillAngle);
+  if (!laserFinite || !(s.power > 0.0F && s.power <= 100.0F) ||
+      !(s.laserMax > 0.0F && s.laserMax <= 100000.0F) || s.passes < 1 || s.passes > 1000 ||
+      !(s.lineInterval >= 0.001F && s.lineInterval <= 100.0F) ||
+      !(s.overscan >= 0.0F && s.overscan <= 100.0F) ||
+      static_cast<size_t>(s.machine) >= std::size(kMachineNames) ||
+      static_cast<size_t>(s.kind) >= std::size(kKindNames) ||
+      static_cast<size_t>(s.laserMode) >= std::size(kLaserModeNames)) {
+    refuse(
+        "Machine, Kind, Power, LaserMax, LaserMode, Passes, LineInterval or Overscan: a "
+        "value out of its range");
+  }
+  checkLaserDialect(s);
   return s;
 }
 

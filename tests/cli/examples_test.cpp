@@ -159,5 +159,38 @@ TEST(Examples, ProgramsAreStable) {
   }
 }
 
+// Laser programs of two examples, so that a change of their bytes is seen:
+// a fill with overscan on grbl, a cut in passes on LinuxCNC.
+TEST(Examples, LaserProgramsAreStable) {
+  const bool update = std::getenv("BREVANTO_UPDATE_GOLDEN") != nullptr;
+  test::TempDir dir;
+  const struct {
+    const char* drawing;
+    const char* settings;
+    const char* golden;
+  } cases[] = {
+      {"logo",
+       "--set Kind=laser-fill --set Power=30 --set LineInterval=1 --set FillAngle=45 "
+       "--set Overscan=1.5",
+       "logo-laser-fill.nc"},
+      {"rounded-rect",
+       "--dialect linuxcnc --set Machine=laser --set Passes=2 --set AirAssist=on "
+       "--set FocusZ=12",
+       "rounded-rect-laser-cut.ngc"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.golden);
+    const std::string program = dir.file(c.golden);
+    const std::string command = std::string("'") + BREVANTO_CLI_EXECUTABLE + "' -q --settings '" +
+                                kExamples + "CNC.ini' --set Dialect= " + c.settings + " -o '" +
+                                program + "' '" + kExamples + c.drawing + ".svg'";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << command;
+    if (update) test::writeFileBytes(kGolden + c.golden, test::readFileBytes(program));
+    EXPECT_TRUE(test::readFileBytes(program) == test::readFileBytes(kGolden + c.golden))
+        << "differs from " << kGolden << c.golden;
+  }
+}
+
 }  // namespace
 }  // namespace brevanto::cli

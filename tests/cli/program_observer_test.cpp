@@ -34,8 +34,8 @@ bool same(const ProgramMove& a, const ProgramMove& b) {
   return a.kind == b.kind && a.fromX == b.fromX && a.fromY == b.fromY && a.fromZ == b.fromZ &&
          a.toX == b.toX && a.toY == b.toY && a.toZ == b.toZ && a.centreX == b.centreX &&
          a.centreY == b.centreY && a.radius == b.radius && a.startAngle == b.startAngle &&
-         a.sweep == b.sweep && a.feed == b.feed && a.shape == b.shape && a.pass == b.pass &&
-         a.fromKnown == b.fromKnown;
+         a.sweep == b.sweep && a.feed == b.feed && a.power == b.power && a.shape == b.shape &&
+         a.pass == b.pass && a.fromKnown == b.fromKnown;
 }
 
 TEST(ProgramObserver, StatesTheMovesTheTextSays) {
@@ -46,9 +46,15 @@ TEST(ProgramObserver, StatesTheMovesTheTextSays) {
     const std::vector<Segment> segments = test::readSegFile(entry.path().string());
     const std::string ini = std::filesystem::path(entry.path()).replace_extension(".ini").string();
     for (const char* dialect : {"classic", "linuxcnc", "grbl"}) {
-      for (const char* offset : {"none", "outside"}) {
+      for (const char* offset : {"none", "outside", "laser-fill"}) {
         SCOPED_TRACE(entry.path().filename().string() + " " + dialect + " " + offset);
+        const bool laser = offset == std::string("laser-fill");
         const SettingsSource settings = [&](std::string_view name) -> std::string {
+          if (laser) {
+            if (name == "Kind") return offset;
+            if (name == "Overscan") return "1";
+            if (name == "ToolOffset") return "none";
+          }
           if (name == "Dialect") return dialect;
           if (name == "ToolOffset") return offset;
           if (name == "CutOrder") return offset == std::string("none") ? "" : "inside-first";

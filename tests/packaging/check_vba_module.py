@@ -145,7 +145,14 @@ def main(module_path):
                   f"{host}: {name}({', '.join(args)}) As {ret} from {path}, PtrSafe {ptrsafe}")
 
     saved = re.findall(r'SaveSetting "Brevanto", "CNC", "(\w+)"', "\n".join(lines))
-    wanted = re.findall(r"^(\w+)=", SETTINGS, re.M)
+    # The settings of the macro's dialog: the rows of the settings table
+    # marked inMacroDialog (the others are the command's and a settings
+    # file's only), all of them in examples/CNC.ini.
+    table = (SOURCE / "include/brevanto/settings.h").read_text()
+    rows = re.findall(r'\{\.name = "(\w+)"(.*?)\}', table, re.S)
+    wanted = [name for name, row in rows if ".inMacroDialog = true" in row]
+    check(set(wanted) <= set(re.findall(r"^(\w+)=", SETTINGS, re.M)),
+          "examples/CNC.ini has every setting of the macro's dialog")
     check(sorted(saved) == sorted(wanted), f"SaveSetting stores {saved}")
     codes = re.findall(r"#define BREVANTO_\w+ \((-\d+)\)", HEADER)
     missing = [c for c in codes if not any(re.match(rf"Case {c}\b", line) for line in lines)]

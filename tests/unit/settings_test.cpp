@@ -31,10 +31,8 @@ TEST(LoadSettings, WorkedExample) {
   EXPECT_EQ(s.toolDiameter, 3.0F);
   EXPECT_EQ(toolChangeLine(s), "T1M6 ( DIA. 3.0000mm )");
   // Each value once, in the load order: one snapshot per job.
-  const std::vector<std::string> order = {
-      "txtFeedZ",  "txtMaxZ",     "txtDepth", "txtSaveZ",   "txtFeedCut", "txtWZNummer", "txtWZDia",
-      "Prezision", "Dialect",     "CutOrder", "ToolOffset", "Tabs",       "TabSpacing",  "TabWidth",
-      "TabHeight", "TabsOnHoles", "TabShape", "TabAngle",   "RampAngle",  "LeadIn"};
+  std::vector<std::string> order;
+  for (const SettingInfo& row : kSettings) order.emplace_back(row.name);
   EXPECT_EQ(settings.asked(), order);
 }
 
