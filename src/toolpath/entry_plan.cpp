@@ -119,9 +119,9 @@ class ShapePasses {
         ++tally_.leads;
         mark(EntryTally::Stroke::Kind::Lead, *lead, 0.0, lead->length());
       }
-      if (ramp && i == 0) {
-        mark(EntryTally::Stroke::Kind::Ramp, path_, 0.0,
-             closed_ ? (rampLaps_ > 0 ? length : rampEnd) : rampLeg_);
+      const double ramped = closed_ ? (rampLaps_ > 0 ? length : rampEnd) : rampLeg_;
+      if (ramp && i == 0 && ramped > 0.0) {
+        mark(EntryTally::Stroke::Kind::Ramp, path_, 0.0, ramped);
       }
       cutLevel(rampEnd, length, d);
       double end = length;
