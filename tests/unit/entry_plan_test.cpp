@@ -25,7 +25,7 @@ TEST(EntrySettings, MacroReading) {
     const char* text;
     bool refused;
   } cases[] = {
-      {"Tabs", " AUTO ", false},  {"Tabs", "2.7", false},     {"Tabs", "-1", true},
+      {"Tabs", " AUTO ", false},  {"Tabs", "2.7", true},     {"Tabs", "-1", true},
       {"Tabs", "autos", true},    {"RampAngle", "", false},   {"RampAngle", "0", true},
       {"RampAngle", "91", true},  {"LeadIn", "-0.5", true},   {"TabShape", "Ramped", false},
       {"TabShape", "wavy", true}, {"TabsOnHoles", "2", true}, {"TabWidth", "abc", true},
