@@ -149,9 +149,10 @@ void farthest(std::span<const Piece> from, const PieceTree& to, double spacing, 
   const size_t budget = kMeasuresPerProbe * static_cast<size_t>(kMostProbes);
   const Piece* worstPiece = nullptr;
   double worstT = 0.0, worstStep = 0.0;
-  auto measure = [&](const Piece& piece, double t) {
-    const PlanePoint p = piece.at(t);
-    const double d = to.nearest(p, hint, worst.measured ? worst.distance : 0.0, measures);
+  // Measures the point p of the piece; `d` is set to its distance, or to a
+  // larger one no larger than the largest so far.
+  auto measure = [&](const Piece& piece, PlanePoint p, double& d) {
+    d = to.nearest(p, hint, worst.measured ? worst.distance : 0.0, measures);
     if (!worst.measured || d > worst.distance) {
       worst = {true, worst.whole, d, p.x, p.y, piece.shape, pathStrays};
       return true;
@@ -161,6 +162,13 @@ void farthest(std::span<const Piece> from, const PieceTree& to, double spacing, 
   // A piece that starts where the one before ended shares that point: it
   // is measured once.
   PlanePoint lastEnd{std::nan(""), 0.0};
+  // The distance to the drawing changes no faster than the point moves: a
+  // point within (largest so far - last measured) of the last measured one
+  // cannot be farther than the largest, and is not measured. The margin
+  // keeps rounding from mattering.
+  constexpr double kMargin = 1e-9;
+  PlanePoint measuredAt{std::nan(""), 0.0};
+  double measuredDistance = HUGE_VAL;
   for (const Piece& piece : from) {
     if (measures > budget) {
       worst.whole = false;
@@ -171,7 +179,14 @@ void farthest(std::span<const Piece> from, const PieceTree& to, double spacing, 
     const double first = start.x == lastEnd.x && start.y == lastEnd.y ? 1.0 : 0.0;
     lastEnd = piece.at(1.0);
     for (double i = first; i <= n && measures <= budget; ++i) {
-      if (measure(piece, i / n)) {
+      const PlanePoint p = piece.at(i / n);
+      const double slack = worst.distance - measuredDistance - kMargin;
+      if (worst.measured && slack > 0.0) {
+        const double dx = p.x - measuredAt.x, dy = p.y - measuredAt.y;
+        if (dx * dx + dy * dy < slack * slack) continue;
+      }
+      measuredAt = p;
+      if (measure(piece, p, measuredDistance)) {
         worstPiece = &piece;
         worstT = i / n;
         worstStep = 1.0 / n;
@@ -183,7 +198,8 @@ void farthest(std::span<const Piece> from, const PieceTree& to, double spacing, 
     const double low = std::max(0.0, worstT - worstStep), high = std::min(1.0, worstT + worstStep);
     for (int k = 0; k <= 16; ++k) {
       const double t = low + (high - low) * k / 16.0;
-      if (measure(*worstPiece, t)) worstT = t;
+      double d = 0.0;
+      if (measure(*worstPiece, worstPiece->at(t), d)) worstT = t;
     }
     worstStep = (high - low) / 16.0;
   }

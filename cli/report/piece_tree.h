@@ -33,6 +33,12 @@ struct Piece {
   // of nine samples and the minima beside them (Newton's method kept within
   // the interval).
   [[nodiscard]] double distance(PlanePoint p) const;
+  // A distance from p to a point of the piece no more than `enough`, found
+  // cheaply (a sample of a cubic, an arc's radial distance where p lies
+  // within its angles), or infinity when none was found that way: a search
+  // that only needs to know whether p lies within `enough` is spared the
+  // exact distance.
+  [[nodiscard]] double distanceWithin(PlanePoint p, double enough) const;
   // The smallest box holding it (a cubic's control points).
   [[nodiscard]] PlaneBox box() const;
 };
