@@ -280,7 +280,8 @@ PlaneBox Piece::box() const {
   return b;
 }
 
-PieceTree::PieceTree(std::vector<Piece> pieces) : pieces_(std::move(pieces)) {
+PieceTree::PieceTree(std::vector<Piece> pieces, bool inOrder)
+    : pieces_(std::move(pieces)), inOrder_(inOrder) {
   const size_t n = pieces_.size();
   boxes_.reserve(n);
   for (const Piece& piece : pieces_) boxes_.push_back(piece.box());
@@ -370,10 +371,12 @@ size_t PieceTree::build(std::vector<size_t>& order, size_t begin, size_t end) {
   auto centre = [&](size_t i) {
     return alongX ? boxes_[i].minX + boxes_[i].maxX : boxes_[i].minY + boxes_[i].maxY;
   };
-  std::nth_element(order.begin() + static_cast<std::ptrdiff_t>(begin),
-                   order.begin() + static_cast<std::ptrdiff_t>(middle),
-                   order.begin() + static_cast<std::ptrdiff_t>(end),
-                   [&](size_t u, size_t v) { return centre(u) < centre(v); });
+  if (!inOrder_) {
+    std::nth_element(order.begin() + static_cast<std::ptrdiff_t>(begin),
+                     order.begin() + static_cast<std::ptrdiff_t>(middle),
+                     order.begin() + static_cast<std::ptrdiff_t>(end),
+                     [&](size_t u, size_t v) { return centre(u) < centre(v); });
+  }
   const size_t left = build(order, begin, middle);
   const size_t right = build(order, middle, end);
   nodes_[index].left = left;

@@ -48,7 +48,10 @@ struct Piece {
 // micron or a metre.
 class PieceTree {
  public:
-  explicit PieceTree(std::vector<Piece> pieces);
+  // `inOrder`: the pieces run along a path, each next to the one before, so
+  // neighbours in the list are neighbours in the plane: the tree groups them
+  // as they come instead of sorting (the answers are the same either way).
+  explicit PieceTree(std::vector<Piece> pieces, bool inOrder = false);
 
   [[nodiscard]] bool empty() const { return pieces_.empty(); }
   // The pieces, in the tree's order.
@@ -76,6 +79,7 @@ class PieceTree {
   std::vector<Piece> pieces_;
   std::vector<PlaneBox> boxes_;
   std::vector<Node> nodes_;
+  bool inOrder_ = false;
 };
 
 }  // namespace brevanto::cli
