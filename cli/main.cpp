@@ -1,6 +1,10 @@
 // brevanto: reads a drawing, fills the Segment array as a drawing program's
 // macro would, runs the library's job (the code path of sp) and reports.
 #include <CLI/CLI.hpp>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -292,6 +296,15 @@ int run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(__GLIBC__)
+  // A run builds, frees and builds again blocks of tens of megabytes (the
+  // moves for the preview, the preview's text, each shape's trees): kept in
+  // the heap instead of handed back to the system and asked for anew, their
+  // pages are not faulted in and zeroed again each time, which costs as
+  // much system time as the figure costs computing.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
   Options options;
   CLI::App app{
       "Turns the outlines of an SVG drawing into a G-code milling program (or, with "

@@ -187,6 +187,85 @@ double Piece::distance(PlanePoint q) const {
   return HUGE_VAL;
 }
 
+double Piece::distanceWithin(PlanePoint q, double enough) const {
+  // A hair inside `enough`, so that rounding cannot make a point count as
+  // near that the exact distance puts beyond it.
+  constexpr double kMargin = 1e-9;
+  const double within = enough - kMargin;
+  if (!(within > 0.0)) return HUGE_VAL;
+  switch (kind) {
+    case Kind::Line:
+      return HUGE_VAL;  // the exact distance costs no more
+    case Kind::Arc: {
+      if (std::fabs(sweep) > std::numbers::pi) return HUGE_VAL;
+      // Along a spiral the radius runs from one to the other.
+      const double dx = q.x - centre.x, dy = q.y - centre.y;
+      const double fromCentre = length(dx, dy);
+      const double radial =
+          std::max(std::fabs(fromCentre - radius), std::fabs(fromCentre - endRadius));
+      if (radial > within) return HUGE_VAL;
+      // Within the arc's angles: on the inner side of both ends' radii.
+      const double ax = p[0].x - centre.x, ay = p[0].y - centre.y;
+      const double bx = p[1].x - centre.x, by = p[1].y - centre.y;
+      const double side = sweep >= 0.0 ? 1.0 : -1.0;
+      const bool inside = side * (ax * dy - ay * dx) > 0.0 && side * (dx * by - dy * bx) > 0.0;
+      return inside ? radial : HUGE_VAL;
+    }
+    case Kind::Cubic: {
+      // First the point of the curve at the parameter where p projects onto
+      // the chord, moved by two steps of Newton's method: for a tame piece
+      // near p that is close to the nearest point.
+      const double limit = within * within;
+      {
+        const double cx = p[3].x - p[0].x, cy = p[3].y - p[0].y;
+        const double cc = cx * cx + cy * cy;
+        double t =
+            cc > 0.0 ? std::clamp(((q.x - p[0].x) * cx + (q.y - p[0].y) * cy) / cc, 0.0, 1.0) : 0.5;
+        for (int step = 0; step < 2; ++step) {
+          const double u = 1.0 - t;
+          const PlanePoint b = cubicAt(p, t);
+          const double dx = 3 * (u * u * (p[1].x - p[0].x) + 2 * u * t * (p[2].x - p[1].x) +
+                                 t * t * (p[3].x - p[2].x));
+          const double dy = 3 * (u * u * (p[1].y - p[0].y) + 2 * u * t * (p[2].y - p[1].y) +
+                                 t * t * (p[3].y - p[2].y));
+          const double ex = b.x - q.x, ey = b.y - q.y;
+          const double d2 = ex * ex + ey * ey;
+          if (d2 <= limit) return std::sqrt(d2);
+          const double speed = dx * dx + dy * dy;
+          if (!(speed > 0.0)) break;
+          t = std::clamp(t - (ex * dx + ey * dy) / speed, 0.0, 1.0);
+        }
+        const PlanePoint b = cubicAt(p, t);
+        const double d2 = (b.x - q.x) * (b.x - q.x) + (b.y - q.y) * (b.y - q.y);
+        if (d2 <= limit) return std::sqrt(d2);
+      }
+      // Else the nearest of nine samples, then the point of the curve at the
+      // parameter where p projects onto the chords beside it.
+      constexpr int kIntervals = 8;
+      PlanePoint sample[kIntervals + 1];
+      double best = HUGE_VAL;
+      int nearest = 0;
+      for (int i = 0; i <= kIntervals; ++i) {
+        sample[i] = cubicAt(p, static_cast<double>(i) / kIntervals);
+        const double d2 =
+            (sample[i].x - q.x) * (sample[i].x - q.x) + (sample[i].y - q.y) * (sample[i].y - q.y);
+        if (d2 < best) best = d2, nearest = i;
+      }
+      for (int i = std::max(nearest - 1, 0); i < std::min(nearest + 1, kIntervals); ++i) {
+        const PlanePoint a = sample[i], b = sample[i + 1];
+        const double dx = b.x - a.x, dy = b.y - a.y;
+        const double ll = dx * dx + dy * dy;
+        if (ll == 0.0) continue;
+        const double f = std::clamp(((q.x - a.x) * dx + (q.y - a.y) * dy) / ll, 0.0, 1.0);
+        const PlanePoint c = cubicAt(p, (i + f) / kIntervals);
+        best = std::min(best, (c.x - q.x) * (c.x - q.x) + (c.y - q.y) * (c.y - q.y));
+      }
+      return best <= limit ? std::sqrt(best) : HUGE_VAL;
+    }
+  }
+  return HUGE_VAL;
+}
+
 PlaneBox Piece::box() const {
   PlaneBox b;
   b.add(p[0].x, p[0].y);
@@ -201,7 +280,8 @@ PlaneBox Piece::box() const {
   return b;
 }
 
-PieceTree::PieceTree(std::vector<Piece> pieces) : pieces_(std::move(pieces)) {
+PieceTree::PieceTree(std::vector<Piece> pieces, bool inOrder)
+    : pieces_(std::move(pieces)), inOrder_(inOrder) {
   const size_t n = pieces_.size();
   boxes_.reserve(n);
   for (const Piece& piece : pieces_) boxes_.push_back(piece.box());
@@ -232,6 +312,8 @@ PieceTree::PieceTree(std::vector<Piece> pieces) : pieces_(std::move(pieces)) {
 
 double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& measured) const {
   ++measured;
+  const double near = pieces_[hint].distanceWithin(p, enough);
+  if (near <= enough) return near;
   double best = pieces_[hint].distance(p);
   if (best <= enough) return best;
   double bestSquared = best * best;
@@ -248,6 +330,10 @@ double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& mea
       for (size_t i = n.begin; i < n.end; ++i) {
         if (boxDistanceSquared(p, boxes_[i]) >= bestSquared) continue;
         ++measured;
+        if (const double near = pieces_[i].distanceWithin(p, enough); near <= enough) {
+          hint = i;
+          return near;
+        }
         const double d = pieces_[i].distance(p);
         if (d < best) {
           best = d;
@@ -270,10 +356,13 @@ double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& mea
 size_t PieceTree::build(std::vector<size_t>& order, size_t begin, size_t end) {
   const size_t index = nodes_.size();
   Node node{{}, begin, end};
+  // The pieces' boxes are finite (only finite pieces are measured).
   for (size_t i = begin; i < end; ++i) {
     const PlaneBox& b = boxes_[order[i]];
-    node.box.add(b.minX, b.minY);
-    node.box.add(b.maxX, b.maxY);
+    node.box.minX = std::min(node.box.minX, b.minX);
+    node.box.minY = std::min(node.box.minY, b.minY);
+    node.box.maxX = std::max(node.box.maxX, b.maxX);
+    node.box.maxY = std::max(node.box.maxY, b.maxY);
   }
   nodes_.push_back(node);
   if (end - begin <= kLeafSize) return index;
@@ -282,10 +371,12 @@ size_t PieceTree::build(std::vector<size_t>& order, size_t begin, size_t end) {
   auto centre = [&](size_t i) {
     return alongX ? boxes_[i].minX + boxes_[i].maxX : boxes_[i].minY + boxes_[i].maxY;
   };
-  std::nth_element(order.begin() + static_cast<std::ptrdiff_t>(begin),
-                   order.begin() + static_cast<std::ptrdiff_t>(middle),
-                   order.begin() + static_cast<std::ptrdiff_t>(end),
-                   [&](size_t u, size_t v) { return centre(u) < centre(v); });
+  if (!inOrder_) {
+    std::nth_element(order.begin() + static_cast<std::ptrdiff_t>(begin),
+                     order.begin() + static_cast<std::ptrdiff_t>(middle),
+                     order.begin() + static_cast<std::ptrdiff_t>(end),
+                     [&](size_t u, size_t v) { return centre(u) < centre(v); });
+  }
   const size_t left = build(order, begin, middle);
   const size_t right = build(order, middle, end);
   nodes_[index].left = left;

@@ -33,6 +33,12 @@ struct Piece {
   // of nine samples and the minima beside them (Newton's method kept within
   // the interval).
   [[nodiscard]] double distance(PlanePoint p) const;
+  // A distance from p to a point of the piece no more than `enough`, found
+  // cheaply (a sample of a cubic, an arc's radial distance where p lies
+  // within its angles), or infinity when none was found that way: a search
+  // that only needs to know whether p lies within `enough` is spared the
+  // exact distance.
+  [[nodiscard]] double distanceWithin(PlanePoint p, double enough) const;
   // The smallest box holding it (a cubic's control points).
   [[nodiscard]] PlaneBox box() const;
 };
@@ -42,7 +48,10 @@ struct Piece {
 // micron or a metre.
 class PieceTree {
  public:
-  explicit PieceTree(std::vector<Piece> pieces);
+  // `inOrder`: the pieces run along a path, each next to the one before, so
+  // neighbours in the list are neighbours in the plane: the tree groups them
+  // as they come instead of sorting (the answers are the same either way).
+  explicit PieceTree(std::vector<Piece> pieces, bool inOrder = false);
 
   [[nodiscard]] bool empty() const { return pieces_.empty(); }
   // The pieces, in the tree's order.
@@ -70,6 +79,7 @@ class PieceTree {
   std::vector<Piece> pieces_;
   std::vector<PlaneBox> boxes_;
   std::vector<Node> nodes_;
+  bool inOrder_ = false;
 };
 
 }  // namespace brevanto::cli

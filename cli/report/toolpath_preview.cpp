@@ -19,30 +19,54 @@ struct View {
   [[nodiscard]] double py(double y) const { return kPreviewMargin + (topY - y) * scale; }
 };
 
-// Three decimals of a pixel; to_chars, as the toolpath can have a million
-// moves.
+}  // namespace
+
+// Where value * 1000 is computed far enough from a half that its rounding
+// cannot decide which way it goes, the thousandths are counted in integers;
+// only the rest (near halves, huge or non-finite values) goes to to_chars,
+// whose fixed form costs several times more.
+char* fixed3(char* first, char* last, double value) {
+  const double scaled = std::fabs(value) * 1000.0;
+  if (scaled < 1e15 && last - first >= 24) {
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    // The product is off by at most half a unit in its last place.
+    if (std::fabs(fraction - 0.5) > scaled * 0x1p-51) {
+      auto n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+      char digits[24];
+      int count = 0;
+      for (; count < 3 || n > 0; ++count, n /= 10) digits[count] = static_cast<char>('0' + n % 10);
+      if (count == 3) digits[count++] = '0';
+      char* out = first;
+      if (std::signbit(value)) *out++ = '-';
+      for (int i = count - 1; i >= 3; --i) *out++ = digits[i];
+      *out++ = '.';
+      for (int i = 2; i >= 0; --i) *out++ = digits[i];
+      return out;
+    }
+  }
+  const auto r = std::to_chars(first, last, value, std::chars_format::fixed, 3);
+  if (r.ec == std::errc()) return r.ptr;
+  *first = '0';
+  return first + 1;
+}
+
+namespace {
+
+// Three decimals of a pixel: the toolpath can have a million moves.
 std::string number(double v) {
   char text[64];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 3);
-  return error == std::errc() ? std::string(text, end) : std::string("0");
+  return std::string(text, fixed3(text, text + sizeof text, v));
 }
 
 // Appends `prefix` and the point's "x y" in pixels: the preview's path data
 // is most of its bytes, so it is built in place.
 void addPoint(std::string& out, std::string_view prefix, const View& v, double x, double y) {
   out.append(prefix);
-  auto put = [&out](double value) {
-    char text[64];  // more than a pixel coordinate of a sane picture needs
-    const auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3);
-    if (r.ec == std::errc()) {
-      out.append(text, r.ptr);
-    } else {
-      out += '0';
-    }
-  };
-  put(v.px(x));
+  char text[64];  // more than a pixel coordinate of a sane picture needs
+  out.append(text, fixed3(text, text + sizeof text, v.px(x)));
   out += ' ';
-  put(v.py(y));
+  out.append(text, fixed3(text, text + sizeof text, v.py(y)));
 }
 
 // Well separated hues for consecutive shapes.

@@ -42,4 +42,9 @@ std::string renderPreview(const std::vector<Segment>& drawing,
                           const std::vector<SummaryRow>& legend, const PreviewKerf& kerf = {},
                           const JobReport* entries = nullptr);
 
+// Writes `value` with three decimals into [first, last) exactly as
+// std::to_chars's fixed form does (to_chars writes "0" where that fails);
+// returns the end of the text.
+char* fixed3(char* first, char* last, double value);
+
 }  // namespace brevanto::cli

@@ -51,7 +51,10 @@ struct JobOptions {
   // beside it and put in its place only when complete, so a failed or killed
   // job leaves the earlier program whole (where the system refuses that, it
   // is written in place and left empty if it cannot be written whole). A
-  // read-only file is refused.
+  // read-only file is refused. In a dialect with a digit limit, a number
+  // that would lose a digit ends the job as its block is written: the
+  // stream then holds the blocks before it, so a host writes a staged file
+  // and puts it in place only when the job succeeded (the command does).
   std::ostream* program = nullptr;
   std::string programPath{};
   // Told every block of the program as it is written (its numbers as the

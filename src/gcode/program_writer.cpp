@@ -360,15 +360,14 @@ BlockStyle blockStyle(const JobSettings& settings) {
   return {.numbered = rules.numbered, .digitLimit = rules.digitLimit};
 }
 
-void checkWritable(const PathElement* elements, int32_t count, const JobSettings& settings) {
+void checkSettingWords(const JobSettings& settings) {
   const BlockStyle style = blockStyle(settings);
   if (style.digitLimit <= 0) return;
   // The same composer the program is written with, into nothing: it refuses
-  // the first number that would lose a digit.
+  // the first number that would lose a digit, by the setting's name (the
+  // drawing is not at fault there).
   std::ostringstream nowhere;
   GcodeWriter probe(nowhere, false, style);
-  // The words that come from the settings first, refused by the setting's
-  // name: the drawing is not at fault there.
   const struct {
     char letter;
     std::string text;
@@ -387,6 +386,14 @@ void checkWritable(const PathElement* elements, int32_t count, const JobSettings
                                                    std::to_string(style.digitLimit) + " digits");
     }
   }
+}
+
+void checkWritable(const PathElement* elements, int32_t count, const JobSettings& settings) {
+  const BlockStyle style = blockStyle(settings);
+  if (style.digitLimit <= 0) return;
+  checkSettingWords(settings);
+  std::ostringstream nowhere;
+  GcodeWriter probe(nowhere, false, style);
   for (int32_t i = 0; i < count; ++i) {
     const PathElement& e = elements[i];
     probe.beginBlock();

@@ -47,6 +47,12 @@ BlockStyle blockStyle(const JobSettings& settings);
 // program that would cut elsewhere is refused before any file is touched.
 void checkWritable(const PathElement* elements, int32_t count, const JobSettings& settings);
 
+// The part of checkWritable that depends on the settings alone: a feed,
+// height or depth the dialect cannot write is refused by the setting's name.
+// A job that streams checks this first, and each coordinate as its block is
+// written (GcodeWriter refuses a number that would lose a digit).
+void checkSettingWords(const JobSettings& settings);
+
 // The element count of each shape, in list order. A shape is a run of
 // adjacent elements with equal shapeKey, whatever the keys are: a list whose
 // keys skip values, start high, fall back or go negative is written run by

@@ -265,13 +265,17 @@ bool needsNesting(const JobSettings& settings) {
 
 // A job that can be written shape by shape as its records are read: one
 // without a stage that needs every shape at once (nesting, offset, cut
-// order, fill), and not in a dialect with a digit limit, whose programs are
-// refused, when a number would lose a digit, before any file is touched.
-bool streams(const JobSettings& settings) {
+// order, tabs, ramps, leads, fill). In a dialect with a digit limit a number
+// that would lose a digit refuses the program as its block is written, part
+// way through: that is safe in a host's stream (the command writes a staged
+// file and puts it in place only when the job succeeded), but the library's
+// own file may have to be written in place, so there the whole list is
+// checked first.
+bool streams(const JobSettings& settings, const JobOptions& options) {
   return settings.cutOrder == CutOrder::Drawing && settings.toolOffset == ToolOffset::None &&
-         settings.kind != OperationKind::LaserFill &&
-         dialectRules(settings.dialect).digitLimit <= 0 && !needsNesting(settings) &&
-         !(settings.rampAngle < 90.0F);
+         settings.kind != OperationKind::LaserFill && !needsNesting(settings) &&
+         !(settings.rampAngle < 90.0F) &&
+         (options.program != nullptr || dialectRules(settings.dialect).digitLimit <= 0);
 }
 
 int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOptions& options,
@@ -282,8 +286,9 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
       options.typedSettings
           ? checkedSettings(*options.typedSettings)
           : loadSettings(options.settings ? options.settings : platformSettings());
-  if (streams(settings) && segments != nullptr && lastIndex != nullptr) {
+  if (streams(settings, options) && segments != nullptr && lastIndex != nullptr) {
     checkAllFinite(segments, lastIndex);
+    checkSettingWords(settings);
     const BlockStyle style = blockStyle(settings);
     if (options.program != nullptr) {
       GcodeWriter writer(*options.program, false, style);

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -18,6 +20,7 @@
 #include "io/output_file.h"
 #include "report/job_summary.h"
 #include "report/program_moves.h"
+#include "report/toolpath_preview.h"
 #include "seg_file.h"
 #include "settings_choice.h"
 #include "support/segments.h"
@@ -43,6 +46,28 @@ TEST(SegFile, RoundTripKeepsEveryBitAndTheLayout) {
   EXPECT_EQ(out[0].y0, -2.25);
   EXPECT_EQ(out[1].length, 7.25F);
   EXPECT_TRUE(std::isnan(out[1].x2));
+}
+
+// The preview's numbers: the integer path must agree with to_chars to the
+// byte, at halves, near them, signs, zeros and far values included.
+TEST(PreviewNumbers, ThreeDecimalsAsToChars) {
+  std::vector<double> values = {0.0,    -0.0,     0.0625,    -0.0625,  0.0005,   -0.0004,
+                                2.5e-4, 999.9995, 1234.5675, 1e14,     1e15,     -3e17,
+                                1e-300, 0.1,      NAN,       INFINITY, -INFINITY};
+  std::mt19937_64 random(21);
+  for (int i = 0; i < 200000; ++i) {
+    const double scale = std::pow(10.0, static_cast<double>(random() % 12) - 3.0);
+    const double v = std::uniform_real_distribution<double>(-1.0, 1.0)(random) * scale;
+    values.push_back(v);
+    values.push_back(std::round(v * 2000.0) / 2000.0);  // halves of a thousandth and neighbours
+    values.push_back(std::nextafter(values.back(), 0.0));
+  }
+  for (const double v : values) {
+    char ours[64], theirs[64];
+    const std::string_view a(ours, static_cast<size_t>(fixed3(ours, ours + 64, v) - ours));
+    const auto r = std::to_chars(theirs, theirs + 64, v, std::chars_format::fixed, 3);
+    ASSERT_EQ(a, std::string_view(theirs, static_cast<size_t>(r.ptr - theirs))) << v;
+  }
 }
 
 TEST(SegFile, SizeThatIsNoWholeNumberOfRecordsIsRefused) {

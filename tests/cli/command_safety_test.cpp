@@ -70,6 +70,29 @@ TEST(WriteSafety, EarlierProgramSurvivesAFailedWrite) {
   EXPECT_TRUE(contains(readFileBytes(dir.file("many.tap")), "M30\r\n"));
 }
 
+// grbl's digit limit refuses a far shape as its blocks are written, after
+// the near ones: the earlier program, and standard output, get none of them.
+TEST(WriteSafety, GrblRefusalPartWayLeavesTheTargetAsItWas) {
+  TempDir dir;
+  std::string svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="20000mm" height="500mm")"
+                    R"( viewBox="0 0 20000 500">)";
+  for (int i = 0; i < 40; ++i) {
+    svg += "<circle cx=\"" + std::to_string(20 + i * 20) + "\" cy=\"20\" r=\"8\"/>\n";
+  }
+  writeFileBytes(dir.file("far.svg"),
+                 svg + R"(<path d="M10 10 L12345.67891 20" stroke="#000"/></svg>)");
+  const std::string earlier = "(an earlier good program)\r\nM30\r\n";
+  writeFileBytes(dir.file("far.nc"), earlier);
+  for (const char* output : {"far.nc", "-"}) {
+    const CommandRun r =
+        brevanto(dir, std::string("--dialect grbl -o ") + output + " far.svg" + kSettings);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, "X12345.6789 has more digits than the controller reads")) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(readFileBytes(dir.file("far.nc")), earlier);
+}
+
 TEST(CommandOutputs, NoOutputOverwritesTheDrawingOrAnother) {
   TempDir dir;
   writeFileBytes(dir.file("d.svg"), kSquare);

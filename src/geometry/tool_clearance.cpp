@@ -1,0 +1,132 @@
+#include "geometry/tool_clearance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "geometry/curve_key.h"
+
+namespace brevanto {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+// A tool position may come this much nearer than the radius to an outline
+// (mm): the rounding of the arithmetic, far below the program's 0.0001.
+constexpr double kRoundingAllowance = 1e-6;
+
+// A box around the curve: its ends, grown for an arc by its sagitta (or,
+// beyond a quarter turn, the whole circle).
+Box curveBox(const PathCurve& c) {
+  const Point2 ends[] = {c.start, c.end};
+  Box b = boxAround(ends);
+  if (!c.isArc()) return b;
+  if (std::fabs(c.sweep) > kPi / 2.0) {
+    return {c.centre.x - c.radius, c.centre.y - c.radius, c.centre.x + c.radius,
+            c.centre.y + c.radius};
+  }
+  const double sagitta = c.radius * (1.0 - std::cos(0.5 * c.sweep));
+  return {b.minX - sagitta, b.minY - sagitta, b.maxX + sagitta, b.maxY + sagitta};
+}
+
+}  // namespace
+
+ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& loops,
+                             double toolRadius)
+    : radius_(toolRadius),
+      reach_(2.0 * toolRadius),
+      limit_(toolRadius - kRoundingAllowance),
+      grid_(Box{}, 1.0, std::span<const CellGrid::ItemBox>{}) {
+  std::vector<Point2> ends;
+  int64_t curves = 0;
+  for (const auto* loop : loops) {
+    first_.push_back(curves);
+    curves += static_cast<int64_t>(loop->size());
+    for (const PathCurve& c : *loop) {
+      ends.push_back(c.start);
+      ends.push_back(c.end);
+    }
+  }
+  Box bounds = boxAround(ends);
+  bounds = {bounds.minX - reach_, bounds.minY - reach_, bounds.maxX + reach_, bounds.maxY + reach_};
+  // Outlines drawn over one another (a shape pasted many times in one
+  // place) have curves and pieces that are exactly alike: the grid is sized
+  // by the distinct curves, and each piece is kept once, with the other
+  // curves it belongs to, so that a search near them meets one piece instead
+  // of hundreds. The distance to it is the same whichever it is.
+  std::unordered_map<CurveKey, size_t, CurveKeyHash> seen;
+  double length = 0.0;
+  int64_t distinct = 0;
+  for (const auto* loop : loops) {
+    for (const PathCurve& c : *loop) {
+      if (!seen.try_emplace(CurveKey::of(c), 0).second) continue;
+      length += curveLength(c);
+      ++distinct;
+    }
+  }
+  seen.clear();
+  for (const auto* loop : loops) {
+    for (const PathCurve& c : *loop) total_ += curveLength(c);
+  }
+  // About four cells to a curve, and pieces no longer than a cell: the
+  // nearest-first search then meets a handful of pieces, however large or
+  // small the tool. No more than about sixteen pieces to a curve, however
+  // long the curves.
+  const double cell = std::max(CellGrid::cellSizeFor(bounds, 4 * std::max<int64_t>(distinct, 1)),
+                               length / (16.0 * countAsDouble(std::max<int64_t>(distinct, 1))));
+  int64_t curve = 0;
+  for (const auto* loop : loops) {
+    for (const PathCurve& c : *loop) {
+      const double n = boundedCount(std::ceil(curveLength(c) / cell), 1.0, 1.0e7);
+      for (double i = 0.0; i < n; ++i) {
+        const PathCurve piece = subCurve(c, i / n, (i + 1.0) / n);
+        const auto [found, added] = seen.try_emplace(CurveKey::of(piece), pieces_.size());
+        if (!added) {
+          alsoOf_.emplace(found->second, curve);
+          continue;
+        }
+        pieces_.push_back(piece);
+        pieceCurve_.push_back(curve);
+      }
+      ++curve;
+    }
+  }
+  std::vector<CellGrid::ItemBox> boxes;
+  boxes.reserve(pieces_.size());
+  boxes_.reserve(pieces_.size());
+  for (size_t k = 0; k < pieces_.size(); ++k) {
+    boxes_.push_back(curveBox(pieces_[k]));
+    boxes.push_back({static_cast<int32_t>(k), boxes_.back()});
+  }
+  grid_ = CellGrid(bounds, cell, boxes);
+}
+
+// A piece is left out of the search only when every curve it belongs to is.
+bool ToolClearance::skipped(size_t piece, int64_t skipA, int64_t skipB) const {
+  const auto skip = [&](int64_t curve) { return curve == skipA || curve == skipB; };
+  if (!skip(pieceCurve_[piece])) return false;
+  if (alsoOf_.empty()) return true;
+  const auto [from, to] = alsoOf_.equal_range(piece);
+  return std::all_of(from, to, [&](const auto& entry) { return skip(entry.second); });
+}
+
+double ToolClearance::room(Point2 p, int64_t skipA, int64_t skipB) const {
+  // The grid covers everything within the reach of a curve.
+  double nearest = reach_;
+  if (!grid_.covers(p)) return nearest - limit_;
+  grid_.visitNearestFirst(
+      p,
+      [&](int32_t k) {
+        const auto piece = static_cast<size_t>(k);
+        if (skipped(piece, skipA, skipB)) return;
+        // The distance to a piece's box is never more than that to the piece.
+        const Box& b = boxes_[piece];
+        const double dx = std::max({b.minX - p.x, p.x - b.maxX, 0.0});
+        const double dy = std::max({b.minY - p.y, p.y - b.maxY, 0.0});
+        if (dx >= nearest || dy >= nearest) return;
+        nearest = std::min(nearest, distanceTo(pieces_[piece], p));
+      },
+      [&](double unvisited) { return unvisited >= nearest; });
+  return nearest - limit_;
+}
+
+}  // namespace brevanto
