@@ -160,6 +160,8 @@ void Expander::draw(const Entity& e, const Document& document, const Context& co
                      "polyline widths are not cut: the tool follows the centre line");
   }
   spend(static_cast<int64_t>(outline.pieces.size()), context.line);
+  // Runs are told apart across the drawing by the outline's number.
+  for (Piece& p : outline.pieces) p.run += static_cast<int64_t>(outlines_.size()) << 32;
   outline.layer = layer;
   outline.rgb = rgb;
   outline.line = context.line;

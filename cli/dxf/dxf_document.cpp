@@ -63,7 +63,10 @@ class Parser {
 
  private:
   bool take(Group& g) {
-    if (reader_.next(g)) return true;
+    if (reader_.next(g)) {
+      lastWhere_ = g.where;
+      return true;
+    }
     if (!reader_.error().empty()) throw Failure{reader_.error(), reader_.errorWhere()};
     return false;
   }
@@ -75,7 +78,6 @@ class Parser {
       throw Failure{"the file ends inside the " + section + " section (no ENDSEC): it is cut short",
                     lastWhere_};
     }
-    lastWhere_ = g.where;
     return g;
   }
 

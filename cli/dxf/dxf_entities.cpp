@@ -10,11 +10,14 @@ namespace {
 constexpr double kDegree = std::numbers::pi / 180.0;
 constexpr double kTurn = 2.0 * std::numbers::pi;
 
-// Sweep from `from` to `to` counter-clockwise, in (0, 2 pi]: an arc whose
-// angles are equal is a whole turn.
+// Sweep from `from` to `to` counter-clockwise, in (0, 2 pi]. Angles that
+// are equal, or a whole turn apart as far as the file's digits tell (2 pi
+// written as 6.28318530718), make a whole turn.
 double sweepBetween(double from, double to) {
+  constexpr double kHair = 1e-9;
   double sweep = std::fmod(to - from, kTurn);
-  if (sweep <= 0.0) sweep += kTurn;
+  if (sweep < 0.0) sweep += kTurn;
+  if (sweep <= kHair || sweep >= kTurn - kHair) sweep = kTurn;
   return sweep;
 }
 
@@ -44,7 +47,7 @@ void polylinePieces(const Entity& e, std::vector<Piece>& out) {
     const double cx = (a.x + b.x) * 0.5 - dy * k, cy = (a.y + b.y) * 0.5 + dx * k;
     const double r = std::hypot(a.x - cx, a.y - cy);
     const size_t first = out.size();
-    appendArc(cx, cy, r, std::atan2(a.y - cy, a.x - cx), sweep, out);
+    appendArc(cx, cy, r, std::atan2(a.y - cy, a.x - cx), sweep, static_cast<int64_t>(i) + 1, out);
     out[first].p0 = a;
     out.back().p3 = b;
   }
@@ -78,13 +81,13 @@ bool entityOutline(const Entity& e, const Affine& toMm, Outline& out, std::strin
         pieces.push_back(linePiece({e.a.x, e.a.y}, {e.b.x, e.b.y}));
       break;
     case Kind::Circle:
-      if (e.radius > 0.0) appendArc(e.a.x, e.a.y, e.radius, 0.0, kTurn, pieces);
+      if (e.radius > 0.0) appendArc(e.a.x, e.a.y, e.radius, 0.0, kTurn, 0, pieces);
       out.closed = true;
       break;
     case Kind::Arc:
       if (e.radius > 0.0) {
         appendArc(e.a.x, e.a.y, e.radius, e.start * kDegree,
-                  sweepBetween(e.start * kDegree, e.end * kDegree), pieces);
+                  sweepBetween(e.start * kDegree, e.end * kDegree), 0, pieces);
       }
       break;
     case Kind::Ellipse: {
@@ -99,8 +102,8 @@ bool entityOutline(const Entity& e, const Affine& toMm, Outline& out, std::strin
                        k * (n.x * m.y - n.y * m.x)};
       local = {m.x, minor.x, m.y, minor.y, e.a.x, e.a.y};
       const double sweep = sweepBetween(e.start, e.end);
-      out.closed = sweep >= kTurn - 1e-9;
-      appendArc(0.0, 0.0, 1.0, e.start, out.closed ? kTurn : sweep, pieces);
+      out.closed = sweep == kTurn;
+      appendArc(0.0, 0.0, 1.0, e.start, out.closed ? kTurn : sweep, 0, pieces);
       break;
     }
     case Kind::Polyline:

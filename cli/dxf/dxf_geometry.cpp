@@ -5,7 +5,8 @@
 
 namespace brevanto::cli::dxf {
 
-void appendArc(double cx, double cy, double r, double from, double sweep, std::vector<Piece>& out) {
+void appendArc(double cx, double cy, double r, double from, double sweep, int64_t run,
+               std::vector<Piece>& out) {
   constexpr double kEighth = std::numbers::pi / 4.0;
   const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / kEighth - 1e-9)));
   const double step = sweep / pieces;
@@ -19,6 +20,7 @@ void appendArc(double cx, double cy, double r, double from, double sweep, std::v
     Piece p;
     p.cubic = true;
     p.arc = true;
+    p.run = run;
     p.p0 = {cx + r * c0, cy + r * s0};
     p.p3 = {cx + r * c1, cy + r * s1};
     p.p1 = {p.p0.x - handle * s0, p.p0.y + handle * c0};

@@ -42,6 +42,7 @@ struct Piece {
   Point p0, p1, p2, p3;
   bool cubic = false;
   bool arc = false;
+  int64_t run = 0;  // pieces of one arc (or one entity) share it
 };
 
 // What one entity draws, in millimetres once mapped.
@@ -56,7 +57,8 @@ struct Outline {
 // Cubics of at most 45 degrees each along the circle about (cx, cy) of
 // radius r, from angle `from` turning by `sweep` (radians, positive
 // counter-clockwise); appended to `out` with arc set.
-void appendArc(double cx, double cy, double r, double from, double sweep, std::vector<Piece>& out);
+void appendArc(double cx, double cy, double r, double from, double sweep, int64_t run,
+               std::vector<Piece>& out);
 
 // Every point of the pieces through the map; arcs stay marked only where
 // the map keeps circles round.

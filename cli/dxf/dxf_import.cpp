@@ -16,6 +16,16 @@ namespace {
 // which the arc joining then merges into whole G2/G3 moves.
 constexpr float kOneArc = 1.0F;
 
+// The job's arc joining merges neighbouring arcs that meet smoothly when
+// one is ten times the other's length, as the many short arcs of a sampled
+// curve are; whole arcs of different circles (a fillet and a long side) are
+// no such pair. A line of no length between them keeps each arc its own,
+// while the pieces of one arc still merge into one. It is cut as a move to
+// where the tool already is.
+bool separated(const Piece& a, const Piece& b) {
+  return a.cubic && b.cubic && (a.arc || b.arc) && a.run != b.run;
+}
+
 void emit(const std::vector<Outline>& shapes, const Document& document, DxfImport& out) {
   ImportResult& r = out.result;
   bool first = true;
@@ -24,7 +34,17 @@ void emit(const std::vector<Outline>& shapes, const Document& document, DxfImpor
     ShapeTags& tags = out.tags.emplace_back();
     tags.stroke = shape.rgb;
     tags.layer = document.layers[static_cast<size_t>(shape.layer)].name;
+    const Piece* before = nullptr;
     for (const Piece& p : shape.pieces) {
+      if (before != nullptr && separated(*before, p)) {
+        Segment stop{};
+        stop.x0 = stop.x3 = p.p0.x;
+        stop.y0 = stop.y3 = p.p0.y;
+        stop.shapeKey = key;
+        stop.colour = shape.rgb;
+        r.segments.push_back(stop);
+      }
+      before = &p;
       Segment s{};
       s.x0 = p.p0.x, s.y0 = p.p0.y, s.x3 = p.p3.x, s.y3 = p.p3.y;
       if (p.cubic) {
