@@ -364,7 +364,8 @@ int main(int argc, char** argv) {
       });
   app.add_flag("--strict", options.strict,
                "exit with status 1, writing nothing, when any content is left out (text, images, "
-               "invisible shapes, clipped-away pieces, unusable elements)");
+               "invisible shapes, clipped-away pieces, unusable elements; in DXF also hatches, "
+               "dimensions, points, 3D entities, entities on frozen or off layers)");
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
   app.footer(helpFooter(kLargestDrawing));
   try {

@@ -69,12 +69,12 @@ int32_t aciColour(int32_t index) {
   if (index < 10 || index > 249) return 0;
   // 24 hues 15 degrees apart; in each, five brightnesses, each at full
   // saturation (even index) and at half (odd).
-  static constexpr int kBright[] = {255, 204, 153, 127, 76};
+  static constexpr int kBright[] = {255, 165, 127, 76, 38};
   const int hue = (index - 10) / 10 * 15;
   const int step = (index % 10) / 2;
   const bool pale = index % 2 == 1;
   const double v = kBright[step];
-  const double low = pale ? v / 2.0 : 0.0;
+  const double low = pale ? std::floor(v / 2.0) : 0.0;
   // The hue's red, green and blue shares in [0, 1] on the colour wheel.
   const auto share = [hue](int offset) {
     const int h = (hue + offset) % 360;
