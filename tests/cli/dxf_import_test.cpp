@@ -193,8 +193,8 @@ TEST(DxfImport, MalformedDrawingsAreRefusedWithTheirLine) {
       {"0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnan\n", "is not a number", 7},
       {"0\nSECTION\n2\nENTITIES\n10\n1\n", "expected an entity", 5},
       {drawing("0\nINSERT\n2\nA\n", 4, selfInsert), "inserts itself", 0},
-      {drawing("0\nINSERT\n2\nSQ\n70\n30000\n71\n30000\n", 4, kSquareBlock), "more than 2000000",
-       0},
+      {drawing("0\nINSERT\n2\nE\n70\n30000\n71\n30000\n", 4, "0\nBLOCK\n2\nE\n0\nENDBLK\n"),
+       "more than 2000000", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
