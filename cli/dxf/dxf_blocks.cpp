@@ -146,7 +146,9 @@ void Expander::draw(const Entity& e, const Document& document, const Context& co
   if (e.kind == Kind::LeftOut || e.threeD) return count(leftOutKind(e.name), context.line);
   Outline outline;
   std::string problem;
-  if (!entityOutline(e, context.map, outline, problem)) {
+  const auto most = static_cast<size_t>(std::max<int64_t>(0, kMostPieces - spent_));
+  if (!entityOutline(e, context.map, most, outline, problem)) {
+    if (problem == kTooManyPieces) spend(kMostPieces + 1, context.line);
     count("unusable entities", context.line);
     if (notes_.size() < 100) {
       notes_.push_back(place(document, context.line) + e.name + " left out: " + problem);

@@ -9,9 +9,9 @@ namespace brevanto::cli::dxf {
 namespace {
 
 // A polyline or spline may have this many vertices, control or fit points,
-// knots or weights: more than any drawing has, few enough that a hostile
-// count costs no more memory than the file's own size already does.
-constexpr size_t kMostPoints = 10'000'000;
+// knots or weights: as many as the pieces a drawing may make, few enough
+// that a hostile count costs no more memory than the file's own size does.
+constexpr size_t kMostPoints = 2'000'000;
 
 struct Failure {
   std::string message;

@@ -27,10 +27,11 @@ Piece linePiece(Point a, Point b) {
 
 // A polyline's pieces: straight, or arcs from their bulges. The ends of an
 // arc are the vertices exactly.
-void polylinePieces(const Entity& e, std::vector<Piece>& out) {
+bool polylinePieces(const Entity& e, size_t most, std::vector<Piece>& out) {
   const size_t n = e.vertices.size();
   const size_t count = e.closed ? n : n - 1;
   for (size_t i = 0; i < count && n > 1; ++i) {
+    if (out.size() > most) return false;
     const Vertex& v = e.vertices[i];
     const Vertex& w = e.vertices[(i + 1) % n];
     const Point a{v.x, v.y}, b{w.x, w.y};
@@ -51,6 +52,7 @@ void polylinePieces(const Entity& e, std::vector<Piece>& out) {
     out[first].p0 = a;
     out.back().p3 = b;
   }
+  return true;
 }
 
 }  // namespace
@@ -71,7 +73,8 @@ Affine planeToWorld(const Vec3& normal) {
   return {ax.x, ay.x, ax.y, ay.y, 0.0, 0.0};
 }
 
-bool entityOutline(const Entity& e, const Affine& toMm, Outline& out, std::string& problem) {
+bool entityOutline(const Entity& e, const Affine& toMm, size_t most, Outline& out,
+                   std::string& problem) {
   std::vector<Piece>& pieces = out.pieces;
   Affine local = planeToWorld(e.normal);
   switch (e.kind) {
@@ -108,12 +111,15 @@ bool entityOutline(const Entity& e, const Affine& toMm, Outline& out, std::strin
     }
     case Kind::Polyline:
       if (e.worldPolyline) local = Affine{};
-      polylinePieces(e, pieces);
+      if (!polylinePieces(e, most, pieces)) {
+        problem = kTooManyPieces;
+        return false;
+      }
       out.closed = e.closed;
       break;
     case Kind::Spline:
       local = Affine{};
-      if (!splinePieces(*e.spline, 0.001 / toMm.stretch(), pieces, problem)) return false;
+      if (!splinePieces(*e.spline, 0.001 / toMm.stretch(), most, pieces, problem)) return false;
       break;
     case Kind::Insert:
     case Kind::LeftOut:

@@ -16,7 +16,8 @@ Affine planeToWorld(const Vec3& normal);
 // What a drawn entity (line, arc, circle, ellipse, polyline, spline) cuts,
 // mapped by `toMm` from world coordinates to millimetres. Empty pieces when
 // it draws nothing (a zero radius, one vertex); false with `problem` when
-// its data make no curve.
-bool entityOutline(const Entity& entity, const Affine& toMm, Outline& out, std::string& problem);
+// its data make no curve, or kTooManyPieces past `most` pieces.
+bool entityOutline(const Entity& entity, const Affine& toMm, size_t most, Outline& out,
+                   std::string& problem);
 
 }  // namespace brevanto::cli::dxf

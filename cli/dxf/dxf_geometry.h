@@ -45,6 +45,10 @@ struct Piece {
   int64_t run = 0;  // pieces of one arc (or one entity) share it
 };
 
+// What an entity's outline reports when it would make more pieces than it
+// was allowed: the drawing's budget is spent.
+inline constexpr const char* kTooManyPieces = "more pieces than the drawing may make";
+
 // What one entity draws, in millimetres once mapped.
 struct Outline {
   std::vector<Piece> pieces;

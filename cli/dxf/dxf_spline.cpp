@@ -115,7 +115,7 @@ void emitBezier(const Bezier& bz, bool rational, double tolerance, std::vector<P
   }
 }
 
-bool fromControlPoints(const SplineData& s, double tolerance, std::vector<Piece>& out,
+bool fromControlPoints(const SplineData& s, double tolerance, size_t most, std::vector<Piece>& out,
                        std::string& problem) {
   const int p = s.degree;
   const size_t n = s.control.size();
@@ -149,6 +149,10 @@ bool fromControlPoints(const SplineData& s, double tolerance, std::vector<Piece>
   }
   for (size_t k = static_cast<size_t>(p); k < n; ++k) {
     if (!(s.knots[k] < s.knots[k + 1])) continue;  // an empty span
+    if (out.size() > most) {
+      problem = kTooManyPieces;
+      return false;
+    }
     emitBezier(
         spanBezier(&d[k - static_cast<size_t>(p)], &s.knots[k + 1 - static_cast<size_t>(p)], p),
         rational, tolerance, out);
@@ -231,9 +235,9 @@ bool fromFitPoints(const SplineData& s, std::vector<Piece>& out, std::string& pr
 
 }  // namespace
 
-bool splinePieces(const SplineData& spline, double tolerance, std::vector<Piece>& out,
+bool splinePieces(const SplineData& spline, double tolerance, size_t most, std::vector<Piece>& out,
                   std::string& problem) {
-  if (!spline.control.empty()) return fromControlPoints(spline, tolerance, out, problem);
+  if (!spline.control.empty()) return fromControlPoints(spline, tolerance, most, out, problem);
   if (!spline.fit.empty()) return fromFitPoints(spline, out, problem);
   problem = "neither control points nor fit points";
   return false;

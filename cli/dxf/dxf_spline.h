@@ -16,8 +16,9 @@ inline constexpr int32_t kMostSplineDegree = 11;
 // full multiplicity); a rational or higher-degree one is fitted piece by
 // piece within `tolerance`; one given only by fit points becomes the cubic
 // spline through them (chord-length parameters, the given end tangents).
-// False with `problem` set when the data make no curve.
-bool splinePieces(const SplineData& spline, double tolerance, std::vector<Piece>& out,
+// False with `problem` set when the data make no curve, or kTooManyPieces
+// past `most` pieces.
+bool splinePieces(const SplineData& spline, double tolerance, size_t most, std::vector<Piece>& out,
                   std::string& problem);
 
 }  // namespace brevanto::cli::dxf
