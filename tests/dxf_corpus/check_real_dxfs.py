@@ -115,7 +115,9 @@ def main():
     converted = refused = empty = matched = 0
     worst_cut = worst_covered = 0.0
     arc_moves = arc_entities = chains = 0
-    for path in files:
+    for number, path in enumerate(files, 1):
+        if number % 25 == 0:
+            print(f"... {number} of {len(files)}: {matched} matched so far", flush=True)
         with tempfile.TemporaryDirectory(prefix="brevanto-dxf-") as work:
             program, why = convert(args.brevanto, args.settings, path, work)
             if program is None:
