@@ -4,6 +4,8 @@
 #include <iostream>
 #include <string>
 
+#include "dxf/dxf_import.h"
+#include "dxf/group_reader.h"
 #include "io/input_file.h"
 #include "seg_file.h"
 #include "svg/svg_import.h"
@@ -23,6 +25,42 @@ std::string lowered(std::string text) {
 bool isSegFile(const std::string& path) {
   const std::string ext = lowered(std::filesystem::path(path).extension().string());
   return ext == ".seg";
+}
+
+// Says what the reader left out and noted, and takes its segments into the
+// drawing; false after saying why the drawing cannot be used.
+bool take(ImportResult& r, const std::vector<std::string>& description,
+          const DrawingRequest& options, Drawing& d) {
+  if (!r.ok()) {
+    const std::string where =
+        r.errorLine > 0 ? options.path + ":" + std::to_string(r.errorLine) : options.path;
+    fail(where + ": " + r.error);
+    return false;
+  }
+  constexpr size_t kShownWarnings = 10;
+  for (size_t i = 0; i < r.warnings.size() && i < kShownWarnings; ++i) {
+    std::cerr << "brevanto: " << options.path << ": " << r.warnings[i] << "\n";
+  }
+  if (r.warnings.size() > kShownWarnings) {
+    std::cerr << "brevanto: " << options.path << ": " << r.warnings.size() - kShownWarnings
+              << " more notes like these\n";
+  }
+  d.facts.shapes = r.shapes;
+  d.facts.skippedElements = r.skippedCount();
+  for (const auto& [name, count] : r.skippedElements) {
+    if (!d.facts.skippedDetail.empty()) d.facts.skippedDetail += ", ";
+    d.facts.skippedDetail += name + " " + std::to_string(count);
+  }
+  for (const std::string& line : description) {
+    if (!options.quiet) std::cerr << "brevanto: " << options.path << ": " << line << "\n";
+  }
+  if (options.strict && r.leftOutCount() > 0) {
+    fail(options.path + ": --strict: " + std::to_string(r.leftOutCount()) +
+         " element(s) left out, nothing written");
+    return false;
+  }
+  d.segments = std::move(r.segments);
+  return true;
 }
 
 }  // namespace
@@ -45,43 +83,21 @@ std::optional<Drawing> readDrawing(const DrawingRequest& options) {
       if (i == 0 || d.segments[i].shapeKey != d.segments[i - 1].shapeKey) ++shapes;
     }
     d.facts.shapes = shapes;
+  } else if (dxf::looksLikeDxf(bytes)) {
+    dxf::DxfOptions dxfOptions;
+    if (!options.dxfUnits.empty()) dxfOptions.unit = dxf::unitNamed(options.dxfUnits);
+    dxf::DxfImport r = dxf::importDxf(bytes, dxfOptions);
+    if (!take(r.result, dxf::describeDxf(r), options, d)) return std::nullopt;
+    d.tags = std::move(r.tags);
   } else if (const std::string_view kind = foreignFileKind(bytes); !kind.empty()) {
     fail(options.path + ": it is " + std::string(kind) +
-         ", not an SVG drawing; brevanto reads SVG drawings and .seg files of "
+         ", not an SVG drawing; brevanto reads SVG and DXF drawings and .seg files of "
          "Segment records");
     return std::nullopt;
   } else {
     const ImportOptions importOptions{.flipY = options.flipY, .dpi = options.dpi};
     ImportResult r = importSvg(bytes, importOptions);
-    if (!r.ok()) {
-      const std::string where =
-          r.errorLine > 0 ? options.path + ":" + std::to_string(r.errorLine) : options.path;
-      fail(where + ": " + r.error);
-      return std::nullopt;
-    }
-    constexpr size_t kShownWarnings = 10;
-    for (size_t i = 0; i < r.warnings.size() && i < kShownWarnings; ++i) {
-      std::cerr << "brevanto: " << options.path << ": " << r.warnings[i] << "\n";
-    }
-    if (r.warnings.size() > kShownWarnings) {
-      std::cerr << "brevanto: " << options.path << ": " << r.warnings.size() - kShownWarnings
-                << " more notes like these\n";
-    }
-    d.facts.shapes = r.shapes;
-    d.facts.skippedElements = r.skippedCount();
-    for (const auto& [name, count] : r.skippedElements) {
-      if (!d.facts.skippedDetail.empty()) d.facts.skippedDetail += ", ";
-      d.facts.skippedDetail += name + " " + std::to_string(count);
-    }
-    for (const std::string& line : describeImport(r, importOptions)) {
-      if (!options.quiet) std::cerr << "brevanto: " << options.path << ": " << line << "\n";
-    }
-    if (options.strict && r.leftOutCount() > 0) {
-      fail(options.path + ": --strict: " + std::to_string(r.leftOutCount()) +
-           " element(s) left out, nothing written");
-      return std::nullopt;
-    }
-    d.segments = std::move(r.segments);
+    if (!take(r, describeImport(r, importOptions), options, d)) return std::nullopt;
   }
   if (d.segments.size() > static_cast<size_t>(INT32_MAX)) {
     fail(options.path + ": too many segments");

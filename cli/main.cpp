@@ -18,6 +18,7 @@
 
 #include "brevanto/host.h"
 #include "drawing_input.h"
+#include "dxf/dxf_units.h"
 #include "io/input_file.h"
 #include "io/output_file.h"
 #include "progress.h"
@@ -63,6 +64,7 @@ struct Options {
   std::string dumpSegments;
   std::optional<double> maxDeviation;  // mm
   double dpi = 96.0;
+  std::string dxfUnits;  // --dxf-units: a DXF drawing's unit instead of its $INSUNITS
   bool strict = false;
   std::optional<std::string> dialect;  // --dialect NAME: short for --set Dialect=NAME
   std::string tolerance = "0.05";      // mm, or "none"
@@ -162,7 +164,8 @@ int run(const Options& options) {
                                     .dpi = options.dpi,
                                     .quiet = options.quiet,
                                     .strict = options.strict,
-                                    .largest = kLargestDrawing});
+                                    .largest = kLargestDrawing,
+                                    .dxfUnits = options.dxfUnits});
   if (!drawing) return kBadDrawing;
   if (!options.dumpSegments.empty() &&
       !writeOutput("the segment dump ", options.dumpSegments, encodeSegments(drawing->segments))) {
@@ -307,11 +310,12 @@ int main(int argc, char** argv) {
 #endif
   Options options;
   CLI::App app{
-      "Turns the outlines of an SVG drawing into a G-code milling program (or, with "
+      "Turns the outlines of an SVG or DXF drawing into a G-code milling program (or, with "
       "Machine=laser, a laser cutting or engraving one).",
       "brevanto"};
   app.add_option("DRAWING", options.drawing,
-                 "SVG drawing, or a .seg file of raw 80-byte Segment records (little-endian)");
+                 "SVG or DXF drawing (told apart by content), or a .seg file of raw 80-byte "
+                 "Segment records (little-endian)");
   app.add_option("-o,--output", options.output,
                  "program file; default: the drawing's name beside it, ending in .tap (classic), "
                  ".ngc (linuxcnc) or .nc (grbl); - for standard output");
@@ -339,7 +343,8 @@ int main(int argc, char** argv) {
                "print the settings in effect as a settings file (each value's origin in a comment) "
                "that --settings reads back as it is");
   app.add_flag("--no-flip", options.noFlip,
-               "keep SVG's downward y axis (by default y is flipped about the page height)");
+               "keep SVG's downward y axis (by default y is flipped about the page height; DXF's y "
+               "points up and is never flipped)");
   app.add_option("--preview", options.preview,
                  "also write an SVG picture of the toolpath to this file");
   app.add_option("--dump-segments", options.dumpSegments,
@@ -369,9 +374,18 @@ int main(int argc, char** argv) {
       ->check(decimalIn(0.0, false, 1e6,
                         "give a positive number of pixels per inch in decimal digits, such as 96 "
                         "(at most 1000000)"));
+  app.add_option("--dxf-units", options.dxfUnits,
+                 "the unit of a DXF drawing's numbers, instead of the one it states ($INSUNITS): " +
+                     std::string(dxf::kUnitNames) +
+                     "; a drawing that states none is read in mm (the summary says so)")
+      ->type_name("UNIT")
+      ->check([](const std::string& text) {
+        return dxf::unitNamed(text) ? std::string() : "give one of " + std::string(dxf::kUnitNames);
+      });
   app.add_flag("--strict", options.strict,
                "exit with status 1, writing nothing, when any content is left out (text, images, "
-               "invisible shapes, clipped-away pieces, unusable elements)");
+               "invisible shapes, clipped-away pieces, unusable elements; in DXF also hatches, "
+               "dimensions, points, 3D entities, entities on frozen or off layers)");
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
   app.footer(helpFooter(kLargestDrawing));
   try {

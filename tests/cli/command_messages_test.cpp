@@ -66,7 +66,7 @@ TEST(CommandMessages, SlipsAreNamed) {
       {"d.svg --settings utf16.ini", 2, "the settings file utf16.ini is UTF-16 text"},
       {"d.svg --settings cr.ini", 2, "the settings file cr.ini ends its lines with CR alone"},
       {"d.png" + kSettings, 1, "d.png: it is a PNG image, not an SVG drawing; brevanto reads SVG"},
-      {"d.dxf" + kSettings, 1, "d.dxf: it is a DXF drawing, not an SVG drawing"},
+      {"d.dxf" + kSettings, 1, "d.dxf:3: the file ends inside the HEADER section (no ENDSEC)"},
       {"far.seg" + kSettings, 1,
        "far.seg: segment 0: its end point lies more than 1000000 mm (a kilometre) from the origin"},
   };

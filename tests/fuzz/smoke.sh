@@ -12,7 +12,7 @@ seconds=${1:-60}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
-for target in sp svg; do
+for target in sp svg dxf; do
   exe=build/fuzz/tests/fuzz/${target}_fuzz
   [[ -x $exe ]] || continue
   corpus=$(mktemp -d)
