@@ -37,6 +37,10 @@ enum class ToolOffset {
   Inside,   // openings: outlines cut inside, islands outside
 };
 
+// "Park": where the program's last move goes. Dialect: the dialect's own
+// (classic: X10 Y300; linuxcnc and grbl: nowhere, Z goes up only).
+enum class ParkPlace { Dialect, None, At };
+
 // The settings of one job as typed values. Depths are stored negative (below
 // the workpiece surface at Z 0) and feeds, tool number and diameter
 // non-negative, whatever sign the user typed; the safe height keeps its sign.
@@ -54,12 +58,21 @@ struct JobSettings {
   Dialect dialect = Dialect::Classic;
   CutOrder cutOrder = CutOrder::Drawing;
   ToolOffset toolOffset = ToolOffset::None;
+
+  // The machine's own numbers: spindle, coolant, the height of the first and
+  // last moves, and where the program ends.
+  int32_t spindleSpeed = 20000;  // Spindle, rpm
+  bool coolant = true;           // Coolant
+  double clearanceZ = 0.0;       // ClearanceZ; 0: the dialect's own (classic 80, else txtSaveZ)
+  ParkPlace park = ParkPlace::Dialect;  // Park
+  double parkX = 0.0, parkY = 0.0;      // Park's X,Y when park is At
 };
 
 enum class SettingType {
   Number,  // a decimal number
   Whole,   // a whole number
   Choice,  // one of the setting's choices (case and blanks around it do not count)
+  Place,   // two numbers X,Y, or "none"
 };
 
 // One row of the settings table.
@@ -84,6 +97,7 @@ struct SettingInfo {
 inline constexpr std::string_view kDialectNames[] = {"classic", "linuxcnc", "grbl"};
 inline constexpr std::string_view kCutOrderNames[] = {"drawing", "inside-first"};
 inline constexpr std::string_view kToolOffsetNames[] = {"none", "outside", "inside"};
+inline constexpr std::string_view kOnOffNames[] = {"on", "off"};
 
 // Every setting a job reads, in the order it reads them.
 inline constexpr SettingInfo kSettings[] = {
@@ -187,6 +201,45 @@ inline constexpr SettingInfo kSettings[] = {
                 "inside, by half of txtWZDia) or inside (openings: outlines cut inside, islands "
                 "outside)",
      .inMacroDialog = true},
+
+    // The machine's own numbers.
+    {.name = "Spindle",
+     .type = SettingType::Whole,
+     .unit = "rpm",
+     .builtIn = "20000",
+     .least = 1.0,
+     .leastIncluded = true,
+     .most = 100000.0,
+     .mayBeEmpty = true,
+     .range = "a whole number from 1 to 100000, or empty for 20000",
+     .meaning = "spindle speed (M03 S...)"},
+    {.name = "Coolant",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "on",
+     .mayBeEmpty = true,
+     .choices = kOnOffNames,
+     .meaning = "on (M08 after the spindle starts) or off (no coolant word)"},
+    {.name = "ClearanceZ",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "",
+     .most = 1000.0,
+     .mayBeEmpty = true,
+     .range = "at least txtSaveZ and at most 1000, or empty for the dialect's own (classic 80, "
+              "linuxcnc and grbl txtSaveZ)",
+     .meaning = "height of the first and last moves, clear of the work and its clamps"},
+    {.name = "Park",
+     .type = SettingType::Place,
+     .unit = "mm",
+     .builtIn = "",
+     .least = -10000.0,
+     .leastIncluded = true,
+     .most = 10000.0,
+     .mayBeEmpty = true,
+     .range = "X,Y in work coordinates, each from -10000 to 10000; none: no park move; empty for "
+              "the dialect's own (classic 10,300, linuxcnc and grbl none)",
+     .meaning = "where the last move takes the tool, at ClearanceZ"},
 };
 
 // The row of `name`, nullptr for a name that is not a setting.

@@ -16,6 +16,12 @@ double valueOf(const std::string& text) {
   return value;
 }
 
+// "M03 S20000.0000": the spindle's start, with the speed as the programs
+// have always stated it.
+std::string spindleLine(const JobSettings& settings) {
+  return "M03 S" + formatFixed4(static_cast<double>(settings.spindleSpeed));
+}
+
 constexpr std::string_view kMotionWords[] = {"G00", "G01", "G02", "G03"};
 
 }  // namespace
@@ -131,11 +137,11 @@ void GcodeSink::writeHeader() {
   writer_.writeLine(rules_.modalLine);
   writer_.writeLine(toolChangeText(rules_, settings_.toolNumber, settings_.toolDiameter));
   writer_.writeLine("G21 (mm)");
-  writer_.writeLine(rules_.spindleOn);
-  writer_.writeLine(rules_.coolantOn);
+  writer_.writeLine(spindleLine(settings_));
+  if (settings_.coolant) writer_.writeLine("M08");
   if (!rules_.blendLine.empty()) writer_.writeLine(rules_.blendLine);
   std::string line;
-  rawMove(line, {.motion = 0, .hasZ = true, .z = rules_.clearanceZ});
+  rawMove(line, {.motion = 0, .hasZ = true, .z = clearanceHeight(rules_, settings_)});
   writer_.writeLine(line);
 }
 
@@ -143,13 +149,14 @@ void GcodeSink::writeFooter() {
   writer_.writeBlock({.comment = "HOME POSITION"});
   if (observer_ != nullptr) observer_->homeBegins();
   std::string line;
+  const std::optional<Point2> park = parkPlace(rules_, settings_);
   rawMove(line, {.motion = 0,
-                 .hasX = true,
-                 .hasY = true,
+                 .hasX = park.has_value(),
+                 .hasY = park.has_value(),
                  .hasZ = true,
-                 .x = rules_.parkX,
-                 .y = rules_.parkY,
-                 .z = rules_.parkZ});
+                 .x = park ? park->x : 0.0,
+                 .y = park ? park->y : 0.0,
+                 .z = clearanceHeight(rules_, settings_)});
   line += ' ';
   line += rules_.parkWords;
   writer_.writeLine(line);

@@ -93,6 +93,9 @@ TEST(SettingsChoice, StrictReadingGivesTheTypedValue) {
       {"txtWZDia", "1/8", "txtWZDia=1/8: not a plain decimal number; give a number, with"},
       {"ToolOffset", "left", "ToolOffset=left: not one of its values (none, outside, inside)"},
       {"txtMaxZ", "0.00001", "txtMaxZ: a pass depth of 1e-05 needs more than 100000 passes"},
+      {"Park", " 10 , -300.5 ", nullptr},
+      {"Park", "10;300", "Park=10;300: give X,Y (two numbers and a comma"},
+      {"ClearanceZ", "4", "ClearanceZ: 4 must be at least txtSaveZ (5)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

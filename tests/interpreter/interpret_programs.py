@@ -220,9 +220,23 @@ def moving(moves):
     return kept
 
 
+def machining(moves):
+    """The moves without the machine's own first and last ones (up to the
+    clearance height, to the park position), which ClearanceZ and Park set
+    per dialect: the Z move at X0 Y0 before the first shape and the rapids
+    after the last cut."""
+    start = 0
+    while start < len(moves) and moves[start][0] == "rapid" and moves[start][1][:2] == (0.0, 0.0):
+        start += 1
+    end = len(moves)
+    while end > start and moves[end - 1][0] == "rapid":
+        end -= 1
+    return moves[start:end]
+
+
 def same_moves(classic, other):
     """None when `other` makes the classic program's moves, else what differs."""
-    classic, other = moving(classic), moving(other)
+    classic, other = machining(moving(classic)), machining(moving(other))
     if len(classic) != len(other):
         return f"{len(other)} moves where the classic program makes {len(classic)}"
     for i, (a, b) in enumerate(zip(classic, other)):
