@@ -14,11 +14,12 @@ namespace brevanto::cli {
 // What to read: an SVG drawing, or a .seg file of raw Segment records.
 struct DrawingRequest {
   std::string path;
-  bool flipY = true;    // SVG's downward y axis flipped about the page height
-  double dpi = 96.0;    // pixels per inch of px and unitless lengths
-  bool quiet = false;   // no notes on what was read
-  bool strict = false;  // anything left out refuses the drawing
-  size_t largest = 0;   // bytes: a larger file is refused before it is read
+  bool flipY = true;      // SVG's downward y axis flipped about the page height
+  double dpi = 96.0;      // pixels per inch of px and unitless lengths
+  bool dpiGiven = false;  // the user chose the density (--dpi)
+  bool quiet = false;     // no notes on what was read
+  bool strict = false;    // anything left out refuses the drawing
+  size_t largest = 0;     // bytes: a larger file is refused before it is read
 };
 
 // The drawing's segments and what the summary says of them.

@@ -41,6 +41,21 @@ enum class ToolOffset {
 // (classic: X10 Y300; linuxcnc and grbl: nowhere, Z goes up only).
 enum class ParkPlace { Dialect, None, At };
 
+// "Origin": where X0 Y0 of the program lies.
+enum class WorkOrigin {
+  Page,     // the page's lower-left corner (the drawing's own coordinates)
+  Drawing,  // the lower-left corner of the shapes that are cut
+  Centre,   // the middle of their extent
+};
+
+// "Direction": the sense a closed shape is cut in with a tool offset, for a
+// spindle turning clockwise (M3).
+enum class CutDirection {
+  Drawing,       // as drawn
+  Climb,         // the outside of a shape clockwise, its inside counter-clockwise
+  Conventional,  // the opposite
+};
+
 // The settings of one job as typed values. Depths are stored negative (below
 // the workpiece surface at Z 0) and feeds, tool number and diameter
 // non-negative, whatever sign the user typed; the safe height keeps its sign.
@@ -66,6 +81,12 @@ struct JobSettings {
   double clearanceZ = 0.0;       // ClearanceZ; 0: the dialect's own (classic 80, else txtSaveZ)
   ParkPlace park = ParkPlace::Dialect;  // Park
   double parkX = 0.0, parkY = 0.0;      // Park's X,Y when park is At
+
+  // The work origin.
+  WorkOrigin origin = WorkOrigin::Page;  // Origin
+
+  // Operations: the cut's sense beside the line.
+  CutDirection direction = CutDirection::Drawing;  // Direction
 };
 
 enum class SettingType {
@@ -98,6 +119,8 @@ inline constexpr std::string_view kDialectNames[] = {"classic", "linuxcnc", "grb
 inline constexpr std::string_view kCutOrderNames[] = {"drawing", "inside-first"};
 inline constexpr std::string_view kToolOffsetNames[] = {"none", "outside", "inside"};
 inline constexpr std::string_view kOnOffNames[] = {"on", "off"};
+inline constexpr std::string_view kWorkOriginNames[] = {"page", "drawing", "centre"};
+inline constexpr std::string_view kCutDirectionNames[] = {"drawing", "climb", "conventional"};
 
 // Every setting a job reads, in the order it reads them.
 inline constexpr SettingInfo kSettings[] = {
@@ -240,6 +263,28 @@ inline constexpr SettingInfo kSettings[] = {
      .range = "X,Y in work coordinates, each from -10000 to 10000; none: no park move; empty for "
               "the dialect's own (classic 10,300, linuxcnc and grbl none)",
      .meaning = "where the last move takes the tool, at ClearanceZ"},
+
+    // The work origin.
+    {.name = "Origin",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "page",
+     .mayBeEmpty = true,
+     .choices = kWorkOriginNames,
+     .meaning = "where X0 Y0 lies: page (the page's lower-left corner), drawing (the lower-left "
+                "corner of the shapes cut, before any tool offset: zero the machine on the "
+                "stock's corner) or centre (the middle of those shapes)"},
+
+    // Operations: the cut's sense beside the line.
+    {.name = "Direction",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "drawing",
+     .mayBeEmpty = true,
+     .choices = kCutDirectionNames,
+     .meaning = "with ToolOffset outside or inside, the sense of each closed cut (M3 spindle): "
+                "climb (the outside of a shape clockwise, its inside counter-clockwise), "
+                "conventional (the opposite) or drawing (as drawn)"},
 };
 
 // The row of `name`, nullptr for a name that is not a setting.

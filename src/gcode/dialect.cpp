@@ -28,6 +28,7 @@ constexpr DialectRules kRules[] = {
      .blendLine = "G64 P0.0100",
      .clearanceZ = 0.0,
      .parks = false,
+     .lengthOffset = true,
      .arcForm = ArcForm::Centre},
     // No tool changer: the operator mounts the tool the comment names.
     {.name = "grbl",
@@ -37,6 +38,7 @@ constexpr DialectRules kRules[] = {
      .blendLine = "",
      .clearanceZ = 0.0,
      .parks = false,
+     .pausesForTool = true,
      .arcForm = ArcForm::Centre,
      .numbered = false,
      .digitLimit = 8},

@@ -37,6 +37,8 @@ struct DialectRules {
   double clearanceZ = 80.0;  // 0: txtSaveZ
   bool parks = true;         // without Park, the last move goes to parkX, parkY
   double parkX = 10.0, parkY = 300.0;
+  bool pausesForTool = false;         // no M6: a tool change stops, parks and pauses (M0)
+  bool lengthOffset = false;          // G43 H<tool> after a tool change
   std::string_view parkWords = "M5";  // stated after the park move's axes (the spindle off)
   std::string_view programEnd = "M30";
   ArcForm arcForm = ArcForm::Radius;

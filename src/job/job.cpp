@@ -19,8 +19,10 @@
 #include "geometry/line_joining.h"
 #include "job/cut_out.h"
 #include "job/joining_loop.h"
+#include "job/operations_job.h"
 #include "job/program_file.h"
 #include "job/shape_refinement.h"
+#include "job/work_origin.h"
 
 namespace brevanto {
 namespace {
@@ -214,27 +216,18 @@ void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings
                      const JobOptions& options) {
   const auto count = static_cast<int32_t>(elements.size());
   checkWritable(elements.data(), count, settings);
-  const BlockStyle style = blockStyle(settings);
-  if (options.program != nullptr) {
-    GcodeWriter writer(*options.program, false, style);
+  writeOut(settings, options, [&](GcodeWriter& writer) {
     writeProgram(elements.data(), count, settings, writer, options.observer);
-    if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
-    return;
-  }
-  ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
-  // The library's own file: every line reaches the file as it is written.
-  GcodeWriter writer(file.stream(), true, style);
-  writeProgram(elements.data(), count, settings, writer, options.observer);
-  file.finish();
+  });
 }
 
 // A job that can be written shape by shape as its records are read: one
 // without a stage that needs every shape at once (nesting, offset, cut
-// order), and not in a dialect with a digit limit, whose programs are
+// order, work origin), and not in a dialect with a digit limit, whose programs are
 // refused, when a number would lose a digit, before any file is touched.
 bool streams(const JobSettings& settings) {
   return settings.cutOrder == CutOrder::Drawing && settings.toolOffset == ToolOffset::None &&
-         dialectRules(settings.dialect).digitLimit <= 0;
+         settings.origin == WorkOrigin::Page && dialectRules(settings.dialect).digitLimit <= 0;
 }
 
 int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOptions& options,
@@ -245,7 +238,8 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
       options.typedSettings
           ? checkedSettings(*options.typedSettings)
           : loadSettings(options.settings ? options.settings : platformSettings());
-  if (streams(settings) && segments != nullptr && lastIndex != nullptr) {
+  if (streams(settings) && options.operations.empty() && segments != nullptr &&
+      lastIndex != nullptr) {
     checkAllFinite(segments, lastIndex);
     const BlockStyle style = blockStyle(settings);
     if (options.program != nullptr) {
@@ -263,6 +257,14 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
   }
   std::vector<PathElement> elements = intake(segments, lastIndex, report);
   joinElements(elements, settings, report);
+  // 3a. The work origin, on the joined path before any offset.
+  const Point2 shift = placeWorkOrigin(elements, settings.origin);
+  report.originShiftX = shift.x;
+  report.originShiftY = shift.y;
+  if (options.observer != nullptr && settings.origin != WorkOrigin::Page) {
+    options.observer->originMoved(shift.x, shift.y);
+  }
+  if (!options.operations.empty()) return writeOperations(elements, settings, options, report);
   // 3b. Nesting, tool offset and cut order, only when a setting asks: the
   //     default program is the list as joined.
   if (settings.cutOrder != CutOrder::Drawing || settings.toolOffset != ToolOffset::None) {
@@ -274,6 +276,22 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
 }
 
 }  // namespace
+
+void writeOut(const JobSettings& settings, const JobOptions& options,
+              const std::function<void(GcodeWriter&)>& write) {
+  const BlockStyle style = blockStyle(settings);
+  if (options.program != nullptr) {
+    GcodeWriter writer(*options.program, false, style);
+    write(writer);
+    if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
+    return;
+  }
+  ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
+  // The library's own file: every line reaches the file as it is written.
+  GcodeWriter writer(file.stream(), true, style);
+  write(writer);
+  file.finish();
+}
 
 std::vector<PathElement> intake(const Segment* segments, const int32_t* lastIndex,
                                 JobReport& report) {

@@ -171,6 +171,8 @@ JobSettings loadSettings(const SettingsSource& source) {
   s.toolOffset = static_cast<ToolOffset>(readChoice(source, "ToolOffset"));
   readMachineNumbers(source, s);
   checkMachineNumbers(s);
+  s.origin = static_cast<WorkOrigin>(readChoice(source, "Origin"));
+  s.direction = static_cast<CutDirection>(readChoice(source, "Direction"));
   return s;
 }
 
@@ -191,8 +193,10 @@ const JobSettings& checkedSettings(const JobSettings& s) {
   if (s.toolNumber < 0) refuse("txtWZNummer: " + std::to_string(s.toolNumber) + " is negative");
   if (static_cast<size_t>(s.dialect) >= std::size(kDialectNames) ||
       static_cast<size_t>(s.cutOrder) >= std::size(kCutOrderNames) ||
-      static_cast<size_t>(s.toolOffset) >= std::size(kToolOffsetNames)) {
-    refuse("Dialect, CutOrder or ToolOffset: not one of its values");
+      static_cast<size_t>(s.toolOffset) >= std::size(kToolOffsetNames) ||
+      static_cast<size_t>(s.origin) >= std::size(kWorkOriginNames) ||
+      static_cast<size_t>(s.direction) >= std::size(kCutDirectionNames)) {
+    refuse("Dialect, CutOrder, ToolOffset, Origin or Direction: not one of its values");
   }
   checkPassCount(s.passDepth, s.finalDepth);
   checkMachineNumbers(s);

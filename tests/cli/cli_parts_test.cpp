@@ -272,7 +272,7 @@ TEST(JobSummary, FiguresFromTheProgram) {
   report.elementsAfterIntake = 9;
   report.elementsAfterArcJoining = 5;
   report.elementsAfterLineJoining = 2;
-  const auto rows = summarize({2, 3, 1, "text 1"}, report, readProgramMoves(program));
+  const auto rows = summarize({2, 3, 1, "text 1", ""}, report, readProgramMoves(program));
   auto value = [&](const std::string& label) {
     for (const SummaryRow& row : rows) {
       if (row.label == label) return row.value;

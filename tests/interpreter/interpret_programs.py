@@ -165,6 +165,22 @@ def prepare_program(tap_path, work):
     return ngc, table, removed == 1, tools
 
 
+def canon_of(program):
+    """rs274's canonical calls for the program, or RuntimeError with its
+    complaint."""
+    with tempfile.TemporaryDirectory(prefix="brevanto-canon-") as work:
+        ngc, table, _, _ = prepare_program(program, work)
+        out = os.path.join(work, "canon.txt")
+        run = subprocess.run(["rs274", "-t", table, "-g", ngc, out], stdin=subprocess.DEVNULL,
+                             capture_output=True, text=True, env=dict(os.environ, HOME=work),
+                             timeout=300)
+        canon = open(out).read() if os.path.exists(out) else ""
+    complaint = (run.stdout + run.stderr).replace("executing", "").strip()
+    if run.returncode != 0 or "PROGRAM_END" not in canon or complaint:
+        raise RuntimeError(f"rs274 exit {run.returncode}: {complaint or 'no PROGRAM_END'}")
+    return canon
+
+
 NUMBERS = re.compile(r"-?\d+(?:\.\d+)?(?:[eE][-+]?\d+)?")
 
 

@@ -31,10 +31,10 @@ TEST(LoadSettings, WorkedExample) {
   EXPECT_EQ(s.toolDiameter, 3.0F);
   EXPECT_EQ(toolChangeLine(s), "T1M6 ( DIA. 3.0000mm )");
   // Each value once, in the load order: one snapshot per job.
-  const std::vector<std::string> order = {"txtFeedZ",   "txtMaxZ",     "txtDepth",   "txtSaveZ",
-                                          "txtFeedCut", "txtWZNummer", "txtWZDia",   "Prezision",
-                                          "Dialect",    "CutOrder",    "ToolOffset", "Spindle",
-                                          "Coolant",    "ClearanceZ",  "Park"};
+  const std::vector<std::string> order = {
+      "txtFeedZ", "txtMaxZ",    "txtDepth", "txtSaveZ", "txtFeedCut", "txtWZNummer",
+      "txtWZDia", "Prezision",  "Dialect",  "CutOrder", "ToolOffset", "Spindle",
+      "Coolant",  "ClearanceZ", "Park",     "Origin",   "Direction"};
   EXPECT_EQ(settings.asked(), order);
 }
 
