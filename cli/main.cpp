@@ -183,25 +183,13 @@ int run(const Options& options) {
   if (drawing->segments.empty()) {
     return fail(kBadDrawing, options.drawing + ": the drawing has no outlines to cut");
   }
-  std::vector<int32_t> notSelected;
-  std::vector<Segment> selectedSegments;
-  if (!operations.empty()) {
-    notSelected =
-        selectShapes(operations, choice->operations, drawing->tags, shapeKeys(drawing->segments));
-    if (options.showSettings) std::cout << operationsText(choice->operations, &operations);
-    if (options.strict && !notSelected.empty()) {
-      return fail(kBadDrawing, options.drawing + ": --strict: " + notCutText(notSelected) +
-                                   ": no operation selects them; nothing written");
-    }
-    selectedSegments = selectedOnly(drawing->segments, operations);
-    if (selectedSegments.empty()) {
-      return fail(kBadDrawing, options.drawing + ": no operation selects any shape of the drawing");
-    }
-  } else if (options.showSettings) {
-    std::cout << operationsText(choice->operations, nullptr);
-  }
+  const auto selection =
+      selectForRun(operations, choice->operations, *drawing,
+                   {.strict = options.strict, .show = options.showSettings}, error);
+  if (!selection) return fail(kBadDrawing, options.drawing + ": " + error);
+  const std::vector<int32_t>& notSelected = selection->notSelected;
   const std::vector<Segment>& cutSegments =
-      operations.empty() ? drawing->segments : selectedSegments;
+      operations.empty() ? drawing->segments : selection->segments;
 
   // Said even with -q: cutting with values nobody chose deserves a word.
   if (choice->base == SettingsChoice::Base::BuiltIn) {
@@ -215,10 +203,7 @@ int run(const Options& options) {
   // bytes, and the file is put in place whole only when all is well.
   // With a tool offset the path lies a tool radius beside the drawing by
   // design: the distance to the drawing is no measure of fidelity there.
-  bool offsetPath = settings.toolOffset != ToolOffset::None;
-  for (const ChosenOperation& op : operations) {
-    offsetPath = offsetPath || op.settings.toolOffset != ToolOffset::None;
-  }
+  const bool offsetPath = anyOffset(settings, operations);
   const bool reordered = settings.cutOrder != CutOrder::Drawing || !operations.empty();
   std::optional<double> tolerance;
   if (options.tolerance != "none" && !offsetPath) {
@@ -289,13 +274,7 @@ int run(const Options& options) {
     toleranceRow += ", not verified: the drawing is too dense to check whole";
   }
   rows.push_back({"tolerance", toleranceRow});
-  for (const SummaryRow& row : operationRows(operations, report)) rows.push_back(row);
-  if (!notSelected.empty()) {
-    rows.push_back({"not cut", notCutText(notSelected) + " (no operation selects them)"});
-    // Said even with -q: part of the drawing is not cut.
-    std::cerr << "brevanto: warning: " << notCutText(notSelected)
-              << " not cut: no operation selects them\n";
-  }
+  for (const SummaryRow& row : operationRows(operations, report, notSelected)) rows.push_back(row);
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
   // Said even with -q: part of the drawing is not cut.
   if (!report.toolMisfits.empty()) {

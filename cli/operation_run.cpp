@@ -1,6 +1,7 @@
 #include "operation_run.h"
 
 #include <cstdio>
+#include <iostream>
 #include <unordered_set>
 
 namespace brevanto::cli {
@@ -41,8 +42,42 @@ std::string notCutText(const std::vector<int32_t>& keys) {
   return text + (keys.size() > kNamed ? ", ...)" : ")");
 }
 
+std::optional<OperationSelection> selectForRun(std::vector<ChosenOperation>& operations,
+                                               const std::vector<OperationSection>& sections,
+                                               const Drawing& drawing, SelectionRules rules,
+                                               std::string& error) {
+  OperationSelection selection;
+  if (operations.empty()) {
+    if (rules.show) std::cout << operationsText(sections, nullptr);
+    return selection;
+  }
+  selection.notSelected =
+      selectShapes(operations, sections, drawing.tags, shapeKeys(drawing.segments));
+  if (rules.show) std::cout << operationsText(sections, &operations);
+  if (rules.strict && !selection.notSelected.empty()) {
+    error = "--strict: " + notCutText(selection.notSelected) +
+            ": no operation selects them; nothing written";
+    return std::nullopt;
+  }
+  selection.segments = selectedOnly(drawing.segments, operations);
+  if (selection.segments.empty()) {
+    error = "no operation selects any shape of the drawing";
+    return std::nullopt;
+  }
+  return selection;
+}
+
+bool anyOffset(const JobSettings& base, const std::vector<ChosenOperation>& operations) {
+  bool offset = base.toolOffset != ToolOffset::None;
+  for (const ChosenOperation& op : operations) {
+    offset = offset || op.settings.toolOffset != ToolOffset::None;
+  }
+  return offset;
+}
+
 std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operations,
-                                      const JobReport& report) {
+                                      const JobReport& report,
+                                      const std::vector<int32_t>& notSelected) {
   std::vector<SummaryRow> rows;
   for (size_t i = 0; i < operations.size(); ++i) {
     const ChosenOperation& op = operations[i];
@@ -60,6 +95,11 @@ std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operat
     rows.push_back({"operation " + op.name, text});
   }
   if (report.toolChanges > 0) rows.push_back({"tool changes", std::to_string(report.toolChanges)});
+  if (!notSelected.empty()) {
+    rows.push_back({"not cut", notCutText(notSelected) + " (no operation selects them)"});
+    std::cerr << "brevanto: warning: " << notCutText(notSelected)
+              << " not cut: no operation selects them\n";
+  }
   return rows;
 }
 

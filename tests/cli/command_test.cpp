@@ -157,9 +157,9 @@ TEST(Command, SettingsOverridesAndTheirOrigin) {
                  readFileBytes(kExamples + "/CNC.ini") + "txtDepht=3\nSpindleSpeed=9000\n");
   const CommandRun typo = brevanto(dir, "-q --show-settings --settings typo.ini");
   EXPECT_EQ(typo.status, 0) << typo.err;
-  EXPECT_TRUE(contains(typo.err, "typo.ini:37: txtDepht: not a setting; did you mean txtDepth?"))
+  EXPECT_TRUE(contains(typo.err, "typo.ini:43: txtDepht: not a setting; did you mean txtDepth?"))
       << typo.err;
-  EXPECT_TRUE(contains(typo.err, "typo.ini:38: SpindleSpeed: not a setting (the settings are"))
+  EXPECT_TRUE(contains(typo.err, "typo.ini:44: SpindleSpeed: not a setting (the settings are"))
       << typo.err;
   EXPECT_EQ(brevanto(dir, "--strict --show-settings --settings typo.ini").status, 2);
   EXPECT_TRUE(contains(brevanto(dir, "--show-settings --set txtWZdia=3").err,
