@@ -82,6 +82,11 @@ def main():
         got = [(s["z"], s["tool"], max(s["feeds"]), sense(s["points"])) for s in shapes]
         if got != EXPECTED:
             failures.append(f"linuxcnc: shapes {got}, expected {EXPECTED}")
+        brevanto(args.brevanto, "-o", ngc, "--operation", "hole:Direction=conventional",
+                 "--operation", "outline:Direction=conventional")
+        senses = [sense(s["points"]) for s in canon_shapes(ngc)[0]]
+        if senses != [e[3] * -1 for e in EXPECTED]:
+            failures.append(f"conventional: senses {senses}, expected the climb ones reversed")
         if "G43 H1" not in open(ngc).read():
             failures.append("linuxcnc: no G43 H1 after the tool change")
         brevanto(args.brevanto, "-o", nc, "--dialect", "grbl")
