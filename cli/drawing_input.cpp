@@ -95,9 +95,16 @@ std::optional<Drawing> readDrawing(const DrawingRequest& options) {
          "Segment records");
     return std::nullopt;
   } else {
-    const ImportOptions importOptions{.flipY = options.flipY, .dpi = options.dpi};
+    const ImportOptions importOptions{
+        .flipY = options.flipY, .dpi = options.dpi, .dpiGiven = options.dpiGiven};
     ImportResult r = importSvg(bytes, importOptions);
     if (!take(r, describeImport(r, importOptions), options, d)) return std::nullopt;
+    d.facts.scaleNote = oldPixelScaleNote(r, importOptions);
+    if (options.strict && !d.facts.scaleNote.empty()) {
+      fail(options.path + ": --strict: " + d.facts.scaleNote + "; nothing written");
+      return std::nullopt;
+    }
+    d.tags = std::move(r.tags);
   }
   if (d.segments.size() > static_cast<size_t>(INT32_MAX)) {
     fail(options.path + ": too many segments");

@@ -14,12 +14,13 @@ namespace brevanto::cli {
 // What to read: an SVG or DXF drawing, or a .seg file of raw Segment records.
 struct DrawingRequest {
   std::string path;
-  bool flipY = true;     // SVG's downward y axis flipped about the page height
-  double dpi = 96.0;     // pixels per inch of px and unitless lengths
-  bool quiet = false;    // no notes on what was read
-  bool strict = false;   // anything left out refuses the drawing
-  size_t largest = 0;    // bytes: a larger file is refused before it is read
-  std::string dxfUnits;  // a DXF drawing's unit instead of its own ($INSUNITS); "" for its own
+  bool flipY = true;      // SVG's downward y axis flipped about the page height
+  double dpi = 96.0;      // pixels per inch of px and unitless lengths
+  bool dpiGiven = false;  // the user chose the density (--dpi)
+  bool quiet = false;     // no notes on what was read
+  bool strict = false;    // anything left out refuses the drawing
+  size_t largest = 0;     // bytes: a larger file is refused before it is read
+  std::string dxfUnits;   // a DXF drawing's unit instead of its own ($INSUNITS); "" for its own
 };
 
 // The drawing's segments and what the summary says of them.

@@ -21,6 +21,7 @@
 #include "dxf/dxf_units.h"
 #include "io/input_file.h"
 #include "io/output_file.h"
+#include "operation_run.h"
 #include "progress.h"
 #include "report/fidelity.h"
 #include "report/job_summary.h"
@@ -56,8 +57,10 @@ struct Options {
   bool quiet = false;
   std::optional<std::string> settingsFile;
   std::vector<std::string> assignments;
-  std::string cutOrder;    // --cut-order: CutOrder for this run
-  std::string toolOffset;  // --offset: ToolOffset for this run
+  std::vector<std::string> operationValues;  // --operation NAME:KEY=VALUE
+  std::string cutOrder;                      // --cut-order: CutOrder for this run
+  std::string toolOffset;                    // --offset: ToolOffset for this run
+  std::string origin;                        // --origin: Origin for this run
   bool showSettings = false;
   bool noFlip = false;
   std::string preview;
@@ -65,6 +68,7 @@ struct Options {
   std::optional<double> maxDeviation;  // mm
   double dpi = 96.0;
   std::string dxfUnits;  // --dxf-units: a DXF drawing's unit instead of its $INSUNITS
+  bool dpiGiven = false;
   bool strict = false;
   std::optional<std::string> dialect;  // --dialect NAME: short for --set Dialect=NAME
   std::string tolerance = "0.05";      // mm, or "none"
@@ -130,7 +134,9 @@ int run(const Options& options) {
   if (options.dialect) assignments.push_back("Dialect=" + *options.dialect);
   if (!options.cutOrder.empty()) assignments.push_back("CutOrder=" + options.cutOrder);
   if (!options.toolOffset.empty()) assignments.push_back("ToolOffset=" + options.toolOffset);
-  const auto choice = chooseSettings(options.settingsFile, assignments, error);
+  if (!options.origin.empty()) assignments.push_back("Origin=" + options.origin);
+  const auto choice =
+      chooseSettings(options.settingsFile, assignments, error, options.operationValues);
   if (!choice) return fail(kSettingsRefused, error);
   // Said even with -q: a misspelt name leaves its setting at another value.
   for (const std::string& unknown : choice->unknownNames)
@@ -146,7 +152,16 @@ int run(const Options& options) {
   const SettingsRead typed = readSettings(choice->source(), SettingsReading::Strict);
   if (!typed.ok()) return fail(kSettingsRefused, "setting refused: " + typed.error);
   const JobSettings& settings = typed.settings;
-  if (options.drawing.empty()) return kOk;  // only --show-settings
+  std::vector<ChosenOperation> operations;
+  if (!choice->operations.empty()) {
+    auto chosen = chooseOperations(choice->operations, choice->source(), error);
+    if (!chosen) return fail(kSettingsRefused, "setting refused: " + error);
+    operations = std::move(*chosen);
+  }
+  if (options.drawing.empty()) {  // only --show-settings
+    if (options.showSettings) std::cout << operationsText(choice->operations, nullptr);
+    return kOk;
+  }
 
   const bool toStdout = options.output == "-";
   std::string programPath = options.output;
@@ -162,6 +177,7 @@ int run(const Options& options) {
   const auto drawing = readDrawing({.path = options.drawing,
                                     .flipY = !options.noFlip,
                                     .dpi = options.dpi,
+                                    .dpiGiven = options.dpiGiven,
                                     .quiet = options.quiet,
                                     .strict = options.strict,
                                     .largest = kLargestDrawing,
@@ -174,6 +190,13 @@ int run(const Options& options) {
   if (drawing->segments.empty()) {
     return fail(kBadDrawing, options.drawing + ": the drawing has no outlines to cut");
   }
+  const auto selection =
+      selectForRun(operations, choice->operations, *drawing,
+                   {.strict = options.strict, .show = options.showSettings}, error);
+  if (!selection) return fail(kBadDrawing, options.drawing + ": " + error);
+  const std::vector<int32_t>& notSelected = selection->notSelected;
+  const std::vector<Segment>& cutSegments =
+      operations.empty() ? drawing->segments : selection->segments;
 
   // Said even with -q: cutting with values nobody chose deserves a word.
   if (choice->base == SettingsChoice::Base::BuiltIn) {
@@ -188,9 +211,9 @@ int run(const Options& options) {
   // With a tool offset the path lies a tool radius beside the drawing by
   // design: the distance to the drawing is no measure of fidelity there.
   // Nor is it for a laser's fill, whose lines cross the area inside the line.
-  const bool offsetPath = settings.toolOffset != ToolOffset::None;
+  const bool offsetPath = anyOffset(settings, operations);
   const bool hatched = settings.kind == OperationKind::LaserFill;
-  const bool reordered = settings.cutOrder != CutOrder::Drawing;
+  const bool reordered = settings.cutOrder != CutOrder::Drawing || !operations.empty();
   std::optional<double> tolerance;
   if (options.tolerance != "none" && !offsetPath && !hatched) {
     tolerance = std::strtod(options.tolerance.c_str(), nullptr);
@@ -205,10 +228,11 @@ int run(const Options& options) {
   // the terminal's last line to itself.
   ProgressLine progress(!options.quiet);
   progress.stage("making and checking the program");
-  MadeProgram made = makeProgram(drawing->segments, settings, tolerance,
+  MadeProgram made = makeProgram(cutSegments, settings, tolerance,
                                  {.file = &programFile,
                                   .keepMoves = !options.preview.empty(),
-                                  .shapesInOrder = !offsetPath && !reordered && !hatched});
+                                   .shapesInOrder = !offsetPath && !reordered && !hatched,
+                                   .operations = jobOperations(operations)});
   progress.finish();
   const JobReport& report = made.report;
   switch (report.result) {
@@ -261,6 +285,7 @@ int run(const Options& options) {
     toleranceRow += ", not verified: the drawing is too dense to check whole";
   }
   rows.push_back({"tolerance", toleranceRow});
+  for (const SummaryRow& row : operationRows(operations, report, notSelected)) rows.push_back(row);
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
   // Said even with -q: part of the drawing is not cut.
   if (!report.toolMisfits.empty()) {
@@ -339,12 +364,24 @@ int main(int argc, char** argv) {
   app.add_option("--offset", options.toolOffset,
                  "none, outside or inside: the same as --set ToolOffset=...")
       ->type_name("SIDE");
+  app.add_option("--operation", options.operationValues,
+                 "NAME:KEY=VALUE: one value of the operation NAME for this run, over its "
+                 "[operation NAME] section (which it makes if there is none; repeatable)")
+      ->type_name("NAME:KEY=VALUE")
+      ->allow_extra_args(false);
   app.add_flag("--show-settings", options.showSettings,
                "print the settings in effect as a settings file (each value's origin in a comment) "
                "that --settings reads back as it is");
+  app.add_option("--origin", options.origin,
+                 "page, drawing or centre: where X0 Y0 lies, the same as --set Origin=...; drawing "
+                 "puts the lower-left corner of the shapes cut at X0 Y0 (zero the machine on the "
+                 "stock's corner), centre their middle")
+      ->type_name("WHERE");
   app.add_flag("--no-flip", options.noFlip,
-               "keep SVG's downward y axis (by default y is flipped about the page height; DXF's y "
-               "points up and is never flipped)");
+               "mirror the part: keep SVG's downward y axis instead of flipping y about the page "
+               "height, so the program cuts the drawing upside down (mirrored top to bottom). "
+               "Only for a machine whose Y axis points towards the operator, or to cut a part "
+               "from its back face. DXF's y points up and is never flipped");
   app.add_option("--preview", options.preview,
                  "also write an SVG picture of the toolpath to this file");
   app.add_option("--dump-segments", options.dumpSegments,
@@ -385,7 +422,8 @@ int main(int argc, char** argv) {
   app.add_flag("--strict", options.strict,
                "exit with status 1, writing nothing, when any content is left out (text, images, "
                "invisible shapes, clipped-away pieces, unusable elements; in DXF also hatches, "
-               "dimensions, points, 3D entities, entities on frozen or off layers)");
+               "dimensions, points, 3D entities, entities on frozen or off layers), or when the "
+               "drawing's scale is in doubt (pixels of an Inkscape before 0.92: give --dpi)");
   app.set_version_flag("--version", std::string("brevanto ") + BREVANTO_VERSION);
   app.footer(helpFooter(kLargestDrawing));
   try {
@@ -394,6 +432,7 @@ int main(int argc, char** argv) {
     const int code = app.exit(e);
     return code == 0 ? kOk : kUsage;
   }
+  options.dpiGiven = app.count("--dpi") > 0;
   if (options.drawing.empty() && !options.showSettings) {
     std::cerr << "brevanto: no drawing given (see brevanto --help)\n";
     return kUsage;

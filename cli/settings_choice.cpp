@@ -23,6 +23,39 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
+std::string operationKeyList() {
+  std::string list;
+  for (const std::string_view k : kOperationKeys)
+    list += (list.empty() ? "" : ", ") + std::string(k);
+  return list;
+}
+
+// "NAME:KEY=VALUE" laid over (or making) the operation NAME.
+bool setOperationValue(const std::string& argument, SettingsChoice& choice, std::string& error) {
+  const size_t colon = argument.find(':');
+  const size_t equals = argument.find('=', colon == std::string::npos ? 0 : colon);
+  if (colon == std::string::npos || equals == std::string::npos || colon == 0) {
+    error = "--operation " + argument + ": expected NAME:KEY=VALUE, such as outline:Depth=6";
+    return false;
+  }
+  const std::string name = argument.substr(0, colon);
+  const std::string key(
+      trimBlanks(std::string_view(argument).substr(colon + 1, equals - colon - 1)));
+  if (!isOperationKey(key)) {
+    error = "--operation " + argument + ": " + key + " is not a value of an operation (" +
+            operationKeyList() + ")";
+    return false;
+  }
+  auto found = std::find_if(choice.operations.begin(), choice.operations.end(),
+                            [&name](const OperationSection& o) { return o.name == name; });
+  if (found == choice.operations.end()) {
+    choice.operations.push_back({name, "--operation", {}});
+    found = choice.operations.end() - 1;
+  }
+  found->values[key] = {argument.substr(equals + 1), "--operation"};
+  return true;
+}
+
 // The lines of a settings file as the library reads them (the text after the
 // first '=', one trailing CR dropped, blanks around the name ignored, '#' and
 // ';' comments, the last of repeated names wins), and more strictly where the
@@ -50,6 +83,7 @@ bool readSettingsFile(const std::string& path, SettingsChoice& choice, std::stri
     return false;
   }
   int lineNumber = 0;
+  OperationSection* operation = nullptr;  // the section being read, null in the base
   for (size_t start = 0; start < all.size();) {
     size_t end = all.find('\n', start);
     if (end == std::string_view::npos) end = all.size();
@@ -63,18 +97,41 @@ bool readSettingsFile(const std::string& path, SettingsChoice& choice, std::stri
       const size_t close = line.find(']');
       const std::string_view section =
           trimBlanks(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
-      if (!equalsIgnoringCase(section, kSettingsSection)) {
-        error = where + ": section [" + std::string(section) + "]: a settings file holds only [" +
-                std::string(kSettingsSection) +
-                "] (lines before any section belong to it); remove the other section or move "
-                "it to a file of its own";
-        return false;
+      if (equalsIgnoringCase(section, kSettingsSection)) {
+        operation = nullptr;
+        continue;
       }
-      continue;
+      if (section.size() > 10 && equalsIgnoringCase(section.substr(0, 10), "operation ")) {
+        const std::string name(trimBlanks(section.substr(10)));
+        for (const OperationSection& o : choice.operations) {
+          if (o.name == name) {
+            error = where + ": [operation " + name + "] is given twice (first at " + o.origin +
+                    "); give each operation one section";
+            return false;
+          }
+        }
+        choice.operations.push_back({name, where, {}});
+        operation = &choice.operations.back();
+        continue;
+      }
+      error = where + ": section [" + std::string(section) + "]: a settings file holds [" +
+              std::string(kSettingsSection) +
+              "] (lines before any section belong to it) and [operation NAME] sections; remove "
+              "the other section or move it to a file of its own";
+      return false;
     }
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;
     const std::string_view name = trimBlanks(line.substr(0, equals));
+    if (operation != nullptr) {
+      if (!isOperationKey(name)) {
+        error = where + ": operation " + operation->name + ": " + std::string(name) +
+                " is not a value of an operation (" + operationKeyList() + ")";
+        return false;
+      }
+      operation->values[std::string(name)] = {std::string(line.substr(equals + 1)), where};
+      continue;
+    }
     if (const auto found = choice.values.find(name); found != choice.values.end()) {
       found->second = {std::string(line.substr(equals + 1)), where, true};
     } else {
@@ -116,7 +173,8 @@ SettingsSource SettingsChoice::source() const {
 
 std::optional<SettingsChoice> chooseSettings(const std::optional<std::string>& settingsFile,
                                              const std::vector<std::string>& assignments,
-                                             std::string& error) {
+                                             std::string& error,
+                                             const std::vector<std::string>& operationValues) {
   SettingsChoice choice;
   if (settingsFile) {
     choice.base = SettingsChoice::Base::NamedFile;
@@ -152,6 +210,9 @@ std::optional<SettingsChoice> chooseSettings(const std::optional<std::string>& s
       return std::nullopt;
     }
     choice.values[name] = {assignment.substr(equals + 1), "--set", true};
+  }
+  for (const std::string& value : operationValues) {
+    if (!setOperationValue(value, choice, error)) return std::nullopt;
   }
   // The built-in dialect is the router's: a laser program asked for on the
   // command line gets the laser's own (empty: grbl), as from a file that

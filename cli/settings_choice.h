@@ -7,14 +7,17 @@
 #include <vector>
 
 #include "brevanto/host.h"
+#include "operations.h"
 
 namespace brevanto::cli {
 
 // A settings file is read by the command only up to this size.
 inline constexpr size_t kLargestSettingsFile = size_t{1} << 20;
 
-// The one section a settings file may have: lines before any section count
-// as part of it; any other section is refused rather than read into it.
+// The base section of a settings file: lines before any section count as
+// part of it. Besides it a file may hold [operation NAME] sections, which
+// only the command reads (the library reads the base lines alone); any
+// other section is refused rather than read into the base.
 inline constexpr std::string_view kSettingsSection = "CNC";
 
 // One setting of this run: its text and where it came from.
@@ -36,18 +39,24 @@ struct SettingsChoice {
   // "FILE:LINE: NAME: not a setting; did you mean ...?" for each line of the
   // file whose name is none of the settings'.
   std::vector<std::string> unknownNames;
+  // The [operation NAME] sections, in the order of the file, then those only
+  // --operation names.
+  std::vector<OperationSection> operations;
 
   [[nodiscard]] const ChosenValue& value(std::string_view name) const;
   // What the job reads: the chosen texts, "" for a name that has none.
   [[nodiscard]] SettingsSource source() const;
 };
 
-// Builds the choice from --settings and the --set arguments; nullopt (with
-// `error`) for a settings file that cannot be used (missing, not a regular
-// file, too large, another section) or an unknown or malformed --set.
+// Builds the choice from --settings, the --set arguments and the
+// --operation NAME:KEY=VALUE ones; nullopt (with `error`) for a settings
+// file that cannot be used (missing, not a regular file, too large, another
+// section, a value an operation does not have) or an unknown or malformed
+// --set or --operation.
 std::optional<SettingsChoice> chooseSettings(const std::optional<std::string>& settingsFile,
                                              const std::vector<std::string>& assignments,
-                                             std::string& error);
+                                             std::string& error,
+                                             const std::vector<std::string>& operationValues = {});
 
 // The built-in value of a setting: kSettings' (those of examples/CNC.ini).
 std::string builtInSetting(std::string_view name);

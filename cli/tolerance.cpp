@@ -42,7 +42,13 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
     reader_.homeBegins();
     measured_ = false;
   }
-  void block(const WrittenBlock& block) override {
+  // The moves are read in the drawing's coordinates: the figure measures
+  // them against the drawing, and the preview draws them over it.
+  void originMoved(double dx, double dy) override { shift_ = {dx, dy}; }
+  void block(const WrittenBlock& written) override {
+    WrittenBlock block = written;
+    if (block.hasX) block.x -= shift_.x;
+    if (block.hasY) block.y -= shift_.y;
     if (!reader_.apply(block, move_)) return;
     made_.totals.add(move_);
     if (!measured_) meter_.add(move_);
@@ -73,6 +79,9 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
   bool checked_ = false;   // the last try was measured, and is the one to come
   bool measured_ = false;  // the shape being told was measured as a try
   Deviation checkedDeviation_;
+  struct {
+    double x = 0.0, y = 0.0;
+  } shift_;
 };
 
 MadeProgram run(const std::vector<Segment>& segments, const JobSettings& settings,
@@ -91,7 +100,8 @@ MadeProgram run(const std::vector<Segment>& segments, const JobSettings& setting
                                   .program = &stream,
                                   .observer = &taker,
                                   .tolerance = tolerance.value_or(0.0),
-                                  .shapeCheck = tolerance ? &taker : nullptr});
+                                  .shapeCheck = tolerance ? &taker : nullptr,
+                                  .operations = target.operations});
   if (!sink.finish() && made.report.ok()) made.report.result = BREVANTO_OUTPUT_FAILED;
   if (!made.report.ok()) return made;
   made.deviation = meter.finish();

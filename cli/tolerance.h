@@ -29,6 +29,8 @@ struct ProgramTarget {
   // The job writes the drawing's shapes as they are, in order (no nesting,
   // offset or cut order): the check measures shape by shape as it reads.
   bool shapesInOrder = true;
+  // The job's operations (JobOptions::operations); empty: none.
+  std::vector<JobOperation> operations{};
 };
 
 // Makes the program of `segments` with `settings`. With a

@@ -19,6 +19,8 @@ std::string_view typeName(SettingType type) {
       return "whole number";
     case SettingType::Choice:
       return "choice";
+    case SettingType::Place:
+      return "X,Y or none";
     case SettingType::Number:
       break;
   }

@@ -99,6 +99,13 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
     if (!drawing.skippedDetail.empty()) skipped += " (" + drawing.skippedDetail + ")";
     rows.push_back({"elements skipped", skipped});
   }
+  if (!drawing.scaleNote.empty()) rows.push_back({"scale", drawing.scaleNote});
+  if (report.originShiftX != 0.0 || report.originShiftY != 0.0) {
+    char text[160];
+    std::snprintf(text, sizeof text, "X0 Y0 is the drawing's X%.3f Y%.3f", -report.originShiftX,
+                  -report.originShiftY);
+    rows.push_back({"work origin", text});
+  }
   rows.push_back({"path elements after flattening", std::to_string(report.elementsAfterIntake)});
   rows.push_back({"after arc joining", std::to_string(report.elementsAfterArcJoining)});
   rows.push_back({"after line joining", std::to_string(report.elementsAfterLineJoining)});

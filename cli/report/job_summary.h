@@ -16,6 +16,7 @@ struct DrawingFacts {
   int32_t segments = 0;
   int32_t skippedElements = -1;  // -1: not applicable (a .seg file)
   std::string skippedDetail;     // "text 2, image 1"
+  std::string scaleNote;         // why the drawing's scale is in doubt, and the fix; "" if not
 };
 
 // One line of the summary: "label: value".

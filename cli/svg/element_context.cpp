@@ -295,6 +295,10 @@ void ElementContext::emitOutline(std::vector<Segment> pieces, int32_t colour, bo
   }
   if (removed) state_.leaveOut(LeftOutKind::ClippedAway, node_);
   OutlineBuilder::emitPieces(pieces, state_.nextShapeKey, colour, result.segments);
+  if (subpaths > 0) {
+    const ShapeTags tags = shapeTags();
+    result.tags.resize(static_cast<size_t>(state_.nextShapeKey - 1 + subpaths), tags);
+  }
   state_.nextShapeKey += subpaths;
   result.shapes += subpaths;
   // Clipping may turn one curve into many lines.
@@ -303,6 +307,51 @@ void ElementContext::emitOutline(std::vector<Segment> pieces, int32_t colour, bo
                     " segments once clipped",
                 node_);
   }
+}
+
+namespace {
+
+// An attribute of this name in any namespace (inkscape:label): drawing
+// programs keep their own words under their own prefix.
+std::string prefixedAttributeText(const xmlNode* node, const char* name) {
+  xmlChar* value = xmlGetProp(node, BAD_CAST name);
+  if (value == nullptr) return {};
+  std::string text(reinterpret_cast<const char*>(value));
+  xmlFree(value);
+  return text;
+}
+
+}  // namespace
+
+// What operations select this element's shapes by: its paints as they show,
+// its id and classes, and the layer it lies in (the nearest Inkscape layer's
+// label, else the nearest group's id).
+ShapeTags ElementContext::shapeTags() const {
+  ShapeTags tags;
+  if (strokeShows()) tags.stroke = outlineColour(stroke_);
+  if (fillShows()) tags.fill = outlineColour(fill_);
+  tags.id = attributeText(node_, "id");
+  const std::string classes = attributeText(node_, "class");
+  for (size_t at = 0; at < classes.size();) {
+    const size_t from = classes.find_first_not_of(" \t\r\n", at);
+    if (from == std::string::npos) break;
+    const size_t to = std::min(classes.find_first_of(" \t\r\n", from), classes.size());
+    tags.classes.push_back(classes.substr(from, to - from));
+    at = to;
+  }
+  std::string group;
+  for (const xmlNode* n = node_->parent; n != nullptr && n->type == XML_ELEMENT_NODE;
+       n = n->parent) {
+    if (!named(n, "g")) continue;
+    if (prefixedAttributeText(n, "groupmode") == "layer") {
+      const std::string label = prefixedAttributeText(n, "label");
+      tags.layer = label.empty() ? attributeText(n, "id") : label;
+      return tags;
+    }
+    if (group.empty()) group = attributeText(n, "id");
+  }
+  tags.layer = group;
+  return tags;
 }
 
 // The clip of this element: its parents', its own clip path and its mask,

@@ -305,6 +305,7 @@ class ElementContext {
   [[nodiscard]] bool strokeShows() const;
   [[nodiscard]] bool fillShows() const;
   [[nodiscard]] int32_t outlineColour(const Paint& paint) const;
+  [[nodiscard]] ShapeTags shapeTags() const;
   std::shared_ptr<const ClipRegion> activeClip();
   std::shared_ptr<const ClipRegion> ownRegion(bool mask);
   void expandUse();

@@ -98,6 +98,21 @@ void collectLeftOut(const SvgSurvey& survey, ImportState& state) {
   }
 }
 
+// Inkscape drew 90 pixels to the inch before 0.92 and 96 since: its version
+// ("0.91 r13725") on the root says which.
+std::string oldInkscapeVersion(const xmlNode* root) {
+  if (root == nullptr) return {};
+  xmlChar* value =
+      xmlGetNsProp(root, reinterpret_cast<const xmlChar*>("version"),
+                   reinterpret_cast<const xmlChar*>("http://www.inkscape.org/namespaces/inkscape"));
+  if (value == nullptr) return {};
+  const std::string version(reinterpret_cast<const char*>(value));
+  xmlFree(value);
+  unsigned major = 0, minor = 0;
+  if (std::sscanf(version.c_str(), "%u.%u", &major, &minor) != 2) return {};
+  return major == 0 && minor < 92 ? version : std::string();
+}
+
 void importDocument(std::string_view text, const ImportOptions& options, ImportResult& result) {
   SvgSurvey survey;
   if (!survey.read(text)) {
@@ -106,6 +121,7 @@ void importDocument(std::string_view text, const ImportOptions& options, ImportR
     return;
   }
   result.hasPhysicalUnits = survey.rootHasPhysicalUnits();
+  result.oldInkscapeVersion = oldInkscapeVersion(survey.root());
   if (survey.expandedElementCount(ImportState::kMaxElements + 1) > ImportState::kMaxElements) {
     result.error = "the drawing has more than " + std::to_string(ImportState::kMaxElements) +
                    " elements once its use references are expanded";
@@ -193,7 +209,9 @@ std::vector<std::string> describeImport(const ImportResult& result, const Import
                   result.maxXMm, result.minYMm, result.maxYMm);
     lines.emplace_back(text);
   }
-  if (!result.hasPhysicalUnits) {
+  if (const std::string note = oldPixelScaleNote(result, options); !note.empty()) {
+    lines.push_back(note);
+  } else if (!result.hasPhysicalUnits) {
     char text[200];
     std::snprintf(text, sizeof text,
                   "the drawing gives no physical size: taken at %g pixels per inch (--dpi); check "
@@ -202,6 +220,18 @@ std::vector<std::string> describeImport(const ImportResult& result, const Import
     lines.emplace_back(text);
   }
   return lines;
+}
+
+}  // namespace brevanto::cli
+
+namespace brevanto::cli {
+
+std::string oldPixelScaleNote(const ImportResult& result, const ImportOptions& options) {
+  if (result.oldInkscapeVersion.empty() || result.hasPhysicalUnits || options.dpiGiven) return {};
+  return "saved by Inkscape " + result.oldInkscapeVersion +
+         " (before 0.92) in pixels, which it drew at 90 per inch: taken at 96, the part comes "
+         "out 6.25 % small; give --dpi 90 for the size it was drawn at (or --dpi 96 to keep "
+         "this one)";
 }
 
 }  // namespace brevanto::cli

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "brevanto/brevanto.h"
+#include "shape_tags.h"
 
 namespace brevanto::cli {
 
@@ -18,6 +19,7 @@ struct ImportOptions {
   // not given in physical units: 96 as in CSS; 72 for drawings from some
   // illustration programs, 90 for older vector editors.
   double dpi = 96.0;
+  bool dpiGiven = false;  // --dpi was given: the density is the user's choice
 };
 
 // One kind of content that is drawn on screen, or would be, but not cut.
@@ -29,6 +31,7 @@ struct LeftOut {
 
 struct ImportResult {
   std::vector<Segment> segments;  // in millimetres, shapes numbered 1, 2, 3...
+  std::vector<ShapeTags> tags;    // per shape, in key order: what operations select it by
   int32_t shapes = 0;
   // Elements that could carry geometry but are not cut (text, images,
   // unknown SVG elements), by element name.
@@ -43,6 +46,9 @@ struct ImportResult {
   // The outermost svg gives its size in mm, cm, in, pt or pc; otherwise the
   // size depends on ImportOptions::dpi.
   bool hasPhysicalUnits = false;
+  // The root's inkscape:version when it is one before 0.92, whose pixels
+  // were 90 to the inch ("" otherwise).
+  std::string oldInkscapeVersion;
   // The cut geometry's extent (control points included), in mm, after the
   // flip; all 0 without segments.
   double minXMm = 0.0, minYMm = 0.0, maxXMm = 0.0, maxYMm = 0.0;
@@ -58,6 +64,11 @@ struct ImportResult {
 // Reads an SVG drawing. Never throws: a drawing that cannot be read gives an
 // ImportResult with `error` set (and `errorLine` where the line is known).
 ImportResult importSvg(std::string_view text, const ImportOptions& options);
+
+// When the drawing was saved in pixels by an Inkscape before 0.92 (90 pixels
+// per inch) and no --dpi was given: what is wrong with its scale and the
+// fix; "" otherwise.
+std::string oldPixelScaleNote(const ImportResult& result, const ImportOptions& options);
 
 // What a user should see of an import before cutting: what was left out,
 // by kind with the first element's line; the drawing's extent in mm; and a

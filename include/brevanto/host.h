@@ -39,6 +39,15 @@ std::string defaultSettingsFilePath();
 // $BREVANTO_OUTPUT_DIR/Brevanto.tap (else ~/Brevanto/Brevanto.tap) elsewhere.
 std::string defaultProgramPath();
 
+// One operation of a job: the settings its shapes are cut with (a whole
+// JobSettings: the base settings with the operation's own values over them)
+// and the shapes it selected, by shape key. Its name is for messages.
+struct JobOperation {
+  std::string name{};
+  JobSettings settings{};
+  std::vector<int32_t> shapeKeys{};
+};
+
 struct JobOptions {
   // The settings as typed values (see readSettings in brevanto/settings.h);
   // when set, no store is read.
@@ -69,6 +78,13 @@ struct JobOptions {
   // in two, up to three times. Only the shapes that stray are refined.
   double tolerance = 0.0;
   ShapeCheck* shapeCheck = nullptr;
+  // Operations, cut one after the other in this order, each shape with its
+  // operation's settings (a shape no operation selects is not cut; one
+  // several select is cut by the first). The job's settings give the
+  // joining precision, the dialect, the work origin and the first and last
+  // moves. A tool change stands between two operations of different
+  // tools. Empty: every shape with the job's settings, as sp cuts them.
+  std::vector<JobOperation> operations{};
 };
 
 // A place beside a closed shape where the tool did not fit (ToolOffset): a
@@ -141,6 +157,15 @@ struct JobReport {
     std::vector<double> xy;
   };
   std::vector<EntryStroke> entryStrokes;
+  // What Origin moved the drawing by: the program's X and Y are the
+  // drawing's plus these (0 with Origin=page).
+  double originShiftX = 0.0;
+  double originShiftY = 0.0;
+
+  // With operations: per shape as written, the index of its operation, and
+  // the tool changes made between operations.
+  std::vector<int32_t> writtenOperations;
+  int32_t toolChanges = 0;
 
   // Refinement to keep the tolerance (JobOptions::tolerance): whether the job
   // applied it shape by shape, how many shapes it made again, the finest

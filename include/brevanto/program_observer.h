@@ -29,6 +29,12 @@ class ProgramObserver {
   virtual void shapeBegins() = 0;  // the "( NEXT SHAPE )" marker
   virtual void homeBegins() = 0;   // the "( HOME POSITION )" marker: shapes are done
   virtual void block(const WrittenBlock& block) = 0;
+  // Before the first block, when the work origin is not the page's: the
+  // program's X and Y are the drawing's plus (dx, dy).
+  virtual void originMoved(double dx, double dy) {
+    static_cast<void>(dx);
+    static_cast<void>(dy);
+  }
 };
 
 // A host's measure of how far the program of one shape strays from the

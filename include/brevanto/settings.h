@@ -61,6 +61,25 @@ enum class OperationKind {
 // M3 holds it.
 enum class LaserMode { Dynamic, Constant };
 
+// "Park": where the program's last move goes. Dialect: the dialect's own
+// (classic: X10 Y300; linuxcnc and grbl: nowhere, Z goes up only).
+enum class ParkPlace { Dialect, None, At };
+
+// "Origin": where X0 Y0 of the program lies.
+enum class WorkOrigin {
+  Page,     // the page's lower-left corner (the drawing's own coordinates)
+  Drawing,  // the lower-left corner of the shapes that are cut
+  Centre,   // the middle of their extent
+};
+
+// "Direction": the sense a closed shape is cut in with a tool offset, for a
+// spindle turning clockwise (M3).
+enum class CutDirection {
+  Drawing,       // as drawn
+  Climb,         // the outside of a shape clockwise, its inside counter-clockwise
+  Conventional,  // the opposite
+};
+
 // The settings of one job as typed values. Depths are stored negative (below
 // the workpiece surface at Z 0) and feeds, tool number and diameter
 // non-negative, whatever sign the user typed; the safe height keeps its sign.
@@ -106,12 +125,27 @@ struct JobSettings {
 
   // The beam instead of the spindle: every shape burnt, none cut in depth.
   [[nodiscard]] bool laser() const { return kind != OperationKind::Profile; }
+
+  // The machine's own numbers: spindle, coolant, the height of the first and
+  // last moves, and where the program ends.
+  int32_t spindleSpeed = 20000;  // Spindle, rpm
+  bool coolant = true;           // Coolant
+  double clearanceZ = 0.0;       // ClearanceZ; 0: the dialect's own (classic 80, else txtSaveZ)
+  ParkPlace park = ParkPlace::Dialect;  // Park
+  double parkX = 0.0, parkY = 0.0;      // Park's X,Y when park is At
+
+  // The work origin.
+  WorkOrigin origin = WorkOrigin::Page;  // Origin
+
+  // Operations: the cut's sense beside the line.
+  CutDirection direction = CutDirection::Drawing;  // Direction
 };
 
 enum class SettingType {
   Number,  // a decimal number
   Whole,   // a whole number
   Choice,  // one of the setting's choices (case and blanks around it do not count)
+  Place,   // two numbers X,Y, or "none"
 };
 
 // One row of the settings table.
@@ -144,6 +178,8 @@ inline constexpr std::string_view kKindNames[] = {"profile", "laser-cut", "laser
 inline constexpr std::string_view kLaserModeNames[] = {"dynamic", "constant"};
 inline constexpr std::string_view kOffOnNames[] = {"off", "on"};
 inline constexpr std::string_view kOnOffNames[] = {"on", "off"};
+inline constexpr std::string_view kWorkOriginNames[] = {"page", "drawing", "centre"};
+inline constexpr std::string_view kCutDirectionNames[] = {"drawing", "climb", "conventional"};
 
 // Every setting a job reads, in the order it reads them.
 inline constexpr SettingInfo kSettings[] = {
@@ -442,6 +478,67 @@ inline constexpr SettingInfo kSettings[] = {
      .range = "at least 0 and at most 100",
      .meaning = "laser-fill: run past each end of a line with the beam off (G1 ... S0), so the "
                 "speed is steady where it burns"},
+
+    // The machine's own numbers.
+    {.name = "Spindle",
+     .type = SettingType::Whole,
+     .unit = "rpm",
+     .builtIn = "20000",
+     .least = 1.0,
+     .leastIncluded = true,
+     .most = 100000.0,
+     .mayBeEmpty = true,
+     .range = "a whole number from 1 to 100000, or empty for 20000",
+     .meaning = "spindle speed (M03 S...)"},
+    {.name = "Coolant",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "on",
+     .mayBeEmpty = true,
+     .choices = kOnOffNames,
+     .meaning = "on (M08 after the spindle starts) or off (no coolant word)"},
+    {.name = "ClearanceZ",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "",
+     .most = 1000.0,
+     .mayBeEmpty = true,
+     .range = "at least txtSaveZ and at most 1000, or empty for the dialect's own (classic 80, "
+              "linuxcnc and grbl txtSaveZ)",
+     .meaning = "height of the first and last moves, clear of the work and its clamps"},
+    {.name = "Park",
+     .type = SettingType::Place,
+     .unit = "mm",
+     .builtIn = "",
+     .least = -10000.0,
+     .leastIncluded = true,
+     .most = 10000.0,
+     .mayBeEmpty = true,
+     .range = "X,Y in work coordinates, each from -10000 to 10000; none: no park move; empty for "
+              "the dialect's own (classic 10,300, linuxcnc and grbl none)",
+     .meaning = "where the last move takes the tool, at ClearanceZ"},
+
+    // The work origin.
+    {.name = "Origin",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "page",
+     .mayBeEmpty = true,
+     .choices = kWorkOriginNames,
+     .meaning = "where X0 Y0 lies: page (the page's lower-left corner), drawing (the lower-left "
+                "corner of the shapes cut, before any tool offset: zero the machine on the "
+                "stock's corner) or centre (the middle of those shapes)"},
+
+    // Operations: the cut's sense beside the line.
+    {.name = "Direction",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "drawing",
+     .mayBeEmpty = true,
+     .choices = kCutDirectionNames,
+     .meaning = "with ToolOffset outside or inside, the sense of each closed cut (M3 spindle): "
+                "climb (the outside of a shape clockwise, its inside counter-clockwise), "
+                "conventional (the opposite) or drawing (as drawn)"},
 };
 
 // The row of `name`, nullptr for a name that is not a setting.

@@ -7,9 +7,10 @@
 namespace brevanto {
 namespace {
 
-// The fixed machine moves are the same in every dialect today (DialectRules'
-// defaults): the spindle at 20000, coolant on, Z 80 clear of the work, and
-// home at X10 Y300.
+// Without ClearanceZ and Park, classic programs go up to Z 80 and end at
+// X10 Y300 (DialectRules' defaults), as they always have; the newer dialects
+// are written for small machines, whose Z or Y travel may end short of
+// those: they stay at txtSaveZ and end where the last shape does.
 constexpr DialectRules kRules[] = {
     {.name = "classic",
      .fileEnding = ".tap",
@@ -25,6 +26,9 @@ constexpr DialectRules kRules[] = {
      .modalLine = "G17 G40 G49 G80 G90 G91.1",
      .toolChange = "T{T} M6 (DIA. {D}mm)",
      .blendLine = "G64 P0.0100",
+     .clearanceZ = 0.0,
+     .parks = false,
+     .lengthOffset = true,
      .arcForm = ArcForm::Centre,
      .beamOn = "M3",
      .beamOff = "M5"},
@@ -34,6 +38,9 @@ constexpr DialectRules kRules[] = {
      .modalLine = "G17 G40 G49 G80 G90 G91.1",
      .toolChange = "(TOOL T{T} DIA. {D}mm)",
      .blendLine = "",
+     .clearanceZ = 0.0,
+     .parks = false,
+     .pausesForTool = true,
      .arcForm = ArcForm::Centre,
      .numbered = false,
      .digitLimit = 8},
@@ -61,6 +68,24 @@ std::string_view dialectName(Dialect dialect) {
 
 std::string_view programFileEnding(Dialect dialect) {
   return dialectRules(dialect).fileEnding;
+}
+
+double clearanceHeight(const DialectRules& rules, const JobSettings& settings) {
+  if (settings.clearanceZ != 0.0) return settings.clearanceZ;
+  return rules.clearanceZ != 0.0 ? rules.clearanceZ : static_cast<double>(settings.safeZ);
+}
+
+std::optional<Point2> parkPlace(const DialectRules& rules, const JobSettings& settings) {
+  switch (settings.park) {
+    case ParkPlace::At:
+      return Point2{settings.parkX, settings.parkY};
+    case ParkPlace::None:
+      return std::nullopt;
+    case ParkPlace::Dialect:
+      break;
+  }
+  if (!rules.parks) return std::nullopt;
+  return Point2{rules.parkX, rules.parkY};
 }
 
 std::string toolChangeText(const DialectRules& rules, int32_t tool, float diameter) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "brevanto/settings.h"
+#include "geometry/point2.h"
 
 namespace brevanto {
 
@@ -31,10 +33,12 @@ struct DialectRules {
   // The tool change line with {T} (tool number) and {D} (diameter, 4 decimals).
   std::string_view toolChange;
   std::string_view blendLine;  // path blending; "" for none
-  std::string_view spindleOn = "M03 S20000.0000";
-  std::string_view coolantOn = "M08";
-  double clearanceZ = 80.0;  // the header's last move: up to here, clear of the work
-  double parkX = 10.0, parkY = 300.0, parkZ = 80.0;  // the footer's move home
+  // Where the first and last moves go when ClearanceZ and Park are not set.
+  double clearanceZ = 80.0;  // 0: txtSaveZ
+  bool parks = true;         // without Park, the last move goes to parkX, parkY
+  double parkX = 10.0, parkY = 300.0;
+  bool pausesForTool = false;         // no M6: a tool change stops, parks and pauses (M0)
+  bool lengthOffset = false;          // G43 H<tool> after a tool change
   std::string_view parkWords = "M5";  // stated after the park move's axes (the spindle off)
   std::string_view programEnd = "M30";
   ArcForm arcForm = ArcForm::Radius;
@@ -51,6 +55,12 @@ struct DialectRules {
 };
 
 const DialectRules& dialectRules(Dialect dialect);
+
+// The height of the first and last moves, and where the last one goes
+// (nullopt: nowhere, Z goes up only), from the settings and, where they leave
+// it open, the dialect.
+double clearanceHeight(const DialectRules& rules, const JobSettings& settings);
+std::optional<Point2> parkPlace(const DialectRules& rules, const JobSettings& settings);
 
 // The tool change line of the rules for a tool number and diameter.
 std::string toolChangeText(const DialectRules& rules, int32_t tool, float diameter);

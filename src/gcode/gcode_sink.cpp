@@ -16,6 +16,12 @@ double valueOf(const std::string& text) {
   return value;
 }
 
+// "M03 S20000.0000": the spindle's start, with the speed as the programs
+// have always stated it.
+std::string spindleLine(const JobSettings& settings) {
+  return "M03 S" + formatFixed4(static_cast<double>(settings.spindleSpeed));
+}
+
 constexpr std::string_view kMotionWords[] = {"G00", "G01", "G02", "G03"};
 
 // A laser's S value to a tenth, without trailing zeros ("800", "333.3"):
@@ -53,16 +59,58 @@ Point2 centreOfRadiusArc(Point2 from, Point2 to, double radius, bool clockwise) 
 }
 
 GcodeSink::GcodeSink(const JobSettings& settings, GcodeWriter& writer, ProgramObserver* observer)
-    : settings_(settings),
+    : settings_(&settings),
       rules_(dialectRules(settings.dialect)),
       writer_(writer),
-      observer_(observer),
-      plungeFeed_(formatFixed(settings.plungeFeed, 1)),
-      cutFeed_(formatFixed(settings.cutFeed, 4)) {
+      observer_(observer) {
+  setFeeds();
+}
+
+void GcodeSink::setFeeds() {
+  plungeFeed_ = formatFixed(settings_->plungeFeed, 1);
+  cutFeed_ = formatFixed(settings_->cutFeed, 4);
   if (observer_ != nullptr) {
     plungeFeedValue_ = valueOf(plungeFeed_);
     cutFeedValue_ = valueOf(cutFeed_);
   }
+}
+
+void GcodeSink::restartSpindle() {
+  writer_.writeLine(spindleLine(*settings_));
+  if (settings_->coolant) writer_.writeLine("M08");
+}
+
+bool GcodeSink::useSettings(const JobSettings& next) {
+  const JobSettings& now = *settings_;
+  const bool newTool = next.toolNumber != now.toolNumber || next.toolDiameter != now.toolDiameter;
+  const bool restart =
+      newTool || next.spindleSpeed != now.spindleSpeed || next.coolant != now.coolant;
+  settings_ = &next;
+  setFeeds();
+  if (!restart) return false;
+  std::string line;
+  rawMove(line, {.motion = 0, .hasZ = true, .z = clearanceHeight(rules_, now)});
+  writer_.writeLine(line);
+  if (newTool) {
+    if (rules_.pausesForTool) {
+      // No tool changer: the spindle stops, the tool goes where the operator
+      // can reach it, and the program waits until the next one is mounted
+      // and Z zeroed on it again.
+      writer_.writeLine("M5");
+      if (const std::optional<Point2> park = parkPlace(rules_, now)) {
+        rawMove(line, {.motion = 0, .hasX = true, .hasY = true, .x = park->x, .y = park->y});
+        writer_.writeLine(line);
+      }
+      writer_.writeLine(toolChangeText(rules_, next.toolNumber, next.toolDiameter));
+      writer_.writeLine("M0 (MOUNT T" + formatInt(next.toolNumber) + " DIA. " +
+                        formatFixed(next.toolDiameter, 4) + "mm, ZERO Z, RESUME)");
+    } else {
+      writer_.writeLine(toolChangeText(rules_, next.toolNumber, next.toolDiameter));
+      if (rules_.lengthOffset) writer_.writeLine("G43 H" + formatInt(next.toolNumber));
+    }
+  }
+  restartSpindle();
+  return newTool;
 }
 
 void GcodeSink::beginShape() {
@@ -164,13 +212,12 @@ void GcodeSink::writeHeader() {
   }
   writer_.writeLine("(Created with Brevanto)");
   writer_.writeLine(rules_.modalLine);
-  writer_.writeLine(toolChangeText(rules_, settings_.toolNumber, settings_.toolDiameter));
+  writer_.writeLine(toolChangeText(rules_, settings_->toolNumber, settings_->toolDiameter));
   writer_.writeLine("G21 (mm)");
-  writer_.writeLine(rules_.spindleOn);
-  writer_.writeLine(rules_.coolantOn);
+  restartSpindle();
   if (!rules_.blendLine.empty()) writer_.writeLine(rules_.blendLine);
   std::string line;
-  rawMove(line, {.motion = 0, .hasZ = true, .z = rules_.clearanceZ});
+  rawMove(line, {.motion = 0, .hasZ = true, .z = clearanceHeight(rules_, *settings_)});
   writer_.writeLine(line);
 }
 
@@ -182,13 +229,14 @@ void GcodeSink::writeFooter() {
   writer_.writeBlock({.comment = "HOME POSITION"});
   if (observer_ != nullptr) observer_->homeBegins();
   std::string line;
+  const std::optional<Point2> park = parkPlace(rules_, *settings_);
   rawMove(line, {.motion = 0,
-                 .hasX = true,
-                 .hasY = true,
+                 .hasX = park.has_value(),
+                 .hasY = park.has_value(),
                  .hasZ = true,
-                 .x = rules_.parkX,
-                 .y = rules_.parkY,
-                 .z = rules_.parkZ});
+                 .x = park ? park->x : 0.0,
+                 .y = park ? park->y : 0.0,
+                 .z = clearanceHeight(rules_, *settings_)});
   line += ' ';
   line += rules_.parkWords;
   writer_.writeLine(line);

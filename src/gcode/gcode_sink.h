@@ -36,6 +36,13 @@ class GcodeSink final : public MoveSink {
   void writeHeader();
   void writeFooter();
 
+  // From here on the moves are cut with `next`'s feeds: an operation's
+  // settings. With another tool (or spindle speed, or coolant) the tool goes
+  // up to the clearance height and the change is made in the dialect's
+  // words, the spindle and coolant started again. True when the tool was
+  // changed. `next` must outlive the sink's use of it.
+  bool useSettings(const JobSettings& next);
+
  private:
   void number(char letter, double value, bool& has, double& written);
   void feedWord(const ToolMove& move);
@@ -44,7 +51,10 @@ class GcodeSink final : public MoveSink {
   void writeLaserHeader();
   void writeLaserFooter();
 
-  const JobSettings& settings_;
+  void restartSpindle();
+  void setFeeds();
+
+  const JobSettings* settings_;
   const DialectRules& rules_;
   GcodeWriter& writer_;
   ProgramObserver* observer_;

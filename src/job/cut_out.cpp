@@ -40,6 +40,29 @@ double leftOffset(int32_t depth, double area, ToolOffset mode, double radius) {
   return outward == counterClockwise ? -radius : radius;
 }
 
+// Whether a toolpath beside a loop of this sense (`area` > 0:
+// counter-clockwise) must run the other way for the direction asked: climb
+// with a clockwise spindle cuts an outside clockwise, an inside
+// counter-clockwise.
+bool reverseFor(CutDirection direction, int32_t depth, double area, ToolOffset mode) {
+  if (direction == CutDirection::Drawing) return false;
+  const bool outward = (depth % 2 == 0) == (mode == ToolOffset::Outside);
+  const bool wantClockwise = outward == (direction == CutDirection::Climb);
+  return wantClockwise == (area > 0.0);
+}
+
+// The same path run the other way.
+void reversePath(std::vector<PathElement>& path) {
+  std::reverse(path.begin(), path.end());
+  for (PathElement& e : path) {
+    e.clockwise = e.clockwise == 1 ? 0 : 1;
+    if (isFullCircle(e)) continue;
+    std::swap(e.startX, e.endX);
+    std::swap(e.startY, e.endY);
+    std::swap(e.startAngle, e.endAngle);
+  }
+}
+
 // The toolpath of one closed shape, stretch by stretch.
 void offsetShape(const std::vector<PathElement>& elements, const ShapeRun& run,
                  const std::vector<PathCurve>& loop, double leftDistance, int32_t node,
@@ -116,7 +139,11 @@ void cutOut(std::vector<PathElement>& elements, const JobSettings& settings, Job
         for (const std::vector<PathCurve>& lobe : lobes[s]) {
           const double area = lobes[s].size() > 1 ? loopArea(lobe) : nest.area[s];
           const double left = leftOffset(nest.depth[s], area, settings.toolOffset, radius);
+          const size_t made = paths.size();
           offsetShape(elements, runs[s], lobe, left, node, clearance, loopNumber++, paths, report);
+          if (reverseFor(settings.direction, nest.depth[s], area, settings.toolOffset)) {
+            for (size_t p = made; p < paths.size(); ++p) reversePath(paths[p].elements);
+          }
           // The toolpath runs in the waste: further out to the same side.
           pathSide.resize(paths.size(), left > 0.0 ? 1 : -1);
         }

@@ -20,8 +20,10 @@
 #include "job/cut_out.h"
 #include "job/joining_loop.h"
 #include "job/laser_fill_job.h"
+#include "job/operations_job.h"
 #include "job/program_file.h"
 #include "job/shape_refinement.h"
+#include "job/work_origin.h"
 
 namespace brevanto {
 namespace {
@@ -234,26 +236,13 @@ void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings
   EntryTally tally;
   std::vector<FillShape> fill;
   if (settings.kind == OperationKind::LaserFill) fill = planFillJob(elements, settings);
-  const auto write = [&](GcodeWriter& writer) {
+  writeOut(settings, options, [&](GcodeWriter& writer) {
     if (settings.kind == OperationKind::LaserFill) {
       writeFillProgram(fill, elements, settings, writer, options.observer);
     } else {
       writeProgram(elements.data(), count, settings, writer, options.observer, entries, &tally);
     }
-  };
-  const BlockStyle style = blockStyle(settings);
-  if (options.program != nullptr) {
-    GcodeWriter writer(*options.program, false, style);
-    write(writer);
-    if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
-    reportEntries(tally, report);
-    return;
-  }
-  ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
-  // The library's own file: every line reaches the file as it is written.
-  GcodeWriter writer(file.stream(), true, style);
-  write(writer);
-  file.finish();
+  });
   reportEntries(tally, report);
 }
 
@@ -265,16 +254,16 @@ bool needsNesting(const JobSettings& settings) {
 
 // A job that can be written shape by shape as its records are read: one
 // without a stage that needs every shape at once (nesting, offset, cut
-// order, tabs, ramps, leads, fill). In a dialect with a digit limit a number
-// that would lose a digit refuses the program as its block is written, part
-// way through: that is safe in a host's stream (the command writes a staged
-// file and puts it in place only when the job succeeded), but the library's
-// own file may have to be written in place, so there the whole list is
-// checked first.
+// order, work origin, tabs, ramps, leads, fill). In a dialect with a digit
+// limit a number that would lose a digit refuses the program as its block is
+// written, part way through: that is safe in a host's stream (the command
+// writes a staged file and puts it in place only when the job succeeded), but
+// the library's own file may have to be written in place, so there the whole
+// list is checked first.
 bool streams(const JobSettings& settings, const JobOptions& options) {
   return settings.cutOrder == CutOrder::Drawing && settings.toolOffset == ToolOffset::None &&
-         settings.kind != OperationKind::LaserFill && !needsNesting(settings) &&
-         !(settings.rampAngle < 90.0F) &&
+         settings.origin == WorkOrigin::Page && settings.kind != OperationKind::LaserFill &&
+         !needsNesting(settings) && !(settings.rampAngle < 90.0F) &&
          (options.program != nullptr || dialectRules(settings.dialect).digitLimit <= 0);
 }
 
@@ -286,7 +275,8 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
       options.typedSettings
           ? checkedSettings(*options.typedSettings)
           : loadSettings(options.settings ? options.settings : platformSettings());
-  if (streams(settings, options) && segments != nullptr && lastIndex != nullptr) {
+  if (streams(settings, options) && options.operations.empty() && segments != nullptr &&
+      lastIndex != nullptr) {
     checkAllFinite(segments, lastIndex);
     checkSettingWords(settings);
     const BlockStyle style = blockStyle(settings);
@@ -305,6 +295,14 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
   }
   std::vector<PathElement> elements = intake(segments, lastIndex, report);
   joinElements(elements, settings, report);
+  // 3a. The work origin, on the joined path before any offset.
+  const Point2 shift = placeWorkOrigin(elements, settings.origin);
+  report.originShiftX = shift.x;
+  report.originShiftY = shift.y;
+  if (options.observer != nullptr && settings.origin != WorkOrigin::Page) {
+    options.observer->originMoved(shift.x, shift.y);
+  }
+  if (!options.operations.empty()) return writeOperations(elements, settings, options, report);
   // 3b. Nesting, tool offset and cut order, only when a setting asks: the
   //     default program is the list as joined.
   std::vector<ShapeEntry> entries;
@@ -318,6 +316,22 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
 }
 
 }  // namespace
+
+void writeOut(const JobSettings& settings, const JobOptions& options,
+              const std::function<void(GcodeWriter&)>& write) {
+  const BlockStyle style = blockStyle(settings);
+  if (options.program != nullptr) {
+    GcodeWriter writer(*options.program, false, style);
+    write(writer);
+    if (!*options.program) throw JobError(BREVANTO_OUTPUT_FAILED, "cannot write the program");
+    return;
+  }
+  ProgramFile file(options.programPath.empty() ? defaultProgramPath() : options.programPath);
+  // The library's own file: every line reaches the file as it is written.
+  GcodeWriter writer(file.stream(), true, style);
+  write(writer);
+  file.finish();
+}
 
 std::vector<PathElement> intake(const Segment* segments, const int32_t* lastIndex,
                                 JobReport& report) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "brevanto/host.h"
+#include "gcode/gcode_writer.h"
 #include "geometry/path_element.h"
 #include "settings/settings.h"
 
@@ -18,6 +20,11 @@ std::vector<PathElement> intake(const Segment* segments, const int32_t* lastInde
 // 2./3. Arc joining, then line joining, each until it settles.
 void joinElements(std::vector<PathElement>& elements, const JobSettings& settings,
                   JobReport& report);
+
+// 4. Writes the program with `write`, to the host's stream or to the program
+// file (written beside it and put in place when complete).
+void writeOut(const JobSettings& settings, const JobOptions& options,
+              const std::function<void(GcodeWriter&)>& write);
 
 // The whole job of sp() with the given options; never throws. The result and
 // message land in the report.

@@ -56,6 +56,9 @@ std::string readSettingsFileValue(const std::string& path, std::string_view name
 
   std::string_view found;
   std::string_view all(content);
+  // Only the lines before any section, or under [CNC], are the job's: the
+  // command's [operation NAME] sections hold values of their own.
+  bool inBase = true;
   // A byte-order mark, which Windows editors put before UTF-8 text, is not
   // part of the first name.
   if (all.starts_with("\xEF\xBB\xBF")) all.remove_prefix(3);
@@ -66,9 +69,15 @@ std::string readSettingsFileValue(const std::string& path, std::string_view name
     start = end + 1;
 
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || line.front() == '#' || line.front() == ';' || line.front() == '[') {
+    if (!line.empty() && line.front() == '[') {
+      const size_t close = line.find(']');
+      const std::string_view section =
+          trimBlanks(line.substr(1, close == line.npos ? line.npos : close - 1));
+      inBase = section.size() == 3 && (section[0] | 0x20) == 'c' && (section[1] | 0x20) == 'n' &&
+               (section[2] | 0x20) == 'c';
       continue;
     }
+    if (!inBase || line.empty() || line.front() == '#' || line.front() == ';') continue;
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;
     if (trimBlanks(line.substr(0, equals)) == name) found = line.substr(equals + 1);

@@ -110,6 +110,11 @@ bool isChoice(const SettingInfo& setting, std::string_view text) {
   });
 }
 
+bool isNone(std::string_view text) {
+  return text.size() == 4 && lower(text[0]) == 'n' && lower(text[1]) == 'o' &&
+         lower(text[2]) == 'n' && lower(text[3]) == 'e';
+}
+
 // Levenshtein distance, case not counted: setting names are short.
 size_t editDistance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
@@ -125,6 +130,49 @@ size_t editDistance(std::string_view a, std::string_view b) {
     }
   }
   return row[b.size()];
+}
+
+// Why `text` (trimmed, not empty) is not a plain decimal number within the
+// setting's range; "" when it is one.
+std::string numberInRangeFault(const SettingInfo& setting, std::string_view text,
+                               const std::string& what, const std::string& example) {
+  // A number that may also be a word ("Tabs=auto").
+  if (isChoice(setting, text)) return {};
+  if (std::string fault = numberFault(setting.name, text); !fault.empty()) {
+    const std::string words = setting.choices.empty() ? "" : " nor " + choiceList(setting);
+    return "not a plain decimal number" + words + "; " + fault;
+  }
+  double number = 0.0;
+  const char* first = text.data() + (text.front() == '+' ? 1 : 0);
+  const auto [end, error] = std::from_chars(first, text.data() + text.size(), number);
+  const double size = setting.signIgnored ? std::fabs(number) : number;
+  const bool fits = error == std::errc() && std::isfinite(number) &&
+                    (setting.leastIncluded ? size >= setting.least : size > setting.least) &&
+                    size <= setting.most &&
+                    (setting.type != SettingType::Whole || number == std::floor(number));
+  if (fits) return {};
+  const bool hasExample = !setting.builtIn.empty();
+  return "must be " + std::string(setting.range) + " (" + what + ")" +
+         (hasExample ? "; for example " + example : "");
+}
+
+// A place: "none", or two numbers X,Y each within the setting's range.
+std::string placeFault(const SettingInfo& setting, std::string_view text, const std::string& what,
+                       const std::string& example) {
+  if (isNone(text)) return {};
+  const size_t comma = text.find(',');
+  if (comma == std::string_view::npos || text.find(',', comma + 1) != std::string_view::npos) {
+    return "give X,Y (two numbers and a comma, such as " + std::string(setting.name) +
+           "=10,300) or none";
+  }
+  for (const std::string_view part : {text.substr(0, comma), text.substr(comma + 1)}) {
+    const std::string_view number = trimBlanks(part);
+    if (number.empty()) return "give X,Y with both numbers, or none";
+    if (std::string fault = numberInRangeFault(setting, number, what, example); !fault.empty()) {
+      return fault;
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -162,22 +210,8 @@ std::string strictSettingFault(const SettingInfo& setting, std::string_view rawT
     if (isChoice(setting, text)) return {};
     return "not one of its values (" + choiceList(setting) + ")";
   }
-  // A number that may also be a word ("Tabs=auto").
-  if (isChoice(setting, text)) return {};
-  if (std::string fault = numberFault(setting.name, text); !fault.empty()) {
-    const std::string words = setting.choices.empty() ? "" : " nor " + choiceList(setting);
-    return "not a plain decimal number" + words + "; " + fault;
-  }
-  double number = 0.0;
-  const char* first = text.data() + (text.front() == '+' ? 1 : 0);
-  const auto [end, error] = std::from_chars(first, text.data() + text.size(), number);
-  const double size = setting.signIgnored ? std::fabs(number) : number;
-  const bool fits = error == std::errc() && std::isfinite(number) &&
-                    (setting.leastIncluded ? size >= setting.least : size > setting.least) &&
-                    size <= setting.most &&
-                    (setting.type != SettingType::Whole || number == std::floor(number));
-  if (fits) return {};
-  return "must be " + std::string(setting.range) + " (" + what + "); for example " + example;
+  if (setting.type == SettingType::Place) return placeFault(setting, text, what, example);
+  return numberInRangeFault(setting, text, what, example);
 }
 
 SettingsRead readSettings(const SettingsSource& source, SettingsReading reading) {

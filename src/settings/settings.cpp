@@ -181,6 +181,58 @@ void checkLaserDialect(const JobSettings& s) {
   }
 }
 
+// A number of the machine's own settings, empty meaning `empty`: a value a
+// registry that predates the setting lacks is its default.
+double readOptionalNumber(const SettingsSource& source, std::string_view name, double empty) {
+  const std::string text = readText(source, name);
+  if (isBlank(text)) return empty;
+  const SettingNumber number = readSettingNumber(text);
+  if (number.length == 0 || !std::isfinite(number.value) || number.outOfRange) {
+    refuse(std::string(name) + ": \"" + text + "\" is not a number");
+  }
+  return number.value;
+}
+
+// Park: empty for the dialect's own, "none", or X,Y.
+void readPark(const SettingsSource& source, JobSettings& s) {
+  const std::string text = readText(source, "Park");
+  if (isBlank(text)) return;
+  const size_t from = text.find_first_not_of(" \t");
+  const size_t to = text.find_last_not_of(" \t\r\n");
+  std::string word = text.substr(from, to - from + 1);
+  for (char& c : word) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (word == "none") {
+    s.park = ParkPlace::None;
+    return;
+  }
+  const size_t comma = text.find(',');
+  const SettingNumber x = readSettingNumber(text.substr(0, comma));
+  const SettingNumber y =
+      comma == std::string::npos ? SettingNumber{} : readSettingNumber(text.substr(comma + 1));
+  const auto usable = [](const SettingNumber& n) {
+    return n.length > 0 && std::isfinite(n.value) && !n.outOfRange && std::fabs(n.value) <= 10000.0;
+  };
+  if (!usable(x) || !usable(y)) {
+    refuse("Park: \"" + text + "\" is not X,Y (each within 10000 mm of 0) or none");
+  }
+  s.park = ParkPlace::At;
+  s.parkX = x.value;
+  s.parkY = y.value;
+}
+
+// The machine's own numbers; ClearanceZ is held to txtSaveZ, which is read
+// before it.
+void readMachineNumbers(const SettingsSource& source, JobSettings& s) {
+  const double spindle = readOptionalNumber(source, "Spindle", 20000.0);
+  if (!(spindle >= 1.0 && spindle <= 100000.0)) {
+    refuse("Spindle: " + exactText(spindle) + " is not a speed from 1 to 100000 rpm");
+  }
+  s.spindleSpeed = static_cast<int32_t>(spindle);
+  s.coolant = readChoice(source, "Coolant") == 0;
+  s.clearanceZ = readOptionalNumber(source, "ClearanceZ", 0.0);
+  readPark(source, s);
+}
+
 }  // namespace
 
 // The pass loop cuts pass p at p * passDepth (single precision) and stops at
@@ -213,6 +265,10 @@ JobSettings loadSettings(const SettingsSource& source) {
   loadEntrySettings(source, s);
   readLaserSettings(source, !isBlank(dialect), s);
   checkLaserDialect(s);
+  readMachineNumbers(source, s);
+  checkMachineNumbers(s);
+  s.origin = static_cast<WorkOrigin>(readChoice(source, "Origin"));
+  s.direction = static_cast<CutDirection>(readChoice(source, "Direction"));
   return s;
 }
 
@@ -233,8 +289,10 @@ const JobSettings& checkedSettings(const JobSettings& s) {
   if (s.toolNumber < 0) refuse("txtWZNummer: " + std::to_string(s.toolNumber) + " is negative");
   if (static_cast<size_t>(s.dialect) >= std::size(kDialectNames) ||
       static_cast<size_t>(s.cutOrder) >= std::size(kCutOrderNames) ||
-      static_cast<size_t>(s.toolOffset) >= std::size(kToolOffsetNames)) {
-    refuse("Dialect, CutOrder or ToolOffset: not one of its values");
+      static_cast<size_t>(s.toolOffset) >= std::size(kToolOffsetNames) ||
+      static_cast<size_t>(s.origin) >= std::size(kWorkOriginNames) ||
+      static_cast<size_t>(s.direction) >= std::size(kCutDirectionNames)) {
+    refuse("Dialect, CutOrder, ToolOffset, Origin or Direction: not one of its values");
   }
   checkPassCount(s.passDepth, s.finalDepth);
   const struct {
@@ -272,7 +330,25 @@ const JobSettings& checkedSettings(const JobSettings& s) {
         "value out of its range");
   }
   checkLaserDialect(s);
+  checkMachineNumbers(s);
   return s;
+}
+
+void checkMachineNumbers(const JobSettings& s) {
+  if (s.spindleSpeed < 1 || s.spindleSpeed > 100000) {
+    refuse("Spindle: " + std::to_string(s.spindleSpeed) + " is not a speed from 1 to 100000 rpm");
+  }
+  if (s.clearanceZ != 0.0 &&
+      !(s.clearanceZ >= static_cast<double>(s.safeZ) && s.clearanceZ <= 1000.0)) {
+    refuse("ClearanceZ: " + exactText(s.clearanceZ) + " must be at least txtSaveZ (" +
+           shortestText(s.safeZ) +
+           ") and at most 1000: the first and last moves go no lower than the safe height");
+  }
+  const bool parkFits = std::isfinite(s.parkX) && std::isfinite(s.parkY) &&
+                        std::fabs(s.parkX) <= 10000.0 && std::fabs(s.parkY) <= 10000.0;
+  if (static_cast<size_t>(s.park) > static_cast<size_t>(ParkPlace::At) || !parkFits) {
+    refuse("Park: not a place within 10000 mm of the origin");
+  }
 }
 
 double readPrecision(const SettingsSource& source) {

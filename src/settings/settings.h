@@ -33,6 +33,10 @@ JobSettings loadSettings(const SettingsSource& source);
 // JobError(BREVANTO_SETTINGS_REFUSED) naming the field otherwise.
 const JobSettings& checkedSettings(const JobSettings& settings);
 
+// Spindle, ClearanceZ (0, or from txtSaveZ to 1000) and Park held to what
+// loadSettings reads; throws JobError(BREVANTO_SETTINGS_REFUSED) otherwise.
+void checkMachineNumbers(const JobSettings& settings);
+
 // The precision alone, as loadSettings reads it.
 double readPrecision(const SettingsSource& source);
 

@@ -224,7 +224,7 @@ TEST(CommandSettings, TheFileIsReadAsDocumented) {
       {"the documented section", "; comment\n[CNC]\ntxtFeedZ=150\r\n" + rest, 0,
        "(from s.ini:3)\ntxtFeedZ=150\n"},
       {"another section", "[CNC]\ntxtFeedZ=150\n" + rest + "[Laser]\ntxtFeedZ=9000\n", 2,
-       "s.ini:9: section [Laser]: a settings file holds only [CNC]"},
+       "s.ini:9: section [Laser]: a settings file holds [CNC]"},
       {"a value with a line", "txtFeedZ=150\n" + rest + "txtSaveZ=-2\n", 2,
        "txtSaveZ=-2 (from s.ini:8)"},
       {"a missing value", rest, 2,

@@ -165,6 +165,22 @@ def prepare_program(tap_path, work):
     return ngc, table, removed == 1, tools
 
 
+def canon_of(program):
+    """rs274's canonical calls for the program, or RuntimeError with its
+    complaint."""
+    with tempfile.TemporaryDirectory(prefix="brevanto-canon-") as work:
+        ngc, table, _, _ = prepare_program(program, work)
+        out = os.path.join(work, "canon.txt")
+        run = subprocess.run(["rs274", "-t", table, "-g", ngc, out], stdin=subprocess.DEVNULL,
+                             capture_output=True, text=True, env=dict(os.environ, HOME=work),
+                             timeout=300)
+        canon = open(out).read() if os.path.exists(out) else ""
+    complaint = (run.stdout + run.stderr).replace("executing", "").strip()
+    if run.returncode != 0 or "PROGRAM_END" not in canon or complaint:
+        raise RuntimeError(f"rs274 exit {run.returncode}: {complaint or 'no PROGRAM_END'}")
+    return canon
+
+
 NUMBERS = re.compile(r"-?\d+(?:\.\d+)?(?:[eE][-+]?\d+)?")
 
 
@@ -220,9 +236,23 @@ def moving(moves):
     return kept
 
 
+def machining(moves):
+    """The moves without the machine's own first and last ones (up to the
+    clearance height, to the park position), which ClearanceZ and Park set
+    per dialect: the Z move at X0 Y0 before the first shape and the rapids
+    after the last cut."""
+    start = 0
+    while start < len(moves) and moves[start][0] == "rapid" and moves[start][1][:2] == (0.0, 0.0):
+        start += 1
+    end = len(moves)
+    while end > start and moves[end - 1][0] == "rapid":
+        end -= 1
+    return moves[start:end]
+
+
 def same_moves(classic, other):
     """None when `other` makes the classic program's moves, else what differs."""
-    classic, other = moving(classic), moving(other)
+    classic, other = machining(moving(classic)), machining(moving(other))
     if len(classic) != len(other):
         return f"{len(other)} moves where the classic program makes {len(classic)}"
     for i, (a, b) in enumerate(zip(classic, other)):

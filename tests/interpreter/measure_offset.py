@@ -365,16 +365,7 @@ def check_plate(tap):
 def interpret_shapes(tap):
     """The cutting path rs274 reports, one list of points per shape (each
     "( NEXT SHAPE )" of the program)."""
-    with tempfile.TemporaryDirectory(prefix="brevanto-example-") as work:
-        ngc, table, _, _ = ip.prepare_program(tap, work)
-        out = os.path.join(work, "canon.txt")
-        run = subprocess.run(["rs274", "-t", table, "-g", ngc, out], stdin=subprocess.DEVNULL,
-                             capture_output=True, text=True, env=dict(os.environ, HOME=work),
-                             timeout=300)
-        canon = open(out).read() if os.path.exists(out) else ""
-    complaint = (run.stdout + run.stderr).replace("executing", "").strip()
-    if run.returncode != 0 or "PROGRAM_END" not in canon or complaint:
-        raise RuntimeError(f"rs274 exit {run.returncode}: {complaint or 'no PROGRAM_END'}")
+    canon = ip.canon_of(tap)
     shapes, pos = [], (0.0, 0.0)
     for line in canon.splitlines():
         if "COMMENT(" in line and "NEXT SHAPE" in line:

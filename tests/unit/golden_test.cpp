@@ -92,7 +92,7 @@ TEST_P(GoldenTest, ProgramMatchesByteForByte) {
              {.settings =
                   [iniFile](std::string_view name) { return readSettingsFileValue(iniFile, name); },
               .program = &stream});
-  EXPECT_EQ(report.result, expectedResult);
+  EXPECT_EQ(report.result, expectedResult) << report.error;
   EXPECT_TRUE(stream.str() == expected) << firstDifference(stream.str(), expected);
 }
 

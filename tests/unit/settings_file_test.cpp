@@ -35,6 +35,9 @@ TEST(SettingsFile, LineRules) {
       {"Prezision=0.5\n", "Prezision", "0.5"},
       {"", "txtFeedZ", ""},
       {"\xEF\xBB\xBFtxtFeedZ=5\n", "txtFeedZ", "5"},  // a UTF-8 byte-order mark is no part of it
+      // Only lines before any section or under [CNC] are the job's.
+      {"txtFeedZ=1\n[operation hole]\ntxtFeedZ=9\n", "txtFeedZ", "1"},
+      {"[operation hole]\ntxtSaveZ=9\n[cnc]\ntxtSaveZ=2\n", "txtSaveZ", "2"},
   };
   test::TempDir dir;
   const std::string file = dir.file("CNC.ini");

@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""A drawing of three colours cut by three operations (operations/): each
+shape's deepest Z, tool and feed as its operation says, the hole before the
+outline, climb cuts in the sense the side asks for, read by LinuxCNC's rs274;
+the grbl program, with its M0 pause at the tool change, accepted by grbl's
+parser; and --origin drawing putting the offset outline's corner a tool
+radius below X0 Y0. Exit 77 when rs274 is not installed."""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import interpret_programs as ip  # noqa: E402
+
+HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "operations")
+# Per shape in cutting order: (deepest Z, tool, cutting feed, sense: +1 counter-clockwise,
+# -1 clockwise, 0 open)
+EXPECTED = [(-0.5, 2, 300.0, 0), (-6.0, 1, 1000.0, 1), (-6.0, 1, 1200.0, -1)]
+
+
+def canon_shapes(program):
+    """Per "( NEXT SHAPE )": lowest Z, tool in the spindle, feeds, and the
+    signed area of its cutting moves' end points."""
+    canon = ip.canon_of(program)
+    shapes, tool, feed, xs, ys, at = [], None, None, [], [], (0.0, 0.0)
+    for line in canon.splitlines():
+        if "CHANGE_TOOL(" in line:
+            tool = int(ip.NUMBERS.findall(line.split("CHANGE_TOOL(")[1])[0])
+        if "SET_FEED_RATE(" in line:
+            feed = float(ip.NUMBERS.findall(line.split("SET_FEED_RATE(")[1])[0])
+        if "COMMENT(" in line and "NEXT SHAPE" in line:
+            shapes.append({"z": 0.0, "tool": tool, "feeds": set(), "points": []})
+        m = re.search(r"(STRAIGHT_TRAVERSE|STRAIGHT_FEED|ARC_FEED)\((.*)\)", line)
+        if not m:
+            continue
+        v = [float(x) for x in ip.NUMBERS.findall(m.group(2))]
+        xs.append(v[0])
+        ys.append(v[1])
+        if shapes and m.group(1) != "STRAIGHT_TRAVERSE":
+            s = shapes[-1]
+            s["z"] = min(s["z"], v[2] if m.group(1) == "STRAIGHT_FEED" else v[5])
+            s["feeds"].add(feed)
+            if m.group(1) == "ARC_FEED":
+                s["points"].extend(ip.sample_arc(at, (v[0], v[1]), (v[2], v[3]), int(v[4]))[0])
+            s["points"].append((v[0], v[1]))
+        at = (v[0], v[1])
+    return shapes, min(xs), min(ys)
+
+
+def sense(points):
+    if len(points) < 3 or points[0] != points[-1] and abs(points[0][0] - points[-1][0]) > 1e-3:
+        return 0
+    area = sum(a[0] * b[1] - b[0] * a[1] for a, b in zip(points, points[1:] + points[:1]))
+    return 1 if area > 0 else -1
+
+
+def brevanto(command, *args):
+    run = subprocess.run([command, os.path.join(HERE, "three_colours.svg"), "-q", "--settings",
+                          os.path.join(HERE, "three_colours.ini"), *args],
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        raise RuntimeError(f"brevanto {' '.join(args)}: exit {run.returncode}: {run.stderr}")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--brevanto", required=True)
+    ap.add_argument("--grbl", required=True)
+    args = ap.parse_args()
+    if shutil.which("rs274") is None:
+        print("SKIPPED: rs274 (Debian package linuxcnc-uspace) is not installed")
+        return 77
+    failures = []
+    with tempfile.TemporaryDirectory(prefix="brevanto-ops-") as work:
+        ngc, nc, origin = (os.path.join(work, n) for n in ("p.ngc", "p.nc", "o.ngc"))
+        brevanto(args.brevanto, "-o", ngc)
+        shapes, _, _ = canon_shapes(ngc)
+        got = [(s["z"], s["tool"], max(s["feeds"]), sense(s["points"])) for s in shapes]
+        if got != EXPECTED:
+            failures.append(f"linuxcnc: shapes {got}, expected {EXPECTED}")
+        brevanto(args.brevanto, "-o", ngc, "--operation", "hole:Direction=conventional",
+                 "--operation", "outline:Direction=conventional")
+        senses = [sense(s["points"]) for s in canon_shapes(ngc)[0]]
+        if senses != [e[3] * -1 for e in EXPECTED]:
+            failures.append(f"conventional: senses {senses}, expected the climb ones reversed")
+        if "G43 H1" not in open(ngc).read():
+            failures.append("linuxcnc: no G43 H1 after the tool change")
+        brevanto(args.brevanto, "-o", nc, "--dialect", "grbl")
+        lines = open(nc, "rb").read().split(b"\r\n")
+        pauses = [l for l in lines if re.fullmatch(rb"M0 \([^()]*\)", l)]
+        if len(pauses) != 1 or any(len(l) > 80 for l in lines):
+            failures.append("grbl: not one M0 pause, or a line longer than 80 characters")
+        # grbl-sim holds at M0 until a cycle start that never comes: the
+        # parser checks every other line.
+        unpaused = os.path.join(work, "unpaused.nc")
+        open(unpaused, "wb").write(b"\r\n".join(l for l in lines if l not in pauses))
+        if (complaint := ip.grbl_accepts(os.path.abspath(args.grbl), unpaused)) is not None:
+            failures.append("grbl: " + complaint)
+        brevanto(args.brevanto, "-o", origin, "--origin", "drawing")
+        _, low_x, low_y = canon_shapes(origin)
+        if abs(low_x + 3.175 / 2) > 0.001 or abs(low_y + 3.175 / 2) > 0.001:
+            failures.append(f"--origin drawing: lowest X {low_x} Y {low_y}, expected -1.5875")
+    for f in failures:
+        print("FAIL " + f)
+    print("ok" if not failures else f"{len(failures)} check(s) failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
