@@ -117,7 +117,7 @@ void GcodeSink::beginShape() {
   writer_.writeBlock({.comment = "NEXT SHAPE"});
   // A shape may be composed apart from the one before it (refinement): the
   // beam is taken to be on until this shape's first rapid switches it off.
-  beamOn_ = settings_.laser() && !rules_.beamOff.empty();
+  beamOn_ = settings_->laser() && !rules_.beamOff.empty();
   if (observer_ != nullptr) observer_->shapeBegins();
 }
 
@@ -206,7 +206,7 @@ void GcodeSink::rawMove(std::string& line, const WrittenBlock& block) {
 }
 
 void GcodeSink::writeHeader() {
-  if (settings_.laser()) {
+  if (settings_->laser()) {
     writeLaserHeader();
     return;
   }
@@ -222,7 +222,7 @@ void GcodeSink::writeHeader() {
 }
 
 void GcodeSink::writeFooter() {
-  if (settings_.laser()) {
+  if (settings_->laser()) {
     writeLaserFooter();
     return;
   }
@@ -256,21 +256,21 @@ void GcodeSink::writeLaserHeader() {
   writer_.writeLine("(Created with Brevanto)");
   writer_.writeLine(rules_.modalLine);
   writer_.writeLine("G21 (mm)");
-  if (settings_.airAssist) writer_.writeLine("M8");
-  if (settings_.hasFocusZ) {
+  if (settings_->airAssist) writer_.writeLine("M8");
+  if (settings_->hasFocusZ) {
     std::string line;
-    rawMove(line, {.motion = 0, .hasZ = true, .z = static_cast<double>(settings_.focusZ)});
+    rawMove(line, {.motion = 0, .hasZ = true, .z = static_cast<double>(settings_->focusZ)});
     writer_.writeLine(line);
   }
   if (modeOnce) {
-    writer_.writeLine(settings_.laserMode == LaserMode::Dynamic ? "G00 M4 S0" : "G00 M3 S0");
+    writer_.writeLine(settings_->laserMode == LaserMode::Dynamic ? "G00 M4 S0" : "G00 M3 S0");
   }
 }
 
 void GcodeSink::writeLaserFooter() {
   if (observer_ != nullptr) observer_->homeBegins();
   writer_.writeLine("M5");
-  if (settings_.airAssist) writer_.writeLine("M9");
+  if (settings_->airAssist) writer_.writeLine("M9");
   writer_.writeLine(rules_.programEnd);
 }
 
