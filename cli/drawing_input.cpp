@@ -52,7 +52,7 @@ std::optional<Drawing> readDrawing(const DrawingRequest& options) {
     return std::nullopt;
   } else {
     const ImportOptions importOptions{.flipY = options.flipY, .dpi = options.dpi};
-    ImportResult r = importSvg(bytes, importOptions);
+    ImportResult r = importSvg(bytes, importOptions, options.hersheyFont);
     if (!r.ok()) {
       const std::string where =
           r.errorLine > 0 ? options.path + ":" + std::to_string(r.errorLine) : options.path;
@@ -68,6 +68,9 @@ std::optional<Drawing> readDrawing(const DrawingRequest& options) {
                 << " more notes like these\n";
     }
     d.facts.shapes = r.shapes;
+    d.facts.texts = r.texts;
+    for (const std::string& font : r.fonts)
+      d.facts.fonts += (d.facts.fonts.empty() ? "" : ", ") + font;
     d.facts.skippedElements = r.skippedCount();
     for (const auto& [name, count] : r.skippedElements) {
       if (!d.facts.skippedDetail.empty()) d.facts.skippedDetail += ", ";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 
 namespace brevanto::cli {
 
+class HersheyFont;
+
 // What to read: an SVG drawing, or a .seg file of raw Segment records.
 struct DrawingRequest {
   std::string path;
@@ -19,6 +22,8 @@ struct DrawingRequest {
   bool quiet = false;   // no notes on what was read
   bool strict = false;  // anything left out refuses the drawing
   size_t largest = 0;   // bytes: a larger file is refused before it is read
+  // TextFont=hershey:NAME: texts in this single-stroke font; null: outlines.
+  std::shared_ptr<const HersheyFont> hersheyFont;
 };
 
 // The drawing's segments and what the summary says of them.

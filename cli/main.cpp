@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -25,6 +26,7 @@
 #include "settings_check.h"
 #include "settings_choice.h"
 #include "svg/svg_import.h"
+#include "svg/text/hershey_font.h"
 #include "tolerance.h"
 #include "usage_text.h"
 
@@ -141,6 +143,17 @@ int run(const Options& options) {
   if (!typed.ok()) return fail(kSettingsRefused, "setting refused: " + typed.error);
   const JobSettings& settings = typed.settings;
   if (options.drawing.empty()) return kOk;  // only --show-settings
+  // The single-stroke font is read before anything else, so a font that is
+  // not there is said before any output is touched.
+  std::shared_ptr<const HersheyFont> hersheyFont;
+  if (!settings.textFont.empty()) {
+    hersheyFont = HersheyFont::load(settings.textFont.substr(settings.textFont.find(':') + 1),
+                                    kHersheyFolder, error);
+    if (!hersheyFont) {
+      return fail(kSettingsRefused,
+                  "setting refused: TextFont=" + settings.textFont + ": " + error);
+    }
+  }
 
   const bool toStdout = options.output == "-";
   std::string programPath = options.output;
@@ -158,7 +171,8 @@ int run(const Options& options) {
                                     .dpi = options.dpi,
                                     .quiet = options.quiet,
                                     .strict = options.strict,
-                                    .largest = kLargestDrawing});
+                                    .largest = kLargestDrawing,
+                                    .hersheyFont = hersheyFont});
   if (!drawing) return kBadDrawing;
   if (!options.dumpSegments.empty() &&
       !writeOutput("the segment dump ", options.dumpSegments, encodeSegments(drawing->segments))) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "brevanto/brevanto.h"
 
 namespace brevanto::cli {
+
+class HersheyFont;
 
 struct ImportOptions {
   // SVG's y axis points down; the machine's points up. Flip about the page
@@ -43,6 +46,8 @@ struct ImportResult {
   // The outermost svg gives its size in mm, cm, in, pt or pc; otherwise the
   // size depends on ImportOptions::dpi.
   bool hasPhysicalUnits = false;
+  int32_t texts = 0;               // text elements drawn
+  std::vector<std::string> fonts;  // the fonts they were set in, in the order first used
   // The cut geometry's extent (control points included), in mm, after the
   // flip; all 0 without segments.
   double minXMm = 0.0, minYMm = 0.0, maxXMm = 0.0, maxYMm = 0.0;
@@ -57,7 +62,10 @@ struct ImportResult {
 
 // Reads an SVG drawing. Never throws: a drawing that cannot be read gives an
 // ImportResult with `error` set (and `errorLine` where the line is known).
-ImportResult importSvg(std::string_view text, const ImportOptions& options);
+// With a single-stroke font (TextFont=hershey:NAME), texts are set in it
+// instead of the outline fonts fontconfig chooses.
+ImportResult importSvg(std::string_view text, const ImportOptions& options,
+                       std::shared_ptr<const HersheyFont> hersheyFont = nullptr);
 
 // What a user should see of an import before cutting: what was left out,
 // by kind with the first element's line; the drawing's extent in mm; and a

@@ -54,12 +54,16 @@ struct JobSettings {
   Dialect dialect = Dialect::Classic;
   CutOrder cutOrder = CutOrder::Drawing;
   ToolOffset toolOffset = ToolOffset::None;
+  // Text (read by the command, which sets a drawing's texts; the job itself
+  // never looks at it).
+  std::string textFont;  // TextFont: "" outline fonts, "hershey:NAME" single strokes
 };
 
 enum class SettingType {
   Number,  // a decimal number
   Whole,   // a whole number
   Choice,  // one of the setting's choices (case and blanks around it do not count)
+  Text,    // the row's textPrefix and a name of letters, digits, '_' or '-'
 };
 
 // One row of the settings table.
@@ -78,7 +82,8 @@ struct SettingInfo {
   std::string_view range{};                     // the range in words ("" for a choice)
   std::span<const std::string_view> choices{};  // a choice's values, the first the default
   std::string_view meaning{};
-  bool inMacroDialog = false;  // saved by the VBA module's BrevantoSaveSettings
+  bool inMacroDialog = false;     // saved by the VBA module's BrevantoSaveSettings
+  std::string_view textPrefix{};  // a Text's value starts with it ("hershey:")
 };
 
 inline constexpr std::string_view kDialectNames[] = {"classic", "linuxcnc", "grbl"};
@@ -187,6 +192,18 @@ inline constexpr SettingInfo kSettings[] = {
                 "inside, by half of txtWZDia) or inside (openings: outlines cut inside, islands "
                 "outside)",
      .inMacroDialog = true},
+    // Text
+    {.name = "TextFont",
+     .type = SettingType::Text,
+     .unit = "",
+     .builtIn = "",
+     .mayBeEmpty = true,
+     .range = "empty, or hershey:NAME with NAME a font of Debian's hershey-fonts-data (futural, "
+              "rowmans, timesr, scripts, ...)",
+     .meaning = "the font of the drawing's texts: empty sets them as the outlines of the fonts "
+                "they name; hershey:NAME as that single-stroke font's lines, traced once, a "
+                "capital 0.7 of the font size tall",
+     .textPrefix = "hershey:"},
 };
 
 // The row of `name`, nullptr for a name that is not a setting.

@@ -81,6 +81,14 @@ size_t readChoice(const SettingsSource& source, const SettingInfo& setting) {
          known + ")");
 }
 
+// A text setting without the blanks around it.
+std::string readTrimmedText(const SettingsSource& source, std::string_view name) {
+  const std::string text = readText(source, name);
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 size_t readChoice(const SettingsSource& source, std::string_view name) {
   return readChoice(source, *findSetting(name));
 }
@@ -113,6 +121,7 @@ JobSettings loadSettings(const SettingsSource& source) {
   s.dialect = static_cast<Dialect>(readChoice(source, "Dialect"));
   s.cutOrder = static_cast<CutOrder>(readChoice(source, "CutOrder"));
   s.toolOffset = static_cast<ToolOffset>(readChoice(source, "ToolOffset"));
+  s.textFont = readTrimmedText(source, "TextFont");
   return s;
 }
 

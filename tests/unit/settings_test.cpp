@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "gcode/program_writer.h"
 #include "base/job_error.h"
+#include "gcode/program_writer.h"
 #include "support/settings_source.h"
 
 namespace brevanto {
@@ -31,9 +31,9 @@ TEST(LoadSettings, WorkedExample) {
   EXPECT_EQ(s.toolDiameter, 3.0F);
   EXPECT_EQ(toolChangeLine(s), "T1M6 ( DIA. 3.0000mm )");
   // Each value once, in the load order: one snapshot per job.
-  const std::vector<std::string> order = {"txtFeedZ",   "txtMaxZ",     "txtDepth",  "txtSaveZ",
-                                          "txtFeedCut", "txtWZNummer", "txtWZDia",  "Prezision",
-                                          "Dialect",    "CutOrder",    "ToolOffset"};
+  const std::vector<std::string> order = {"txtFeedZ",   "txtMaxZ",     "txtDepth",   "txtSaveZ",
+                                          "txtFeedCut", "txtWZNummer", "txtWZDia",   "Prezision",
+                                          "Dialect",    "CutOrder",    "ToolOffset", "TextFont"};
   EXPECT_EQ(settings.asked(), order);
 }
 
