@@ -9,7 +9,10 @@ namespace brevanto::cli {
 
 void ElementContext::layOutText() {
   if (state_.textFonts == nullptr) return;
-  LaidOutText text = cli::layOutText(node_, textStyle_, *state_.textFonts);
+  // Each command makes at most one segment: the drawing's budget bounds them.
+  const auto budget = static_cast<size_t>(
+      std::max<int64_t>(ImportState::kMaxSegments - state_.segmentsMade, 0) + 1);
+  LaidOutText text = cli::layOutText(node_, textStyle_, *state_.textFonts, budget);
   if (!text.error.empty()) state_.fail(text.error, node_);
   if (!text.leftOut.empty()) {
     state_.warn(text.leftOut + " left out: it is not set here", node_);

@@ -145,13 +145,20 @@ struct PlacedGlyph {
 
 }  // namespace
 
-LaidOutText layOutText(const xmlNode* text, const TextStyle& style, TextFonts& fonts) {
+LaidOutText layOutText(const xmlNode* text, const TextStyle& style, TextFonts& fonts,
+                       size_t mostCommands) {
   LaidOutText out;
   Walk walk;
   const Frame* root = walk.enter(nullptr, text, style);
   walk.collect(text, root);
   walk.collapseWhiteSpace();
   std::vector<Character>& chars = walk.characters;
+  const std::string tooMuch = "the text makes more than the " + std::to_string(mostCommands) +
+                              " segments the drawing may still make";
+  if (chars.size() > mostCommands) {
+    out.error = tooMuch;
+    return out;
+  }
   for (const Character& ch : chars) {
     if (ch.frame->style.vertical) out.leftOut = "vertical text";
     if (ch.frame->style.rightToLeft) out.leftOut = "right-to-left text";
@@ -231,6 +238,10 @@ LaidOutText layOutText(const xmlNode* text, const TextStyle& style, TextFonts& f
     for (size_t g = chunk.first; g < last; ++g) {
       const PlacedGlyph& pg = glyphs[g];
       if (pg.size > 0.0) pg.face->draw(pg.glyph, pg.x + shift, pg.y, pg.size, out.path);
+      if (out.path.size() > mostCommands) {
+        out.error = tooMuch;
+        return out;
+      }
     }
   }
   return out;

@@ -34,6 +34,10 @@ struct LaidOutText {
   std::string error;  // a font that cannot be had
 };
 
-LaidOutText layOutText(const xmlNode* text, const TextStyle& style, TextFonts& fonts);
+// At most `mostCommands` path commands are made: past them (or past as many
+// characters) the layout stops with `error` set, so that a huge text costs
+// no more than the drawing's budget allows.
+LaidOutText layOutText(const xmlNode* text, const TextStyle& style, TextFonts& fonts,
+                       size_t mostCommands);
 
 }  // namespace brevanto::cli
