@@ -175,3 +175,51 @@ TEST(Text, HersheyTextIsTheFontsOwnStrokes) {
 
 }  // namespace
 }  // namespace brevanto::cli
+
+namespace brevanto::cli {
+namespace {
+
+// The rightmost point of a text set in the Hershey font, whose advances are
+// exact: spacing, lists and units move it by exactly what they say.
+double rightEdge(const std::string& content, const std::shared_ptr<const HersheyFont>& font) {
+  const ImportResult read = importSvg(page(content), {.flipY = false}, font);
+  EXPECT_TRUE(read.ok()) << read.error;
+  double right = -1e9;
+  for (const Segment& s : read.segments) right = std::max({right, s.x0, s.x3});
+  return right;
+}
+
+TEST(Text, SpacingListsAndUnitsMoveTheLettersAsSaid) {
+  std::string error;
+  const auto font = HersheyFont::load("futural", kHersheyFolder, error);
+  ASSERT_TRUE(font) << error;
+  const struct {
+    const char* changed;
+    const char* plain;
+    double moved;  // mm
+  } cases[] = {
+      {"<text x='5' y='50' font-size='30' word-spacing='5'>I I</text>",
+       "<text x='5' y='50' font-size='30'>I I</text>", 5.0},
+      {"<text x='5' y='50' font-size='30' letter-spacing='2'>III</text>",
+       "<text x='5' y='50' font-size='30'>III</text>", 4.0},
+      {"<text x='5' y='50' font-size='30' dx='1 7'>II</text>",
+       "<text x='5' y='50' font-size='30'>II</text>", 8.0},
+      {"<g font-size='10'><text x='5' y='50' font-size='3em'>II</text></g>",
+       "<text x='5' y='50' font-size='30'>II</text>", 0.0},
+      {"<text x='5' y='50' font-size='30'>\n  I\n  I  </text>",
+       "<text x='5' y='50' font-size='30'>I I</text>", 0.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.changed);
+    EXPECT_NEAR(rightEdge(c.changed, font) - rightEdge(c.plain, font), c.moved, 1e-9);
+  }
+  // What is not set here is left out and listed, never cut.
+  const ImportResult vertical =
+      importSvg(page("<text x='5' y='50' writing-mode='tb'>I</text>"), {}, font);
+  EXPECT_TRUE(vertical.segments.empty());
+  ASSERT_EQ(vertical.leftOut.size(), 1U);
+  EXPECT_EQ(vertical.leftOut[0].kind, "text");
+}
+
+}  // namespace
+}  // namespace brevanto::cli
