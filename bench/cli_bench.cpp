@@ -116,9 +116,13 @@ int timeStages(const std::string& drawingPath, const std::string& dir) {
   lap("putting the program in place");
   const auto moves = readProgramMoves(program);
   lap("reading the program's moves");
-  auto rows = summarize(
-      {drawing.shapes, static_cast<int32_t>(drawing.segments.size()), drawing.skippedCount(), ""},
-      report, moves);
+  auto rows = summarize({drawing.shapes,
+                         static_cast<int32_t>(drawing.segments.size()),
+                         drawing.skippedCount(),
+                         "",
+                         0,
+                         {}},
+                        report, moves);
   lap("summary");
   const Deviation deviation = measureDeviation(drawing.segments, moves);
   rows.push_back({"largest deviation", describeDeviation(deviation)});

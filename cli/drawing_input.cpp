@@ -97,8 +97,11 @@ std::optional<Drawing> readDrawing(const DrawingRequest& options) {
   } else {
     const ImportOptions importOptions{
         .flipY = options.flipY, .dpi = options.dpi, .dpiGiven = options.dpiGiven};
-    ImportResult r = importSvg(bytes, importOptions);
+    ImportResult r = importSvg(bytes, importOptions, options.hersheyFont);
     if (!take(r, describeImport(r, importOptions), options, d)) return std::nullopt;
+    d.facts.texts = r.texts;
+    for (const std::string& font : r.fonts)
+      d.facts.fonts += (d.facts.fonts.empty() ? "" : ", ") + font;
     d.facts.scaleNote = oldPixelScaleNote(r, importOptions);
     if (options.strict && !d.facts.scaleNote.empty()) {
       fail(options.path + ": --strict: " + d.facts.scaleNote + "; nothing written");

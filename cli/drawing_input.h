@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "shape_tags.h"
 
 namespace brevanto::cli {
+
+class HersheyFont;
 
 // What to read: an SVG or DXF drawing, or a .seg file of raw Segment records.
 struct DrawingRequest {
@@ -21,6 +24,8 @@ struct DrawingRequest {
   bool strict = false;    // anything left out refuses the drawing
   size_t largest = 0;     // bytes: a larger file is refused before it is read
   std::string dxfUnits;   // a DXF drawing's unit instead of its own ($INSUNITS); "" for its own
+  // TextFont=hershey:NAME: texts in this single-stroke font; null: outlines.
+  std::shared_ptr<const HersheyFont> hersheyFont;
 };
 
 // The drawing's segments and what the summary says of them.

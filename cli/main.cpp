@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -31,6 +32,7 @@
 #include "settings_check.h"
 #include "settings_choice.h"
 #include "svg/svg_import.h"
+#include "svg/text/hershey_font.h"
 #include "tolerance.h"
 #include "usage_text.h"
 
@@ -162,6 +164,17 @@ int run(const Options& options) {
     if (options.showSettings) std::cout << operationsText(choice->operations, nullptr);
     return kOk;
   }
+  // The single-stroke font is read before anything else, so a font that is
+  // not there is said before any output is touched.
+  std::shared_ptr<const HersheyFont> hersheyFont;
+  if (!settings.textFont.empty()) {
+    hersheyFont = HersheyFont::load(settings.textFont.substr(settings.textFont.find(':') + 1),
+                                    kHersheyFolder, error);
+    if (!hersheyFont) {
+      return fail(kSettingsRefused,
+                  "setting refused: TextFont=" + settings.textFont + ": " + error);
+    }
+  }
 
   const bool toStdout = options.output == "-";
   std::string programPath = options.output;
@@ -181,7 +194,8 @@ int run(const Options& options) {
                                     .quiet = options.quiet,
                                     .strict = options.strict,
                                     .largest = kLargestDrawing,
-                                    .dxfUnits = options.dxfUnits});
+                                    .dxfUnits = options.dxfUnits,
+                                    .hersheyFont = hersheyFont});
   if (!drawing) return kBadDrawing;
   if (!options.dumpSegments.empty() &&
       !writeOutput("the segment dump ", options.dumpSegments, encodeSegments(drawing->segments))) {

@@ -21,6 +21,8 @@ std::string_view typeName(SettingType type) {
       return "choice";
     case SettingType::Place:
       return "X,Y or none";
+    case SettingType::Text:
+      return "text";
     case SettingType::Number:
       break;
   }
@@ -50,10 +52,12 @@ std::string helpFooter(size_t largestDrawing) {
           "refused: exit status 2). --show-settings prints the settings in effect as such a "
           "file.\n\n"
           "SVG: path, rect, circle, ellipse, line, polyline, polygon, groups, use, transforms, "
-          "viewBox, clip paths, markers, <style> sheets; units mm, cm, in, pt, px (96 per inch, "
-          "or --dpi). Each subpath is one shape; its colour is the stroke, else the fill. What "
-          "shows nothing (no stroke or fill, opacity 0, hidden, clipped away), text and images "
-          "are left out and listed with the line of the first of each kind. A drawing is a "
+          "viewBox, clip paths, markers, <style> sheets, text (the outlines of the installed "
+          "font fontconfig chooses, or TextFont's Hershey strokes); units mm, cm, in, pt, px (96 "
+          "per inch, or --dpi). Each subpath is one shape; its colour is the stroke, else the "
+          "fill. What shows nothing (no stroke or fill, opacity 0, hidden, clipped away), text "
+          "along a path, vertical or right-to-left text, and images are left out and listed "
+          "with the line of the first of each kind. A drawing is a "
           "regular file of at most 10000000 elements, counting what use references repeat, "
           "and of at most " +
           describeSize(largestDrawing) +

@@ -30,5 +30,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# Data the command reads when a drawing asks for it: the Hershey fonts of
+# TextFont=hershey:NAME, and an outline font for text.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hershey-fonts-data, fonts-dejavu-core | fonts-liberation")
 
 include(CPack)

@@ -14,6 +14,11 @@ packages=(
   libcli11-dev libsvgpp-dev libboost-dev libxml2-dev zlib1g-dev librsvg2-bin
   libpolyclipping-dev
 )
+# Text: fontconfig chooses a font, HarfBuzz shapes, FreeType gives outlines;
+# Hershey single-stroke fonts for TextFont=hershey:NAME; the fonts the text
+# tests compare with rsvg-convert's rendering.
+packages+=(libfontconfig-dev libharfbuzz-dev libfreetype-dev hershey-fonts-data)
+packages+=(fonts-dejavu-core fonts-liberation)
 # Packaging: the man page from --help (help2man), the Debian package's
 # dependencies (dpkg-shlibdeps from dpkg-dev; CPack finds the ELF files with
 # file), and the Windows release zip.

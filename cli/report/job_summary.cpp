@@ -94,6 +94,9 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
   std::vector<SummaryRow> rows;
   rows.push_back({"shapes", std::to_string(drawing.shapes)});
   rows.push_back({"segments", std::to_string(drawing.segments)});
+  if (drawing.texts > 0) {
+    rows.push_back({"texts", std::to_string(drawing.texts) + " in " + drawing.fonts});
+  }
   if (drawing.skippedElements >= 0) {
     std::string skipped = std::to_string(drawing.skippedElements);
     if (!drawing.skippedDetail.empty()) skipped += " (" + drawing.skippedDetail + ")";

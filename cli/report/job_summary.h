@@ -17,6 +17,8 @@ struct DrawingFacts {
   int32_t skippedElements = -1;  // -1: not applicable (a .seg file)
   std::string skippedDetail;     // "text 2, image 1"
   std::string scaleNote;         // why the drawing's scale is in doubt, and the fix; "" if not
+  int32_t texts = 0;             // text elements drawn
+  std::string fonts;             // the fonts they were set in: "DejaVu Sans, DejaVu Sans Bold"
 };
 
 // One line of the summary: "label: value".

@@ -16,12 +16,12 @@ using DrawnElements =
                     tag::element::path, tag::element::rect, tag::element::circle,
                     tag::element::ellipse, tag::element::line, tag::element::polyline,
                     tag::element::polygon, tag::element::use_, tag::element::clipPath,
-                    tag::element::marker>::type;
+                    tag::element::marker, tag::element::text>::type;
 using UsableElements =
     boost::mpl::set<tag::element::svg, tag::element::g, tag::element::switch_, tag::element::symbol,
                     tag::element::path, tag::element::rect, tag::element::circle,
                     tag::element::ellipse, tag::element::line, tag::element::polyline,
-                    tag::element::polygon, tag::element::use_>::type;
+                    tag::element::polygon, tag::element::use_, tag::element::text>::type;
 
 using ProcessedAttributes = boost::mpl::fold<
     boost::mpl::protect<
@@ -102,8 +102,9 @@ struct ImportErrorPolicy : svgpp::policy::error::raise_exception<ElementContext>
 };
 
 struct TraversalControl {
+  // A text's content is set by the text layout, not walked.
   static bool proceed_to_element_content(const ElementContext& context) {
-    return !context.hidden();
+    return !context.hidden() && !named(context.node(), "text");
   }
   static bool proceed_to_next_child(const ElementContext&) { return true; }
   template <class XMLElement>

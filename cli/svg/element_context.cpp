@@ -42,6 +42,7 @@ ElementContext::ElementContext(ImportState& state, xmlNode* node)
       toMm_(Affine::scaling(state.mmPerPx, state.mmPerPx)),
       lengthFactory_(state.lengthFactory),
       root_(true) {
+  if (hasTextProperties(node)) textStyle_ = inheritTextStyle(textStyle_, node);
   enter();
 }
 
@@ -64,7 +65,10 @@ ElementContext::ElementContext(ElementContext& parent, xmlNode* const& node)
       inheritedClip_(parent.activeClip()),
       collector_(parent.collector_),
       referenceWidth_(parent.useWidth_),
-      referenceHeight_(parent.useHeight_) {
+      referenceHeight_(parent.useHeight_),
+      textStyle_(named(node, "text") || hasTextProperties(node)
+                     ? inheritTextStyle(parent.textStyle_, node)
+                     : parent.textStyle_) {
   // Clip paths and markers draw only for the elements that use them.
   if (named(node_, "clipPath") || named(node_, "marker")) hidden_ = expansionOnly_ = true;
   enter();
@@ -78,7 +82,8 @@ ElementContext::ElementContext(ElementContext& user, xmlNode* node, const Affine
       lengthFactory_(user.lengthFactory_),
       transparent_(user.transparent_),
       inheritedClip_(collector != nullptr ? nullptr : user.activeClip()),
-      collector_(collector) {
+      collector_(collector),
+      textStyle_(user.textStyle_) {
   enter();
 }
 
@@ -233,6 +238,7 @@ void ElementContext::on_exit_element() {
       (!markers_[0].empty() || !markers_[1].empty() || !markers_[2].empty())) {
     vertices = markerVertices(path_);
   }
+  if (named(node_, "text")) layOutText();
   drawPath();
   if (!outline_.valid()) state_.fail(outline_.problem(), node_);
   state_.countSegments(outline_.pieceCount(), node_);
@@ -259,11 +265,12 @@ void ElementContext::on_exit_element() {
     // subpaths enclose, an open one as if it were closed.
     bool dropped = false;
     std::vector<Segment> pieces;
+    const bool filled = fillShows() && !textStrokes_;
     if (!invisible_ && !transparent_ && paint != nullptr) {
-      pieces = outline_.pieces(fillShows(), !strokeShows(), &dropped);
+      pieces = outline_.pieces(filled, !strokeShows() && !textStrokes_, &dropped);
     }
     if (pieces.empty() || dropped) state_.leaveOut(LeftOutKind::InvisibleShapes, node_);
-    if (!pieces.empty()) emitOutline(std::move(pieces), outlineColour(*paint), fillShows());
+    if (!pieces.empty()) emitOutline(std::move(pieces), outlineColour(*paint), filled);
   }
   if (!vertices.empty()) drawMarkers(vertices);
 }

@@ -33,6 +33,7 @@
 #include "path_commands.h"
 #include "svg_import.h"
 #include "svg_survey.h"
+#include "text/text_style.h"
 
 namespace brevanto::cli {
 
@@ -41,6 +42,8 @@ using LengthFactory = svgpp::factory::length::unitless<>;
 
 // Stops the traversal; the message is already recorded.
 struct ImportStopped {};
+
+struct TextFonts;
 
 enum class PaintKind { None, Colour, CurrentColour };
 struct Paint {
@@ -103,6 +106,7 @@ struct ImportState {
   // refer to, and whether the element using it is transparent.
   using ClipKey = std::tuple<const xmlNode*, Affine, double, double, bool>;
   std::map<ClipKey, std::shared_ptr<const ClipRegion>> clipRegions;
+  TextFonts* textFonts = nullptr;  // the fonts of the drawing's texts
 
   void fail(const std::string& message, const xmlNode* node);
   void warn(const std::string& message, const xmlNode* node);
@@ -248,6 +252,11 @@ class ElementContext {
   void set(tag::attribute::y, double v) { useY_ = v; }
   void set(tag::attribute::width, double v) { useWidth_ = v; }
   void set(tag::attribute::height, double v) { useHeight_ = v; }
+  // A text's x and y lists: read by the text layout with those of its spans.
+  template <class Range>
+  void set(tag::attribute::x, const Range&) {}
+  template <class Range>
+  void set(tag::attribute::y, const Range&) {}
 
   // Path data, in user units; quadratics arrive raised to cubics. The
   // element's own transform may arrive after its path data, so the commands
@@ -269,6 +278,9 @@ class ElementContext {
   }
   void path_close_subpath() { path_.push_back({PathCommand::Close, {}}); }
   void path_exit() {}
+  // A text's characters are read by the text layout, not reported here.
+  template <class Range>
+  void set_text(const Range&) {}
 
   void on_exit_element();
 
@@ -312,6 +324,7 @@ class ElementContext {
   void drawMarkers(const std::vector<MarkerVertex>& vertices);
   void emitOutline(std::vector<Segment> pieces, int32_t colour, bool filled);
   void drawPath();
+  void layOutText();
   void moveTo(double x, double y) {
     outline_.moveTo(toMm_.mapX(x, y), toMm_.mapY(x, y));
     lastX_ = subpathX_ = x;
@@ -366,6 +379,8 @@ class ElementContext {
   double lastX_ = 0.0, lastY_ = 0.0, subpathX_ = 0.0, subpathY_ = 0.0;
   std::vector<PathCommand> path_;
   OutlineBuilder outline_;
+  TextStyle textStyle_;
+  bool textStrokes_ = false;  // single-stroke text: open lines, never an area
 };
 
 }  // namespace brevanto::cli

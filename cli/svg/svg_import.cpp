@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "document_traversal.h"
+#include "text/text_layout.h"
 
 namespace brevanto::cli {
 
@@ -76,9 +77,9 @@ void measureBounds(ImportResult& result) {
 // The survey's left-out elements and the interpretation's, in one list.
 void collectLeftOut(const SvgSurvey& survey, ImportState& state) {
   for (const auto& [name, skipped] : survey.skippedElements()) {
-    const LeftOutKind kind = name == "text"    ? LeftOutKind::Text
-                             : name == "image" ? LeftOutKind::Images
-                                               : LeftOutKind::OtherElements;
+    const LeftOutKind kind = name == "textPath" ? LeftOutKind::Text
+                             : name == "image"  ? LeftOutKind::Images
+                                                : LeftOutKind::OtherElements;
     LeftOut& entry = state.leftOut[kind];
     if (entry.count == 0 || skipped.firstLine < entry.firstLine)
       entry.firstLine = skipped.firstLine;
@@ -113,7 +114,8 @@ std::string oldInkscapeVersion(const xmlNode* root) {
   return major == 0 && minor < 92 ? version : std::string();
 }
 
-void importDocument(std::string_view text, const ImportOptions& options, ImportResult& result) {
+void importDocument(std::string_view text, const ImportOptions& options,
+                    std::shared_ptr<const HersheyFont> hersheyFont, ImportResult& result) {
   SvgSurvey survey;
   if (!survey.read(text)) {
     result.error = survey.error();
@@ -129,7 +131,9 @@ void importDocument(std::string_view text, const ImportOptions& options, ImportR
     return;
   }
 
-  ImportState state{result, survey, 25.4 / 96.0, {}, 1, 0, 0, 0, 0, {}, {}, {}, {}};
+  TextFonts textFonts;
+  textFonts.hershey = std::move(hersheyFont);
+  ImportState state{result, survey, 25.4 / 96.0, {}, 1, 0, 0, 0, 0, {}, {}, {}, {}, &textFonts};
   if (!(options.dpi > 0.0) || !std::isfinite(options.dpi)) {
     result.error = "the pixel density must be a positive number";
     return;
@@ -165,10 +169,11 @@ void importDocument(std::string_view text, const ImportOptions& options, ImportR
 
 }  // namespace
 
-ImportResult importSvg(std::string_view text, const ImportOptions& options) {
+ImportResult importSvg(std::string_view text, const ImportOptions& options,
+                       std::shared_ptr<const HersheyFont> hersheyFont) {
   ImportResult result;
   try {
-    importDocument(text, options, result);
+    importDocument(text, options, std::move(hersheyFont), result);
   } catch (const std::bad_alloc&) {
     result.error = "out of memory";
   } catch (const std::exception& e) {

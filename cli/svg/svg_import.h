@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "shape_tags.h"
 
 namespace brevanto::cli {
+
+class HersheyFont;
 
 struct ImportOptions {
   // SVG's y axis points down; the machine's points up. Flip about the page
@@ -49,6 +52,8 @@ struct ImportResult {
   // The root's inkscape:version when it is one before 0.92, whose pixels
   // were 90 to the inch ("" otherwise).
   std::string oldInkscapeVersion;
+  int32_t texts = 0;               // text elements drawn
+  std::vector<std::string> fonts;  // the fonts they were set in, in the order first used
   // The cut geometry's extent (control points included), in mm, after the
   // flip; all 0 without segments.
   double minXMm = 0.0, minYMm = 0.0, maxXMm = 0.0, maxYMm = 0.0;
@@ -63,7 +68,10 @@ struct ImportResult {
 
 // Reads an SVG drawing. Never throws: a drawing that cannot be read gives an
 // ImportResult with `error` set (and `errorLine` where the line is known).
-ImportResult importSvg(std::string_view text, const ImportOptions& options);
+// With a single-stroke font (TextFont=hershey:NAME), texts are set in it
+// instead of the outline fonts fontconfig chooses.
+ImportResult importSvg(std::string_view text, const ImportOptions& options,
+                       std::shared_ptr<const HersheyFont> hersheyFont = nullptr);
 
 // When the drawing was saved in pixels by an Inkscape before 0.92 (90 pixels
 // per inch) and no --dpi was given: what is wrong with its scale and the

@@ -63,8 +63,8 @@ bool isSvgElement(const xmlNode* node) {
 // as left out. Their content is walked only when it can be drawn.
 const std::unordered_set<std::string>& structuralElements() {
   static const std::unordered_set<std::string> names{
-      "svg",  "g",    "a",      "switch",  "defs", "symbol",   "use",
-      "path", "rect", "circle", "ellipse", "line", "polyline", "polygon"};
+      "svg",  "g",      "a",       "switch", "defs",     "symbol",  "use",  "path",
+      "rect", "circle", "ellipse", "line",   "polyline", "polygon", "text", "tspan"};
   return names;
 }
 const std::unordered_set<std::string>& descriptiveElements() {

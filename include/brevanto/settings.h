@@ -139,6 +139,10 @@ struct JobSettings {
 
   // Operations: the cut's sense beside the line.
   CutDirection direction = CutDirection::Drawing;  // Direction
+
+  // Text (read by the command, which sets a drawing's texts; the job itself
+  // never looks at it).
+  std::string textFont;  // TextFont: "" outline fonts, "hershey:NAME" single strokes
 };
 
 enum class SettingType {
@@ -146,6 +150,7 @@ enum class SettingType {
   Whole,   // a whole number
   Choice,  // one of the setting's choices (case and blanks around it do not count)
   Place,   // two numbers X,Y, or "none"
+  Text,    // the row's textPrefix and a name of letters, digits, '_' or '-'
 };
 
 // One row of the settings table.
@@ -164,7 +169,8 @@ struct SettingInfo {
   std::string_view range{};                     // the range in words ("" for a choice)
   std::span<const std::string_view> choices{};  // a choice's values, the first the default
   std::string_view meaning{};
-  bool inMacroDialog = false;  // saved by the VBA module's BrevantoSaveSettings
+  bool inMacroDialog = false;     // saved by the VBA module's BrevantoSaveSettings
+  std::string_view textPrefix{};  // a Text's value starts with it ("hershey:")
 };
 
 inline constexpr std::string_view kDialectNames[] = {"classic", "linuxcnc", "grbl"};
@@ -539,6 +545,19 @@ inline constexpr SettingInfo kSettings[] = {
      .meaning = "with ToolOffset outside or inside, the sense of each closed cut (M3 spindle): "
                 "climb (the outside of a shape clockwise, its inside counter-clockwise), "
                 "conventional (the opposite) or drawing (as drawn)"},
+
+    // Text
+    {.name = "TextFont",
+     .type = SettingType::Text,
+     .unit = "",
+     .builtIn = "",
+     .mayBeEmpty = true,
+     .range = "empty, or hershey:NAME with NAME a font of Debian's hershey-fonts-data (futural, "
+              "rowmans, timesr, scripts, ...)",
+     .meaning = "the font of the drawing's texts: empty sets them as the outlines of the fonts "
+                "they name; hershey:NAME as that single-stroke font's lines, traced once, a "
+                "capital 0.7 of the font size tall",
+     .textPrefix = "hershey:"},
 };
 
 // The row of `name`, nullptr for a name that is not a setting.

@@ -210,6 +210,15 @@ std::string strictSettingFault(const SettingInfo& setting, std::string_view rawT
     if (isChoice(setting, text)) return {};
     return "not one of its values (" + choiceList(setting) + ")";
   }
+  if (setting.type == SettingType::Text) {
+    const std::string_view name = text.substr(std::min(text.size(), setting.textPrefix.size()));
+    const bool named = text.starts_with(setting.textPrefix) && !name.empty() &&
+                       std::all_of(name.begin(), name.end(), [](char c) {
+                         return isLetter(c) || isDigit(c) || c == '_' || c == '-';
+                       });
+    if (named) return {};
+    return "must be " + std::string(setting.range) + " (" + what + ")";
+  }
   if (setting.type == SettingType::Place) return placeFault(setting, text, what, example);
   return numberInRangeFault(setting, text, what, example);
 }

@@ -81,6 +81,14 @@ size_t readChoice(const SettingsSource& source, const SettingInfo& setting) {
          known + ")");
 }
 
+// A text setting without the blanks around it.
+std::string readTrimmedText(const SettingsSource& source, std::string_view name) {
+  const std::string text = readText(source, name);
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 size_t readChoice(const SettingsSource& source, std::string_view name) {
   return readChoice(source, *findSetting(name));
 }
@@ -269,6 +277,7 @@ JobSettings loadSettings(const SettingsSource& source) {
   checkMachineNumbers(s);
   s.origin = static_cast<WorkOrigin>(readChoice(source, "Origin"));
   s.direction = static_cast<CutDirection>(readChoice(source, "Direction"));
+  s.textFont = readTrimmedText(source, "TextFont");
   return s;
 }
 

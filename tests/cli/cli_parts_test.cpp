@@ -117,6 +117,8 @@ TEST(SettingsChoice, StrictReadingGivesTheTypedValue) {
       {"Dialect", " GRBL ", nullptr},
       {"txtWZDia", "1/8", "txtWZDia=1/8: not a plain decimal number; give a number, with"},
       {"ToolOffset", "left", "ToolOffset=left: not one of its values (none, outside, inside)"},
+      {"TextFont", " hershey:futural ", nullptr},
+      {"TextFont", "futural", "TextFont=futural: must be empty, or hershey:NAME"},
       {"txtMaxZ", "0.00001", "txtMaxZ: a pass depth of 1e-05 needs more than 100000 passes"},
       {"Park", " 10 , -300.5 ", nullptr},
       {"Park", "10;300", "Park=10;300: give X,Y (two numbers and a comma"},
@@ -297,7 +299,7 @@ TEST(JobSummary, FiguresFromTheProgram) {
   report.elementsAfterIntake = 9;
   report.elementsAfterArcJoining = 5;
   report.elementsAfterLineJoining = 2;
-  const auto rows = summarize({2, 3, 1, "text 1", ""}, report, readProgramMoves(program));
+  const auto rows = summarize({2, 3, 1, "text 1", "", 0, {}}, report, readProgramMoves(program));
   auto value = [&](const std::string& label) {
     for (const SummaryRow& row : rows) {
       if (row.label == label) return row.value;

@@ -254,13 +254,14 @@ TEST(SvgImport, UseOfASymbolIsDrawnWhereItIsPlaced) {
 
 TEST(SvgImport, UnknownElementsAreSkippedAndCounted) {
   const auto r = importSvg(
-      page(R"~(<text x="0" y="0">hi</text><image/><blob/><path stroke="black" d="M 0 0 L 1 1"/>
+      page(
+          R"~(<text><textPath href="#p">hi</textPath></text><image/><blob/><path stroke="black" d="M 0 0 L 1 1"/>
       <title>t</title><foo:bar xmlns:foo="urn:x"/>)~"),
       {});
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(r.segments.size(), 1U);
   EXPECT_EQ(r.skippedCount(), 3);
-  EXPECT_EQ(r.skippedElements.at("text"), 1);
+  EXPECT_EQ(r.skippedElements.at("textPath"), 1);
 }
 
 TEST(SvgImport, HiddenElementsAreNotCut) {

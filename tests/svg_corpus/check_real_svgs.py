@@ -13,7 +13,7 @@ For each file (a fixed, spread-out sample of each source, or the files named):
   an error), nothing to cut, or converted;
 - the file is rendered at its own size (for the scale) and then zoomed so its
   longer side is 1000 px, once as drawn and once with every stroke made a
-  hairline; text and images, which are not cut, are hidden in both, and
+  hairline; images and text along a path, which are not cut, are hidden in both, and
   gradients that fade out are drawn opaque;
 - "shown": every point of the cut geometry (sampled every 0.5 px) lies within
   2 px of a drawn pixel; "covered": every edge pixel of the hairline
@@ -50,9 +50,9 @@ SOURCES = [
      None),
 ]
 TOOLS = ["librsvg2-bin", "python3-numpy", "python3-pil"]
-# Text and images are not cut; a gradient that fades out (a soft shadow) is
+# Images and text along a path are not cut; a gradient that fades out (a soft shadow) is
 # still the shape it fills, so its stops are made opaque.
-HIDDEN_CONTENT = ("text, image, foreignObject { display: none !important; }\n"
+HIDDEN_CONTENT = ("textPath, image, foreignObject { display: none !important; }\n"
                   "* { filter: none !important; }\n"
                   "stop { stop-opacity: 1 !important; }\n")
 HAIRLINE = "* { stroke-width: 0.001px !important; }\n"
