@@ -120,6 +120,7 @@ int timeStages(const std::string& drawingPath, const std::string& dir) {
                          static_cast<int32_t>(drawing.segments.size()),
                          drawing.skippedCount(),
                          "",
+                         "",
                          0,
                          {}},
                         report, moves);
