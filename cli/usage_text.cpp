@@ -47,7 +47,8 @@ std::string helpFooter(size_t largestDrawing) {
           "examples/CNC.ini). A settings file is a regular file of at most " +
           describeSize(kLargestSettingsFile) + "; its lines may stand under [" +
           std::string(kSettingsSection) +
-          "] (any other section is refused), '#' and ';' start comments, a UTF-8 byte-order "
+          "], [operation NAME] sections hold operations (any other section is refused), '#' "
+          "and ';' start comments, a UTF-8 byte-order "
           "mark is allowed. A line whose name is not a setting is reported (with --strict, "
           "refused: exit status 2). --show-settings prints the settings in effect as such a "
           "file.\n\n"
