@@ -148,7 +148,7 @@ def main(module_path):
     # The settings of the macro's dialog: the rows of the settings table
     # marked inMacroDialog (the others are the command's and a settings
     # file's only), all of them in examples/CNC.ini.
-    table = (SOURCE / "include/brevanto/settings.h").read_text()
+    table = (SOURCE / "include/brevanto/setting_rows.h").read_text()
     rows = re.findall(r'\{\.name = "(\w+)"(.*?)\}', table, re.S)
     wanted = [name for name, row in rows if ".inMacroDialog = true" in row]
     check(set(wanted) <= set(re.findall(r"^(\w+)=", SETTINGS, re.M)),
