@@ -49,7 +49,9 @@ ALLOWANCE = 0.005  # mm, beyond the arc-fitting deviation
 # Example drawings and sides where the tool (the example settings' 3 mm) does
 # not fit, and how many places the summary names: the tips of the gear's
 # teeth are 2.1 mm wide; the waist of the "B" is a notch narrower than the tool.
-EXPECTED_MISFITS = {("gear", "inside"): 24, ("glyphs", "outside"): 1}
+# The sign's letters have counters and gaps narrower than the 3 mm tool.
+EXPECTED_MISFITS = {("gear", "inside"): 24, ("glyphs", "outside"): 1,
+                    ("sign", "outside"): 31, ("sign", "inside"): 92}
 
 
 # ------------------------------------------------------------ drawings ---

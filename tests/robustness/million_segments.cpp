@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
     if (name == "txtWZNummer") return "1";
     if (name == "txtWZDia") return "3";
     if (name == "Dialect" || name == "CutOrder" || name == "ToolOffset") return "";  // defaults
-    return "3";  // Prezision, as the example settings
+    if (name == "Prezision") return "3";  // as the example settings
+    return "";                            // every other setting at its default
   };
 
   const std::vector<Segment> segments = roundedRectangles(count);
