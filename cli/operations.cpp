@@ -103,6 +103,13 @@ std::string where(const OperationSection& section, std::string_view key) {
   return origin + ": operation " + section.name + ": " + std::string(key) + "=" + text + ": ";
 }
 
+// A key of kOperationKeys after Order: a setting of the table the operation
+// carries as it is.
+bool carriedAsIs(std::string_view key) {
+  const auto* order = std::find(std::begin(kOperationKeys), std::end(kOperationKeys), "Order");
+  return std::find(order + 1, std::end(kOperationKeys), key) != std::end(kOperationKeys);
+}
+
 bool oneOf(const std::string& text, std::initializer_list<const char*> words) {
   return std::any_of(words.begin(), words.end(), [&](const char* w) { return text == w; });
 }
@@ -158,9 +165,22 @@ std::optional<ChosenOperation> chooseOne(
       return std::nullopt;
     }
   }
+  // The table's own settings an operation carries as they are.
+  for (const auto& [key, value] : section.values) {
+    const SettingInfo* row = findSetting(key);
+    if (row == nullptr || !carriedAsIs(key)) continue;
+    if (const std::string fault = strictSettingFault(*row, value.text); !fault.empty()) {
+      error = where(section, key) + fault;
+      return std::nullopt;
+    }
+  }
   const SettingsSource source = [&section, &baseText, side](std::string_view name) {
     if (name == "ToolOffset") {
       return std::string(side == "on" ? "none" : side);
+    }
+    if (const auto own = section.values.find(name);
+        own != section.values.end() && carriedAsIs(name)) {
+      return own->second.text;
     }
     for (const BaseName& b : kBaseNames) {
       if (b.setting != name) continue;

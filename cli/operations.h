@@ -14,9 +14,13 @@ namespace brevanto::cli {
 
 // The values an [operation NAME] section may hold, in the order
 // --show-settings writes them.
+// After the operation's own keys come settings of the table that an
+// operation may carry as they are (holding tabs, ramp entry, leads).
 inline constexpr std::string_view kOperationKeys[] = {
-    "Select",  "Kind",    "Side", "Depth",        "StepDown",  "Feed", "PlungeFeed",
-    "Spindle", "Coolant", "Tool", "ToolDiameter", "Direction", "Order"};
+    "Select",     "Kind",     "Side",       "Depth",    "StepDown",     "Feed",
+    "PlungeFeed", "Spindle",  "Coolant",    "Tool",     "ToolDiameter", "Direction",
+    "Order",      "Tabs",     "TabSpacing", "TabWidth", "TabHeight",    "TabsOnHoles",
+    "TabShape",   "TabAngle", "RampAngle",  "LeadIn"};
 
 // One value of an operation and where it was given ("FILE:LINE", or
 // "--operation").

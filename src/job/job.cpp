@@ -212,20 +212,6 @@ int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const Jo
   return static_cast<int32_t>(afterLines) - 1;
 }
 
-void reportEntries(const EntryTally& tally, JobReport& report) {
-  report.tabs = tally.tabs;
-  report.ramps = tally.ramps;
-  report.leads = tally.leads;
-  for (const EntryTally::FewerTabs& f : tally.fewerTabs) {
-    report.fewerTabs.push_back({.shapeKey = f.shapeKey, .placed = f.placed, .asked = f.asked});
-  }
-  report.shapesWithoutLead = tally.withoutLead;
-  for (const EntryTally::Stroke& stroke : tally.strokes) {
-    report.entryStrokes.push_back(
-        {.kind = static_cast<JobReport::EntryStroke::Kind>(stroke.kind), .xy = stroke.xy});
-  }
-}
-
 // 4. The program, to the host's stream or to the program file.
 // A laser-fill job writes its regions' lines instead of the elements.
 void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings& settings,
@@ -244,12 +230,6 @@ void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings
     }
   });
   reportEntries(tally, report);
-}
-
-// Tabs go on parts (or holes) and leads into the waste: both need the
-// nesting of the closed shapes.
-bool needsNesting(const JobSettings& settings) {
-  return settings.tabs != 0 || settings.leadIn > 0.0F;
 }
 
 // A job that can be written shape by shape as its records are read: one
@@ -316,6 +296,26 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
 }
 
 }  // namespace
+
+// Tabs go on parts (or holes) and leads into the waste: both need the
+// nesting of the closed shapes.
+bool needsNesting(const JobSettings& settings) {
+  return settings.tabs != 0 || settings.leadIn > 0.0F;
+}
+
+void reportEntries(const EntryTally& tally, JobReport& report) {
+  report.tabs = tally.tabs;
+  report.ramps = tally.ramps;
+  report.leads = tally.leads;
+  for (const EntryTally::FewerTabs& f : tally.fewerTabs) {
+    report.fewerTabs.push_back({.shapeKey = f.shapeKey, .placed = f.placed, .asked = f.asked});
+  }
+  report.shapesWithoutLead = tally.withoutLead;
+  for (const EntryTally::Stroke& stroke : tally.strokes) {
+    report.entryStrokes.push_back(
+        {.kind = static_cast<JobReport::EntryStroke::Kind>(stroke.kind), .xy = stroke.xy});
+  }
+}
 
 void writeOut(const JobSettings& settings, const JobOptions& options,
               const std::function<void(GcodeWriter&)>& write) {

@@ -8,6 +8,7 @@
 #include "gcode/gcode_writer.h"
 #include "geometry/path_element.h"
 #include "settings/settings.h"
+#include "toolpath/entry_plan.h"
 
 namespace brevanto {
 
@@ -25,6 +26,13 @@ void joinElements(std::vector<PathElement>& elements, const JobSettings& setting
 // file (written beside it and put in place when complete).
 void writeOut(const JobSettings& settings, const JobOptions& options,
               const std::function<void(GcodeWriter&)>& write);
+
+// Tabs go on parts (or holes) and leads into the waste: both need the
+// nesting of the closed shapes.
+bool needsNesting(const JobSettings& settings);
+
+// The tabs, ramps and leads a program was given, into the host's report.
+void reportEntries(const EntryTally& tally, JobReport& report);
 
 // The whole job of sp() with the given options; never throws. The result and
 // message land in the report.

@@ -13,6 +13,7 @@ namespace {
 struct PreparedOperation {
   JobSettings settings;
   std::vector<PathElement> elements;
+  std::vector<ShapeEntry> entries;  // per shape as written, for tabs and leads
 };
 
 // An operation's settings, held to what the job's settings decide for the
@@ -57,9 +58,9 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
   // Everything that can refuse the job does so before the program is opened.
   for (PreparedOperation& p : prepared) {
     const JobSettings& s = p.settings;
-    if (s.cutOrder != CutOrder::Drawing || s.toolOffset != ToolOffset::None) {
+    if (s.cutOrder != CutOrder::Drawing || s.toolOffset != ToolOffset::None || needsNesting(s)) {
       JobReport nesting;
-      cutOut(p.elements, s, nesting);
+      cutOut(p.elements, s, nesting, &p.entries);
       addNesting(nesting, report);
     }
     checkWritable(p.elements.data(), static_cast<int32_t>(p.elements.size()), s);
@@ -72,6 +73,7 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
     }
   }
   size_t written = 0;
+  EntryTally tally;
   writeOut(base, options, [&](GcodeWriter& writer) {
     GcodeSink sink(*first, writer, options.observer);
     sink.writeHeader();
@@ -80,9 +82,12 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
       if (p.elements.empty()) continue;
       if (sink.useSettings(p.settings)) ++report.toolChanges;
       const PathElement* shape = p.elements.data();
+      size_t n = 0;
       for (const int32_t count :
            shapeCounts(p.elements.data(), static_cast<int32_t>(p.elements.size()))) {
-        planShape(shape, count, p.settings, sink);
+        const ShapeEntry entry = n < p.entries.size() ? p.entries[n] : ShapeEntry{};
+        ++n;
+        planShape(shape, count, p.settings, sink, entry, &tally);
         report.writtenOperations.push_back(static_cast<int32_t>(i));
         shape += count;
       }
@@ -90,6 +95,7 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
     }
     sink.writeFooter();
   });
+  reportEntries(tally, report);
   return static_cast<int32_t>(written) - 1;
 }
 

@@ -46,6 +46,10 @@ TEST(Operations, RefusalsAndShapesNotCut) {
        "--strict: 1 shape(s) (2)"},
       {"set on the command line", "", "--operation blue:Select=stroke:#0000ff", 0,
        "1 shape(s) (1) not cut"},
+      {"tabs on one operation's parts", "[operation all]\nSelect=all\nSide=outside\nTabs=2\n", "",
+       0, "holding tabs .................... 2"},
+      {"a tab count checked as the base one", "[operation all]\nSelect=all\nTabs=-1\n", "", 2,
+       "operation all: Tabs=-1: must be a whole number from 0 to 1000"},
   };
   TempDir dir;
   writeFileBytes(dir.file("d.svg"), kTwoColours);
