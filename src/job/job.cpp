@@ -297,26 +297,6 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
 
 }  // namespace
 
-// Tabs go on parts (or holes) and leads into the waste: both need the
-// nesting of the closed shapes.
-bool needsNesting(const JobSettings& settings) {
-  return settings.tabs != 0 || settings.leadIn > 0.0F;
-}
-
-void reportEntries(const EntryTally& tally, JobReport& report) {
-  report.tabs = tally.tabs;
-  report.ramps = tally.ramps;
-  report.leads = tally.leads;
-  for (const EntryTally::FewerTabs& f : tally.fewerTabs) {
-    report.fewerTabs.push_back({.shapeKey = f.shapeKey, .placed = f.placed, .asked = f.asked});
-  }
-  report.shapesWithoutLead = tally.withoutLead;
-  for (const EntryTally::Stroke& stroke : tally.strokes) {
-    report.entryStrokes.push_back(
-        {.kind = static_cast<JobReport::EntryStroke::Kind>(stroke.kind), .xy = stroke.xy});
-  }
-}
-
 void writeOut(const JobSettings& settings, const JobOptions& options,
               const std::function<void(GcodeWriter&)>& write) {
   const BlockStyle style = blockStyle(settings);
