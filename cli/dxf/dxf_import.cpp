@@ -1,6 +1,7 @@
 #include "dxf_import.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 #include "dxf_blocks.h"
@@ -10,6 +11,9 @@
 
 namespace brevanto::cli::dxf {
 namespace {
+
+// The job refuses a record with a point further than this from the origin.
+constexpr double kFarthestMm = 1e6;
 
 // The job fits one arc through a curve's ends and middle when its length is
 // 1 (two samples): for a piece of a circle that arc is the circle itself,
@@ -51,7 +55,14 @@ void emit(const std::vector<Outline>& shapes, const Document& document, DxfImpor
         s.kind = 1;
         s.x1 = p.p1.x, s.y1 = p.p1.y, s.x2 = p.p2.x, s.y2 = p.p2.y;
       }
-      s.length = p.arc ? kOneArc : static_cast<float>(p.cubic ? cubicLength(s) : lineLength(s));
+      // A point beyond what the job takes (it refuses the record) is not worth
+      // measuring a curve for: at 1e15 mm the measure would split for ever.
+      const bool far = std::fabs(s.x0) > kFarthestMm || std::fabs(s.y0) > kFarthestMm ||
+                       std::fabs(s.x1) > kFarthestMm || std::fabs(s.y1) > kFarthestMm ||
+                       std::fabs(s.x2) > kFarthestMm || std::fabs(s.y2) > kFarthestMm ||
+                       std::fabs(s.x3) > kFarthestMm || std::fabs(s.y3) > kFarthestMm;
+      s.length =
+          p.arc ? kOneArc : static_cast<float>(p.cubic && !far ? cubicLength(s) : lineLength(s));
       s.shapeKey = key;
       s.colour = shape.rgb;
       r.segments.push_back(s);
