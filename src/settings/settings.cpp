@@ -313,30 +313,30 @@ const JobSettings& checkedSettings(const JobSettings& s) {
                {s.tabHeight, "TabHeight"},
                {s.tabAngle, "TabAngle"},
                {s.rampAngle, "RampAngle"},
-               {s.leadIn, "LeadIn"}};
+               {s.leadIn, "LeadIn"},
+               {s.power, "Power"},
+               {s.laserMax, "LaserMax"},
+               {static_cast<double>(s.passes), "Passes"},
+               {s.focusZ, "FocusZ"},
+               {s.lineInterval, "LineInterval"},
+               {s.fillAngle, "FillAngle"},
+               {s.overscan, "Overscan"}};
+  // Each held to its row's range, as the strict reading holds its text (a
+  // value that is not a number fails every comparison).
   for (const auto& v : entry) {
     const SettingInfo& row = *findSetting(v.name);
-    if (!(row.leastIncluded ? v.value >= row.least : v.value > row.least) ||
-        !(v.value <= row.most)) {
+    const double size = row.signIgnored ? std::fabs(v.value) : v.value;
+    if (!(row.leastIncluded ? size >= row.least : size > row.least) || !(size <= row.most)) {
       refuse(std::string(v.name) + ": " + exactText(v.value) + " is not " + std::string(row.range));
     }
   }
   if (static_cast<size_t>(s.tabShape) >= std::size(kTabShapeNames)) {
     refuse("TabShape: not one of its values");
   }
-  // The laser's values.
-  const bool laserFinite = std::isfinite(s.power) && std::isfinite(s.laserMax) &&
-                           std::isfinite(s.focusZ) && std::isfinite(s.fillAngle);
-  if (!laserFinite || !(s.power > 0.0F && s.power <= 100.0F) ||
-      !(s.laserMax > 0.0F && s.laserMax <= 100000.0F) || s.passes < 1 || s.passes > 1000 ||
-      !(s.lineInterval >= 0.001F && s.lineInterval <= 100.0F) ||
-      !(s.overscan >= 0.0F && s.overscan <= 100.0F) ||
-      static_cast<size_t>(s.machine) >= std::size(kMachineNames) ||
+  if (static_cast<size_t>(s.machine) >= std::size(kMachineNames) ||
       static_cast<size_t>(s.kind) >= std::size(kKindNames) ||
       static_cast<size_t>(s.laserMode) >= std::size(kLaserModeNames)) {
-    refuse(
-        "Machine, Kind, Power, LaserMax, LaserMode, Passes, LineInterval or Overscan: a "
-        "value out of its range");
+    refuse("Machine, Kind or LaserMode: not one of its values");
   }
   checkLaserDialect(s);
   checkMachineNumbers(s);
