@@ -113,13 +113,13 @@ int run(const Options& options) {
   // The typed values the job runs with: nothing below reads a setting's text.
   const SettingsRead typed = readSettings(choice->source(), SettingsReading::Strict);
   if (!typed.ok()) return fail(kSettingsRefused, "setting refused: " + typed.error);
-  const JobSettings& settings = typed.settings;
   std::vector<ChosenOperation> operations;
   if (!choice->operations.empty()) {
     auto chosen = chooseOperations(choice->operations, choice->source(), error);
     if (!chosen) return fail(kSettingsRefused, "setting refused: " + error);
     operations = std::move(*chosen);
   }
+  const JobSettings settings = programSettings(typed.settings, operations);
   if (options.drawing.empty()) {  // only --show-settings
     if (options.showSettings) std::cout << operationsText(choice->operations, nullptr);
     return kOk;
@@ -186,7 +186,7 @@ int run(const Options& options) {
   // design: the distance to the drawing is no measure of fidelity there.
   // Nor is it for a laser's fill, whose lines cross the area inside the line.
   const bool offsetPath = anyOffset(settings, operations);
-  const bool hatched = settings.kind == OperationKind::LaserFill;
+  const bool hatched = anyFill(settings, operations);
   const bool reordered = settings.cutOrder != CutOrder::Drawing || !operations.empty();
   std::optional<double> tolerance;
   if (options.tolerance != "none" && !offsetPath && !hatched) {

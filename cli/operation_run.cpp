@@ -75,6 +75,51 @@ bool anyOffset(const JobSettings& base, const std::vector<ChosenOperation>& oper
   return offset;
 }
 
+namespace {
+
+// A laser operation's row: its power as a share and as the S it writes, its
+// passes and feed, and a fill's lines.
+std::string laserRow(const ChosenOperation& op, int32_t burnt) {
+  const JobSettings& s = op.settings;
+  char text[240];
+  int length = std::snprintf(
+      text, sizeof text,
+      "%zu shape(s) selected by %s, %d burnt; %s, power %g %% (S%g), %d pass(es), feed %g",
+      op.shapeKeys.size(), op.select.c_str(), burnt, op.kind.c_str(), static_cast<double>(s.power),
+      static_cast<double>(s.power) * static_cast<double>(s.laserMax) / 100.0, s.passes,
+      static_cast<double>(s.cutFeed));
+  if (s.kind == OperationKind::LaserFill && length > 0 &&
+      static_cast<size_t>(length) < sizeof text) {
+    std::snprintf(text + length, sizeof text - static_cast<size_t>(length),
+                  ", lines %g mm apart at %g degrees%s, overscan %g mm",
+                  static_cast<double>(s.lineInterval), static_cast<double>(s.fillAngle),
+                  s.bidirectional ? " both ways" : " one way", static_cast<double>(s.overscan));
+  }
+  return text;
+}
+
+}  // namespace
+
+JobSettings programSettings(const JobSettings& base,
+                            const std::vector<ChosenOperation>& operations) {
+  JobSettings s = base;
+  // The operations are all of one machine (chooseOperations): each read the
+  // one Dialect text by the same rule as a laser's base settings.
+  if (!operations.empty() && operations.front().settings.laser() && !base.laser()) {
+    s.dialect = operations.front().settings.dialect;
+  }
+  return s;
+}
+
+bool anyFill(const JobSettings& base, const std::vector<ChosenOperation>& operations) {
+  // With operations the base settings cut nothing of their own.
+  bool fill = operations.empty() && base.kind == OperationKind::LaserFill;
+  for (const ChosenOperation& op : operations) {
+    fill = fill || op.settings.kind == OperationKind::LaserFill;
+  }
+  return fill;
+}
+
 std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operations,
                                       const JobReport& report,
                                       const std::vector<int32_t>& notSelected) {
@@ -85,6 +130,10 @@ std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operat
     int32_t written = 0;
     for (const int32_t w : report.writtenOperations) written += w == static_cast<int32_t>(i);
     char text[240];
+    if (s.laser()) {
+      rows.push_back({"operation " + op.name, laserRow(op, written)});
+      continue;
+    }
     std::snprintf(text, sizeof text,
                   "%zu shape(s) selected by %s, %d cut; %s, depth %g in steps of %g, tool T%d "
                   "(%g mm), feed %g, plunge %g",

@@ -33,6 +33,15 @@ std::optional<OperationSelection> selectForRun(std::vector<ChosenOperation>& ope
 // Whether the base settings or any operation cut beside the line.
 bool anyOffset(const JobSettings& base, const std::vector<ChosenOperation>& operations);
 
+// The settings the program as a whole is written with: the base settings,
+// with the dialect the laser's operations chose (grbl when none is given)
+// when they burn and the base settings alone would not.
+JobSettings programSettings(const JobSettings& base,
+                            const std::vector<ChosenOperation>& operations);
+
+// Whether the base settings or any operation fill areas with lines.
+bool anyFill(const JobSettings& base, const std::vector<ChosenOperation>& operations);
+
 // The shape keys of the segments, each once, in the order they first come.
 std::vector<int32_t> shapeKeys(const std::vector<Segment>& segments);
 

@@ -114,6 +114,51 @@ bool oneOf(const std::string& text, std::initializer_list<const char*> words) {
   return std::any_of(words.begin(), words.end(), [&](const char* w) { return text == w; });
 }
 
+bool laserKind(const std::string& kind) {
+  return kind.starts_with("laser-");
+}
+
+// The kind of an operation that names none: the base Kind, else the
+// machine's own (a laser's is laser-cut).
+std::string defaultKind(const std::function<std::string(std::string_view)>& baseText) {
+  const std::string kind = lowered(trimBlanks(baseText("Kind")));
+  if (!kind.empty()) return kind;
+  return lowered(trimBlanks(baseText("Machine"))) == "laser" ? "laser-cut" : "profile";
+}
+
+// The keys that mean something for only some kinds: a router's depth, tool,
+// side and entries mean nothing to a beam, its power and passes nothing to
+// a router, the fill's lines nothing to a cut. Given where they mean
+// nothing, they are refused rather than passed over.
+struct KeyKinds {
+  std::string_view key;
+  bool router, laserCut, laserFill;
+};
+constexpr KeyKinds kKeyKinds[] = {
+    {"Side", true, false, false},          {"Depth", true, false, false},
+    {"StepDown", true, false, false},      {"PlungeFeed", true, false, false},
+    {"Spindle", true, false, false},       {"Coolant", true, false, false},
+    {"Tool", true, false, false},          {"ToolDiameter", true, false, false},
+    {"Direction", true, false, false},     {"Tabs", true, false, false},
+    {"TabSpacing", true, false, false},    {"TabWidth", true, false, false},
+    {"TabHeight", true, false, false},     {"TabsOnHoles", true, false, false},
+    {"TabShape", true, false, false},      {"TabAngle", true, false, false},
+    {"RampAngle", true, false, false},     {"LeadIn", true, false, false},
+    {"Power", false, true, true},          {"Passes", false, true, true},
+    {"LineInterval", false, false, true},  {"FillAngle", false, false, true},
+    {"Bidirectional", false, false, true}, {"Overscan", false, false, true}};
+
+// The first value of `section` its kind has no use for, or "".
+std::string_view uselessKey(const OperationSection& section, const std::string& kind) {
+  for (const KeyKinds& k : kKeyKinds) {
+    const bool used = kind == "laser-cut"    ? k.laserCut
+                      : kind == "laser-fill" ? k.laserFill
+                                             : k.router;
+    if (!used && section.values.contains(k.key)) return k.key;
+  }
+  return {};
+}
+
 std::optional<ChosenOperation> chooseOne(
     const OperationSection& section, const std::function<std::string(std::string_view)>& baseText,
     double position, std::string& error) {
@@ -126,11 +171,19 @@ std::optional<ChosenOperation> chooseOne(
             "or all";
     return std::nullopt;
   }
-  op.kind = lowered(valueOr(section, "Kind", "profile"));
+  op.kind = lowered(valueOr(section, "Kind", defaultKind(baseText)));
   const std::string side = lowered(valueOr(section, "Side", "on"));
   const std::string direction = lowered(valueOr(section, "Direction", "drawing"));
-  if (!oneOf(op.kind, {"profile", "engrave"})) {
-    error = where(section, "Kind") + "not one of its values (profile, engrave)";
+  if (!oneOf(op.kind, {"profile", "engrave", "laser-cut", "laser-fill"})) {
+    error =
+        where(section, "Kind") + "not one of its values (profile, engrave, laser-cut, laser-fill)";
+    return std::nullopt;
+  }
+  if (const std::string_view key = uselessKey(section, op.kind); !key.empty()) {
+    error = where(section, key) + "means nothing to Kind=" + op.kind + " (" +
+            (laserKind(op.kind) ? "a laser burns with Power, Passes and Feed"
+                                : "a router cuts with Depth, Tool and Feed") +
+            "); leave it out";
     return std::nullopt;
   }
   if (!oneOf(side, {"on", "outside", "inside"}) || (op.kind == "engrave" && side != "on")) {
@@ -174,10 +227,11 @@ std::optional<ChosenOperation> chooseOne(
       return std::nullopt;
     }
   }
-  const SettingsSource source = [&section, &baseText, side](std::string_view name) {
+  const SettingsSource source = [&section, &baseText, side, &op](std::string_view name) {
     if (name == "ToolOffset") {
       return std::string(side == "on" ? "none" : side);
     }
+    if (name == "Kind") return laserKind(op.kind) ? op.kind : std::string("profile");
     if (const auto own = section.values.find(name);
         own != section.values.end() && carriedAsIs(name)) {
       return own->second.text;
@@ -216,6 +270,17 @@ std::optional<std::vector<ChosenOperation>> chooseOperations(
     auto op = chooseOne(sections[i], baseText, static_cast<double>(i), error);
     if (!op) return std::nullopt;
     chosen.push_back(std::move(*op));
+  }
+  // One program drives one machine.
+  for (const ChosenOperation& op : chosen) {
+    if (op.settings.laser() == chosen.front().settings.laser()) continue;
+    const ChosenOperation& laser = op.settings.laser() ? op : chosen.front();
+    const ChosenOperation& router = op.settings.laser() ? chosen.front() : op;
+    error = "operation " + laser.name + " burns (Kind=" + laser.kind + ") and operation " +
+            router.name + " cuts in depth (Kind=" + router.kind +
+            "): one program drives one machine; give every operation a laser kind, or write "
+            "the router's and the laser's operations as two programs";
+    return std::nullopt;
   }
   return chosen;
 }

@@ -82,6 +82,13 @@ void GcodeSink::restartSpindle() {
 
 bool GcodeSink::useSettings(const JobSettings& next) {
   const JobSettings& now = *settings_;
+  if (next.laser()) {
+    // A laser has no tool, spindle or coolant to change (and no Z to go up
+    // on): its operations differ in power and feed, which the moves state.
+    settings_ = &next;
+    setFeeds();
+    return false;
+  }
   const bool newTool = next.toolNumber != now.toolNumber || next.toolDiameter != now.toolDiameter;
   const bool restart =
       newTool || next.spindleSpeed != now.spindleSpeed || next.coolant != now.coolant;

@@ -79,15 +79,26 @@ void writeFillProgram(const std::vector<FillShape>& shapes,
                       GcodeWriter& writer, ProgramObserver* observer) {
   GcodeSink sink(settings, writer, observer);
   sink.writeHeader();
+  writeFillShapes(shapes, elements, settings, sink);
+  sink.writeFooter();
+}
+
+size_t writeFillShapes(const std::vector<FillShape>& shapes,
+                       const std::vector<PathElement>& elements, const JobSettings& settings,
+                       MoveSink& sink) {
   const double power = laserPower(settings);
+  size_t written = 0;
   for (const FillShape& shape : shapes) {
     if (shape.traced) {
       planShape(elements.data() + shape.first, static_cast<int32_t>(shape.count), settings, sink);
     } else if (!shape.runs.empty()) {
       planFill(shape.runs, settings, power, sink);
+    } else {
+      continue;  // a hole: left out of the shape around it
     }
+    ++written;
   }
-  sink.writeFooter();
+  return written;
 }
 
 }  // namespace brevanto

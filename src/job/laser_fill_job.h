@@ -36,4 +36,11 @@ void writeFillProgram(const std::vector<FillShape>& shapes,
                       const std::vector<PathElement>& elements, const JobSettings& settings,
                       GcodeWriter& writer, ProgramObserver* observer);
 
+// The shapes of a fill, in order, to `sink`: the hatching of each region,
+// an open shape burnt along its line. Returns how many shapes burnt
+// something (holes make nothing of their own).
+size_t writeFillShapes(const std::vector<FillShape>& shapes,
+                       const std::vector<PathElement>& elements, const JobSettings& settings,
+                       MoveSink& sink);
+
 }  // namespace brevanto

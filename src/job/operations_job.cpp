@@ -6,6 +6,7 @@
 #include "gcode/program_writer.h"
 #include "job/cut_out.h"
 #include "job/job.h"
+#include "job/laser_operations.h"
 
 namespace brevanto {
 namespace {
@@ -14,6 +15,7 @@ struct PreparedOperation {
   JobSettings settings;
   std::vector<PathElement> elements;
   std::vector<ShapeEntry> entries;  // per shape as written, for tabs and leads
+  std::vector<FillShape> fill;      // a laser fill's hatching
 };
 
 // An operation's settings, held to what the job's settings decide for the
@@ -28,6 +30,7 @@ JobSettings operationSettings(const JobSettings& own, const JobSettings& base) {
   s.park = base.park;
   s.parkX = base.parkX;
   s.parkY = base.parkY;
+  holdLaserMachine(s, base);
   return s;
 }
 
@@ -44,6 +47,7 @@ void addNesting(const JobReport& from, JobReport& to) {
 int32_t writeOperations(const std::vector<PathElement>& elements, const JobSettings& base,
                         const JobOptions& options, JobReport& report) {
   const std::vector<JobOperation>& operations = options.operations;
+  checkLaserOperations(operations, base.dialect);
   std::vector<PreparedOperation> prepared(operations.size());
   std::unordered_map<int32_t, size_t> owner;  // shape key -> the first operation selecting it
   for (size_t i = 0; i < operations.size(); ++i) {
@@ -64,6 +68,7 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
       addNesting(nesting, report);
     }
     checkWritable(p.elements.data(), static_cast<int32_t>(p.elements.size()), s);
+    p.fill = prepareLaserOperation(p.elements, s);
   }
   const JobSettings* first = &base;
   for (const PreparedOperation& p : prepared) {
@@ -81,6 +86,13 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
       const PreparedOperation& p = prepared[i];
       if (p.elements.empty()) continue;
       if (sink.useSettings(p.settings)) ++report.toolChanges;
+      if (p.settings.kind == OperationKind::LaserFill) {
+        const size_t shapes = writeFillShapes(p.fill, p.elements, p.settings, sink);
+        report.writtenOperations.insert(report.writtenOperations.end(), shapes,
+                                        static_cast<int32_t>(i));
+        written += p.elements.size();
+        continue;
+      }
       const PathElement* shape = p.elements.data();
       size_t n = 0;
       for (const int32_t count :

@@ -50,6 +50,26 @@ TEST(Operations, RefusalsAndShapesNotCut) {
        0, "holding tabs .................... 2"},
       {"a tab count checked as the base one", "[operation all]\nSelect=all\nTabs=-1\n", "", 2,
        "operation all: Tabs=-1: must be a whole number from 0 to 1000"},
+      // Laser kinds: the keys each has a use for, one machine per program.
+      {"a laser's cut and fill",
+       "[operation red]\nSelect=stroke:#ff0000\nKind=laser-cut\nPower=80\n"
+       "[operation blue]\nSelect=stroke:#0000ff\nKind=laser-fill\nPower=30\n",
+       "", 0, "laser-fill, power 30 % (S300)"},
+      {"Machine=laser makes laser-cut the kind", "[operation all]\nSelect=all\nPower=55\n",
+       "--set Machine=laser", 0, "laser-cut, power 55 % (S550)"},
+      {"power means nothing to a router", "[operation all]\nSelect=all\nPower=50\n", "", 2,
+       "s.ini:12: operation all: Power=50: means nothing to Kind=profile"},
+      {"depth means nothing to a laser", "[operation all]\nSelect=all\nKind=laser-cut\nDepth=3\n",
+       "", 2, "Depth=3: means nothing to Kind=laser-cut"},
+      {"fill lines mean nothing to a cut",
+       "[operation all]\nSelect=all\nKind=laser-cut\nLineInterval=0.2\n", "", 2,
+       "LineInterval=0.2: means nothing to Kind=laser-cut"},
+      {"a router and a laser",
+       "[operation red]\nSelect=stroke:#ff0000\nKind=laser-cut\n"
+       "[operation blue]\nSelect=stroke:#0000ff\n",
+       "", 2, "one program drives one machine"},
+      {"a laser in classic", "[operation all]\nSelect=all\nKind=laser-fill\n", "--dialect classic",
+       2, "Dialect: classic has no laser words"},
   };
   TempDir dir;
   writeFileBytes(dir.file("d.svg"), kTwoColours);

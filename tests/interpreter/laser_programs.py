@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Laser programs through grbl's parser (gvalidate) and LinuxCNC's
 interpreter (rs274): a plate with two holes cut at 80 % in 3 passes, and a
-badge with holes filled at 30 % (two runs with the base settings). Checks what
+badge with holes filled at 30 % (two runs with the base settings), and both
+in one program by operations (operations/laser_plate.*). Checks what
 a laser needs: no Z word after the header, the laser mode before the first
 cut, every S on a motion line, the power per shape as set, and for the fill
 lines (each as wide as the interval) covering at least 99 % of the area,
@@ -44,21 +45,23 @@ def sd_box(x, y, x0, y0, x1, y1, r=0.0):
     return math.hypot(max(dx, 0), max(dy, 0)) + min(max(dx, dy), 0) - r
 
 
-def badge_parts():
-    """(outline, holes) signed distances of each filled part, y up."""
-    return [(lambda x, y: sd_circle(x, y, 30, 30, 20), [lambda x, y: sd_circle(x, y, 30, 30, 8)]),
-            (lambda x, y: sd_box(x, y, 60, 10, 100, 50, 5),
-             [lambda x, y: sd_circle(x, y, 72, 30, 6), lambda x, y: sd_box(x, y, 84, 24, 94, 36)])]
+# (outline, holes) signed distances of each filled part, y up.
+BADGE_PARTS = [(lambda x, y: sd_circle(x, y, 30, 30, 20), [lambda x, y: sd_circle(x, y, 30, 30, 8)]),
+               (lambda x, y: sd_box(x, y, 60, 10, 100, 50, 5),
+                [lambda x, y: sd_circle(x, y, 72, 30, 6), lambda x, y: sd_box(x, y, 84, 24, 94, 36)])]
+# The logo of operations/laser_plate.svg: y flipped about 60.
+LOGO_PARTS = [(lambda x, y: sd_box(x, y, 33, 17, 67, 43, 3),
+               [lambda x, y: sd_circle(x, y, 50, 30, 5), lambda x, y: sd_box(x, y, 58, 25, 63, 35)])]
 
 
-def area_distance(x, y):
+def area_distance(x, y, parts):
     """Signed distance to the filled area (negative inside), holes cut out."""
-    return min(max(outline(x, y), *[-h(x, y) for h in holes]) for outline, holes in badge_parts())
+    return min(max(outline(x, y), *[-h(x, y) for h in holes]) for outline, holes in parts)
 
 
-def hole_depth(x, y):
+def hole_depth(x, y, parts):
     """How far inside a hole the point lies (negative: in none)."""
-    return max(-h(x, y) for _, holes in badge_parts() for h in holes)
+    return max(-h(x, y) for _, holes in parts for h in holes)
 
 
 WORD = re.compile(r"([A-Z])(-?\d+(?:\.\d+)?)")
@@ -98,7 +101,7 @@ def read_program(text):
     return burns, shape_powers, faults
 
 
-def fill_faults(burns, interval, angle):
+def fill_faults(burns, interval, angle, parts):
     """Coverage of the area by lines as wide as the interval, and no burn
     outside it by more than the interval or inside a hole."""
     a = math.radians(angle)
@@ -108,9 +111,9 @@ def fill_faults(burns, interval, angle):
         n = max(2, math.ceil(math.hypot(x1 - x0, y1 - y0) / 0.2))
         for t in range(0, n + 1):
             x, y = x0 + (x1 - x0) * t / n, y0 + (y1 - y0) * t / n
-            if area_distance(x, y) > interval:
+            if area_distance(x, y, parts) > interval:
                 return [f"burnt at ({x:.3f}, {y:.3f}), outside the area"]
-            if hole_depth(x, y) > 0.05:  # the outline as written strays up to 0.05
+            if hole_depth(x, y, parts) > 0.05:  # the outline as written strays up to 0.05
                 return [f"burnt at ({x:.3f}, {y:.3f}), inside a hole"]
         v = -x0 * s + y0 * c
         u0, u1 = sorted((x0 * c + y0 * s, x1 * c + y1 * s))
@@ -122,7 +125,7 @@ def fill_faults(burns, interval, angle):
     for i in range(int(110 / step)):
         for j in range(int(60 / step)):
             x, y = (i + 0.5) * step, (j + 0.5) * step
-            if area_distance(x, y) >= 0:
+            if area_distance(x, y, parts) >= 0:
                 continue
             inside += 1
             u, v = x * c + y * s, -x * s + y * c
@@ -147,13 +150,20 @@ def main():
     have_rs274 = shutil.which("rs274") is not None
     if not have_rs274:
         print("rs274 not installed: the linuxcnc programs are not interpreted")
+    here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "operations")
+    # (name, drawing, arguments, the power of each shape in order, the fill:
+    # its power, interval, angle and parts)
     runs = [("plate cut", PLATE, ["--set", "Machine=laser", "--set", "Power=80", "--set", "Passes=3"],
-             800.0, None),
+             [800.0] * 3, None),
             ("badge fill", BADGE, ["--set", "Kind=laser-fill", "--set", "Power=30",
                                    "--set", "LineInterval=0.25", "--set", "FillAngle=30",
-                                   "--set", "Overscan=1.5"], 300.0, (0.25, 30.0))]
+                                   "--set", "Overscan=1.5"], [300.0] * 2,
+             (300.0, 0.25, 30.0, BADGE_PARTS)),
+            ("logo fill and plate cut by operations", open(os.path.join(here, "laser_plate.svg")).read(),
+             ["--settings", os.path.join(here, "laser_plate.ini")], [300.0] + [800.0] * 3,
+             (300.0, 0.25, 30.0, LOGO_PARTS))]
     with tempfile.TemporaryDirectory(prefix="brevanto-laser-") as work:
-        for name, svg, sets, power, fill in runs:
+        for name, svg, sets, powers, fill in runs:
             drawing = os.path.join(work, "drawing.svg")
             open(drawing, "w").write(svg)
             for dialect in ("grbl", "linuxcnc"):
@@ -167,8 +177,8 @@ def main():
                     continue
                 text = open(program, encoding="latin-1").read()
                 burns, shape_powers, faults = read_program(text)
-                if any(p != {power} for p in shape_powers):
-                    faults.append(f"powers per shape {shape_powers}, not {power}")
+                if shape_powers != [{p} for p in powers]:
+                    faults.append(f"powers per shape {shape_powers}, not {powers}")
                 if dialect == "grbl":
                     if "G00 M4 S0" not in text:
                         faults.append("no M4 S0 before the first cut")
@@ -181,7 +191,7 @@ def main():
                     except RuntimeError as e:
                         faults.append(str(e))
                 if fill and dialect == "grbl":  # the linuxcnc program burns the same lines
-                    faults += fill_faults(burns, *fill)
+                    faults += fill_faults([b for b in burns if b[2] == fill[0]], *fill[1:])
                 failures += [f"{name} {dialect}: {f}" for f in faults[:5]]
                 print(f"{name} {dialect}: {len(burns)} burning moves, "
                       f"{'ok' if not faults else 'FAILED'}")

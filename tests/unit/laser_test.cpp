@@ -1,12 +1,16 @@
-// Laser settings as a job reads them, and the hatching of a region.
+// Laser settings as a job reads them, the hatching of a region, and laser
+// operations in one program.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/job_error.h"
+#include "brevanto/host.h"
 #include "settings/settings.h"
+#include "support/segments.h"
 #include "support/settings_source.h"
 #include "toolpath/laser_fill.h"
 
@@ -85,6 +89,63 @@ TEST(LaserFill, LinesCoverTheAreaAndLeaveTheHole) {
       EXPECT_EQ(runs == lines, !both);                    // one way: every line from a rapid
       EXPECT_EQ(fillLineEnds(rings, s, 10), size_t{11});  // counted no further
     }
+  }
+}
+
+// Two squares, one per operation: a cut and a fill of their own power make
+// one program with the laser's header, and no tool change (no Z) even where
+// the operations' tool values differ; a router's operation beside a laser's,
+// or the classic dialect, is refused.
+TEST(LaserOperations, OneProgramOneMachine) {
+  std::vector<Segment> segments;
+  for (const int32_t key : {1, 2}) {
+    const double x = 20.0 * key;
+    segments.push_back(test::line(x, 0, x + 10, 0, 10, key));
+    segments.push_back(test::line(x + 10, 0, x + 10, 10, 10, key));
+    segments.push_back(test::line(x + 10, 10, x, 10, 10, key));
+    segments.push_back(test::line(x, 10, x, 0, 10, key));
+  }
+  JobSettings base;
+  base.dialect = Dialect::Grbl;
+  JobSettings cut = base, fill = base;
+  cut.kind = OperationKind::LaserCut;
+  cut.power = 80.0F;
+  cut.passes = 3;
+  fill.kind = OperationKind::LaserFill;
+  fill.power = 30.0F;
+  fill.lineInterval = 0.5F;
+  fill.toolNumber = 2;
+  const struct {
+    const char* name;
+    JobSettings second;
+    Dialect dialect;
+    const char* refusal;  // nullptr: written
+  } cases[] = {{"cut and fill", fill, Dialect::Grbl, nullptr},
+               {"cut and fill, linuxcnc", fill, Dialect::LinuxCnc, nullptr},
+               {"cut and a router's profile", base, Dialect::Grbl, "a program drives one machine"},
+               {"classic", fill, Dialect::Classic, "classic has no laser words"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ostringstream program;
+    JobOptions options{.typedSettings = base, .program = &program};
+    options.typedSettings->dialect = c.dialect;
+    options.operations = {{"cut", cut, {1}}, {"fill", c.second, {2}}};
+    const JobReport report = runJob(segments, options);
+    if (c.refusal != nullptr) {
+      EXPECT_EQ(report.result, BREVANTO_SETTINGS_REFUSED);
+      EXPECT_NE(report.error.find(c.refusal), std::string::npos) << report.error;
+      EXPECT_TRUE(program.str().empty());
+      continue;
+    }
+    ASSERT_TRUE(report.ok()) << report.error;
+    const std::string text = program.str();
+    for (const char* router : {"Z", "M03", "TOOL", "M6", "M08"}) {
+      EXPECT_EQ(text.find(router), std::string::npos) << router << "\n" << text;
+    }
+    ASSERT_NE(text.find("S300"), std::string::npos);
+    EXPECT_LT(text.find("S800"), text.find("S300"));
+    EXPECT_EQ(report.toolChanges, 0);
+    EXPECT_EQ(report.writtenOperations, (std::vector<int32_t>{0, 1}));
   }
 }
 
