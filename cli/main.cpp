@@ -259,7 +259,8 @@ int run(const Options& options) {
     toleranceRow += ", not verified: the drawing is too dense to check whole";
   }
   rows.push_back({"tolerance", toleranceRow});
-  for (const SummaryRow& row : operationRows(operations, report, notSelected)) rows.push_back(row);
+  for (const SummaryRow& row : operationRows(operations, report, made.totals, notSelected))
+    rows.push_back(row);
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
   // Said even with -q: part of the drawing is not cut.
   if (!report.toolMisfits.empty()) {

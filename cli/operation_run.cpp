@@ -121,7 +121,7 @@ bool anyFill(const JobSettings& base, const std::vector<ChosenOperation>& operat
 }
 
 std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operations,
-                                      const JobReport& report,
+                                      const JobReport& report, const MoveTotals& totals,
                                       const std::vector<int32_t>& notSelected) {
   std::vector<SummaryRow> rows;
   for (size_t i = 0; i < operations.size(); ++i) {
@@ -130,8 +130,10 @@ std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operat
     int32_t written = 0;
     for (const int32_t w : report.writtenOperations) written += w == static_cast<int32_t>(i);
     char text[240];
+    const std::string figures =
+        operationFigures(totals, report.writtenOperations, static_cast<int32_t>(i), s.laser());
     if (s.laser()) {
-      rows.push_back({"operation " + op.name, laserRow(op, written)});
+      rows.push_back({"operation " + op.name, laserRow(op, written) + figures});
       continue;
     }
     std::snprintf(text, sizeof text,
@@ -141,7 +143,7 @@ std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operat
                   -static_cast<double>(s.finalDepth), -static_cast<double>(s.passDepth),
                   s.toolNumber, static_cast<double>(s.toolDiameter), static_cast<double>(s.cutFeed),
                   static_cast<double>(s.plungeFeed));
-    rows.push_back({"operation " + op.name, text});
+    rows.push_back({"operation " + op.name, text + figures});
   }
   if (report.toolChanges > 0) rows.push_back({"tool changes", std::to_string(report.toolChanges)});
   if (!notSelected.empty()) {

@@ -88,6 +88,7 @@ MadeProgram run(const std::vector<Segment>& segments, const JobSettings& setting
                 const DrawingIndex& drawing, std::span<const Segment> drawn,
                 const ProgramTarget& target, std::optional<double> tolerance) {
   MadeProgram made;
+  made.totals.byShape = !target.operations.empty();  // for each operation's figures
   if (!target.file->restart()) {
     made.report.result = BREVANTO_OUTPUT_FAILED;
     return made;

@@ -27,16 +27,22 @@ std::string duration(double minutes) {
 void MoveTotals::add(const ProgramMove& m) {
   if (!m.fromKnown) return;
   const double length = m.length();
+  ShapeFigures none;
+  ShapeFigures& shape = byShape && m.shape > 0 ? figuresOf(m.shape) : none;
   if (m.kind == ProgramMove::Kind::Rapid) {
     rapid += length;
     minutes += length / kAssumedRapidFeed;
+    shape.rapid += length;
+    shape.minutes += length / kAssumedRapidFeed;
     descending_ = false;
     return;
   }
   cutting += length;
-  if (m.power > 0.0) burning += length, laser = true;
+  shape.cutting += length;
+  if (m.power > 0.0) burning += length, shape.burning += length, laser = true;
   if (m.feed > 0.0) {
     minutes += length / m.feed;
+    shape.minutes += length / m.feed;
   } else if (length > 0.0) {
     feedMissing = true;
   }
@@ -58,6 +64,27 @@ void MoveTotals::add(const ProgramMove& m) {
   } else {
     descending_ = false;
   }
+}
+
+MoveTotals::ShapeFigures& MoveTotals::figuresOf(int32_t shape) {
+  if (perShape.size() < static_cast<size_t>(shape)) perShape.resize(static_cast<size_t>(shape));
+  return perShape[static_cast<size_t>(shape) - 1];
+}
+
+std::string operationFigures(const MoveTotals& totals, const std::vector<int32_t>& written,
+                             int32_t operation, bool laser) {
+  MoveTotals::ShapeFigures sum;
+  for (size_t k = 0; k < written.size() && k < totals.perShape.size(); ++k) {
+    if (written[k] != operation) continue;
+    const MoveTotals::ShapeFigures& f = totals.perShape[k];
+    sum.cutting += f.cutting;
+    sum.burning += f.burning;
+    sum.rapid += f.rapid;
+    sum.minutes += f.minutes;
+  }
+  if (!laser) return ", cutting " + millimetres(sum.cutting) + ", " + duration(sum.minutes);
+  return ", burning " + millimetres(sum.burning) + ", travel " +
+         millimetres(sum.cutting - sum.burning + sum.rapid) + ", " + duration(sum.minutes);
 }
 
 std::string misfitPlaces(const JobReport& report) {

@@ -32,6 +32,13 @@ inline constexpr double kAssumedRapidFeed = 5000.0;  // mm/min
 
 // What the summary adds up over a program's moves, one move at a time.
 struct MoveTotals {
+  // One shape's figures (a run with operations keeps them shape by shape).
+  struct ShapeFigures {
+    double cutting = 0.0, burning = 0.0, rapid = 0.0, minutes = 0.0;
+  };
+  bool byShape = false;                  // keep perShape
+  std::vector<ShapeFigures> perShape{};  // [shape - 1], the shapes as written
+
   double cutting = 0.0;  // mm along every feed move, plunges included
   double rapid = 0.0;    // mm of rapid moves from a known position
   double minutes = 0.0;
@@ -45,6 +52,8 @@ struct MoveTotals {
   [[nodiscard]] int32_t shapes() const { return static_cast<int32_t>(shapes_.size()); }
 
  private:
+  ShapeFigures& figuresOf(int32_t shape);
+
   std::set<int32_t> shapes_;
   int32_t lastShape_ = 0;
   // A pass is entered by a run of feed moves down that reaches below the
@@ -71,6 +80,12 @@ std::string misfitPlaces(const JobReport& report);
 // of the drawing and the program would cut nothing; empty otherwise.
 std::string toolFitsNowhere(const JobReport& report, const MoveTotals& totals,
                             const std::string& diameter);
+
+// The figures of the shapes one operation wrote (`written`: the operation
+// of each shape as written, JobReport::writtenOperations): ", cutting 12.3
+// mm, 0:01:02", or for a laser ", burning 12.3 mm, travel 4.5 mm, 0:01:02".
+std::string operationFigures(const MoveTotals& totals, const std::vector<int32_t>& written,
+                             int32_t operation, bool laser);
 
 // "  label .......... value" lines, one per row.
 std::string formatSummary(const std::vector<SummaryRow>& rows);

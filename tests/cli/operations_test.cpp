@@ -54,7 +54,9 @@ TEST(Operations, RefusalsAndShapesNotCut) {
       {"a laser's cut and fill",
        "[operation red]\nSelect=stroke:#ff0000\nKind=laser-cut\nPower=80\n"
        "[operation blue]\nSelect=stroke:#0000ff\nKind=laser-fill\nPower=30\n",
-       "", 0, "laser-fill, power 30 % (S300)"},
+       "", 0,
+       "laser-fill, power 30 % (S300), 1 pass(es), feed 800, lines 0.1 mm apart at 0 degrees both "
+       "ways, overscan 0 mm, burning "},
       {"Machine=laser makes laser-cut the kind", "[operation all]\nSelect=all\nPower=55\n",
        "--set Machine=laser", 0, "laser-cut, power 55 % (S550)"},
       {"power means nothing to a router", "[operation all]\nSelect=all\nPower=50\n", "", 2,
