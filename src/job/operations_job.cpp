@@ -39,6 +39,10 @@ void addNesting(const JobReport& from, JobReport& to) {
   to.holes += from.holes;
   to.openShapes += from.openShapes;
   to.crossingShapes += from.crossingShapes;
+  // The rapids within each operation (those between operations are no
+  // order's choice).
+  to.rapidLengthBefore += from.rapidLengthBefore;
+  to.rapidLengthAfter += from.rapidLengthAfter;
   to.toolMisfits.insert(to.toolMisfits.end(), from.toolMisfits.begin(), from.toolMisfits.end());
 }
 
