@@ -87,6 +87,25 @@ std::string operationFigures(const MoveTotals& totals, const std::vector<int32_t
          millimetres(sum.cutting - sum.burning + sum.rapid) + ", " + duration(sum.minutes);
 }
 
+std::vector<std::string> rowLines(const SummaryRow& row, size_t most) {
+  const std::string text = row.label + ": " + row.value;
+  std::vector<std::string> lines;
+  size_t from = 0;
+  while (text.size() - from > most) {
+    // The last break within the line, else the first beyond it.
+    size_t cut = std::string::npos;
+    for (size_t i = from; i + 1 < text.size() && (i < from + most || cut == std::string::npos);
+         ++i) {
+      if ((text[i] == ',' || text[i] == ';') && text[i + 1] == ' ') cut = i + 2;
+    }
+    if (cut == std::string::npos || cut >= text.size()) break;
+    lines.push_back(text.substr(from, cut - 1 - from));
+    from = cut;
+  }
+  lines.push_back(text.substr(from));
+  return lines;
+}
+
 std::string misfitPlaces(const JobReport& report) {
   const size_t count = report.toolMisfits.size();
   std::string text = count == 1 ? "1 place: " : std::to_string(count) + " places: ";

@@ -87,6 +87,10 @@ std::string toolFitsNowhere(const JobReport& report, const MoveTotals& totals,
 std::string operationFigures(const MoveTotals& totals, const std::vector<int32_t>& written,
                              int32_t operation, bool laser);
 
+// A row as "label: value" in lines of at most `most` characters, where a
+// break after ", " or "; " allows (the mark kept, the space dropped).
+std::vector<std::string> rowLines(const SummaryRow& row, size_t most);
+
 // "  label .......... value" lines, one per row.
 std::string formatSummary(const std::vector<SummaryRow>& rows);
 

@@ -208,8 +208,15 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   const double width = std::ceil(spanX * v.scale + 2 * kPreviewMargin);
   const double legendTop = kPreviewMargin + drawingHeight + kPreviewMargin;
   const size_t headLines = (showKerf ? 2 : 1) + (showEntries ? 1 : 0);
+  // Long rows broken to the picture's width (11 px text, about 6 px a character).
+  std::vector<std::pair<std::string, bool>> legendLines;  // a line, and whether it goes on a row
+  for (const SummaryRow& row : legend) {
+    const std::vector<std::string> lines =
+        rowLines(row, static_cast<size_t>(std::max(width / 6.2 - 16.0, 40.0)));
+    for (size_t i = 0; i < lines.size(); ++i) legendLines.emplace_back(lines[i], i > 0);
+  }
   const double height = std::ceil(
-      legendTop + kPreviewLegendLine * static_cast<double>(legend.size() + headLines) + 10.0);
+      legendTop + kPreviewLegendLine * static_cast<double>(legendLines.size() + headLines) + 10.0);
 
   std::string svg;
   svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -399,9 +406,9 @@ std::string renderPreview(const std::vector<Segment>& drawing,
            "entries</tspan> · <tspan fill=\"#8a2be2\">■ lead arcs</tspan></text>\n";
     y += kPreviewLegendLine;
   }
-  for (const SummaryRow& row : legend) {
-    svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) + "\">" +
-           escapeXml(row.label + ": " + row.value) + "</text>\n";
+  for (const auto& [line, continued] : legendLines) {
+    svg += "<text x=\"" + number(kPreviewMargin + (continued ? 24.0 : 0.0)) + "\" y=\"" +
+           number(y) + "\">" + escapeXml(line) + "</text>\n";
     y += kPreviewLegendLine;
   }
   svg += "</g>\n</svg>\n";

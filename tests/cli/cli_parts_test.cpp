@@ -70,6 +70,22 @@ TEST(PreviewNumbers, ThreeDecimalsAsToChars) {
   }
 }
 
+// The preview's legend: rows broken after ", " or "; " within the width,
+// nothing lost; a row without a break stays whole.
+TEST(PreviewLegend, LongRowsAreBrokenAtTheirCommas) {
+  const struct {
+    SummaryRow row;
+    size_t most;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {{"shapes", "6"}, 20, {"shapes: 6"}},
+      {{"op", "aaa, bbb; ccc, ddd"}, 10, {"op: aaa,", "bbb; ccc,", "ddd"}},
+      {{"op", "aaaaaaaaaa, b"}, 6, {"op: aaaaaaaaaa,", "b"}},
+      {{"op", "aaaaaaaaaaaaaa"}, 6, {"op: aaaaaaaaaaaaaa"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(rowLines(c.row, c.most), c.lines) << c.row.value;
+}
+
 TEST(SegFile, SizeThatIsNoWholeNumberOfRecordsIsRefused) {
   std::vector<Segment> out;
   std::string error;
