@@ -217,16 +217,18 @@ std::optional<SettingsChoice> chooseSettings(const std::optional<std::string>& s
   // The built-in dialect is the router's: a laser program asked for on the
   // command line (or by an operation's Kind) gets the laser's own (empty:
   // grbl), as from a file that names no dialect.
-  const auto lowered = [&choice](std::string_view name) {
-    std::string text = choice.value(name).text;
+  const auto lower = [](std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
   };
+  const auto lowered = [&choice, &lower](std::string_view name) {
+    return lower(choice.value(name).text);
+  };
   const bool laserOperation =
-      std::any_of(choice.operations.begin(), choice.operations.end(), [](const auto& op) {
+      std::any_of(choice.operations.begin(), choice.operations.end(), [&lower](const auto& op) {
         const auto kind = op.values.find("Kind");
-        return kind != op.values.end() && (kind->second.text.find("laser") != std::string::npos ||
-                                           kind->second.text.find("LASER") != std::string::npos);
+        return kind != op.values.end() &&
+               lower(kind->second.text).find("laser") != std::string::npos;
       });
   ChosenValue& dialect = choice.values["Dialect"];
   if (choice.base == SettingsChoice::Base::BuiltIn && dialect.origin != "--set" &&

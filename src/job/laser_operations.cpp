@@ -27,7 +27,7 @@ void checkLaserOperations(const std::vector<JobOperation>& operations, Dialect d
                        ") and operation " + router->name +
                        " cuts in depth (Kind=" + kindText(router->settings) +
                        "): a program drives one machine; give every operation a laser kind "
-                       "(laser-cut, laser-fill) or none, or write two programs");
+                       "(laser-cut, laser-fill) or every one a router's, or write two programs");
   }
   if (dialect == Dialect::Classic) {
     throw JobError(BREVANTO_SETTINGS_REFUSED,
