@@ -159,8 +159,9 @@ TEST(Examples, ProgramsAreStable) {
   }
 }
 
-// Laser programs of two examples, so that a change of their bytes is seen:
-// a fill with overscan on grbl, a cut in passes on LinuxCNC.
+// Laser programs of three examples, so that a change of their bytes is seen:
+// a fill with overscan on grbl, a cut in passes on LinuxCNC, a fill and a
+// cut by operations in one program.
 TEST(Examples, LaserProgramsAreStable) {
   const bool update = std::getenv("BREVANTO_UPDATE_GOLDEN") != nullptr;
   test::TempDir dir;
@@ -177,6 +178,11 @@ TEST(Examples, LaserProgramsAreStable) {
        "--dialect linuxcnc --set Machine=laser --set Passes=2 --set AirAssist=on "
        "--set FocusZ=12",
        "rounded-rect-laser-cut.ngc"},
+      {"colours",
+       "--operation stars:Select=stroke:#d02020 --operation stars:Kind=laser-fill "
+       "--operation stars:Power=30 --operation stars:LineInterval=0.5 --operation frame:Select=all "
+       "--operation frame:Kind=laser-cut --operation frame:Power=80 --operation frame:Passes=2",
+       "colours-laser-operations.nc"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.golden);
