@@ -82,10 +82,13 @@ namespace {
 std::string laserRow(const ChosenOperation& op, int32_t burnt) {
   const JobSettings& s = op.settings;
   char text[240];
-  int length = std::snprintf(
+  const int length = std::snprintf(
       text, sizeof text,
-      "%zu shape(s) selected by %s, %d burnt; %s, power %g %% (S%g), %d pass(es), feed %g",
-      op.shapeKeys.size(), op.select.c_str(), burnt, op.kind.c_str(), static_cast<double>(s.power),
+      "%zu shape(s) selected by %s, %d %s; %s, power %g %% (S%g), %d pass(es), feed %g",
+      op.shapeKeys.size(), op.select.c_str(), burnt,
+      // A fill's holes are left out of the shape around them.
+      s.kind == OperationKind::LaserFill ? "filled" : "burnt", op.kind.c_str(),
+      static_cast<double>(s.power),
       static_cast<double>(s.power) * static_cast<double>(s.laserMax) / 100.0, s.passes,
       static_cast<double>(s.cutFeed));
   if (s.kind == OperationKind::LaserFill && length > 0 &&
