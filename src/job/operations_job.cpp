@@ -74,7 +74,9 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
     checkWritable(p.elements.data(), static_cast<int32_t>(p.elements.size()), s);
     p.fill = prepareLaserOperation(p.elements, s);
   }
-  const JobSettings* first = &base;
+  // The header is the first written operation's (a laser's is the laser's
+  // own), or the first operation's when none selected anything.
+  const JobSettings* first = prepared.empty() ? &base : &prepared.front().settings;
   for (const PreparedOperation& p : prepared) {
     if (!p.elements.empty()) {
       first = &p.settings;

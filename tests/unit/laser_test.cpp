@@ -147,6 +147,12 @@ TEST(LaserOperations, OneProgramOneMachine) {
     EXPECT_EQ(report.toolChanges, 0);
     EXPECT_EQ(report.writtenOperations, (std::vector<int32_t>{0, 1}));
   }
+  // Laser operations that select nothing write the laser's empty program.
+  std::ostringstream empty;
+  JobOptions none{.typedSettings = base, .program = &empty};
+  none.operations = {{"cut", cut, {}}};
+  ASSERT_TRUE(runJob(segments, none).ok());
+  EXPECT_EQ(empty.str().find('Z'), std::string::npos) << empty.str();
 }
 
 }  // namespace
