@@ -98,7 +98,7 @@ std::string laserRow(const ChosenOperation& op, int32_t burnt) {
                   static_cast<double>(s.lineInterval), static_cast<double>(s.fillAngle),
                   s.bidirectional ? " both ways" : " one way", static_cast<double>(s.overscan));
   }
-  return text;
+  return std::string(text) + (s.airAssist ? ", air assist" : "");
 }
 
 }  // namespace

@@ -146,7 +146,8 @@ constexpr KeyKinds kKeyKinds[] = {
     {"RampAngle", true, false, false},     {"LeadIn", true, false, false},
     {"Power", false, true, true},          {"Passes", false, true, true},
     {"LineInterval", false, false, true},  {"FillAngle", false, false, true},
-    {"Bidirectional", false, false, true}, {"Overscan", false, false, true}};
+    {"Bidirectional", false, false, true}, {"Overscan", false, false, true},
+    {"AirAssist", false, true, true}};
 
 // The first value of `section` its kind has no use for, or "".
 std::string_view uselessKey(const OperationSection& section, const std::string& kind) {

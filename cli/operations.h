@@ -22,7 +22,7 @@ inline constexpr std::string_view kOperationKeys[] = {
     "PlungeFeed",   "Spindle",   "Coolant",       "Tool",     "ToolDiameter", "Direction",
     "Order",        "Tabs",      "TabSpacing",    "TabWidth", "TabHeight",    "TabsOnHoles",
     "TabShape",     "TabAngle",  "RampAngle",     "LeadIn",   "Power",        "Passes",
-    "LineInterval", "FillAngle", "Bidirectional", "Overscan"};
+    "LineInterval", "FillAngle", "Bidirectional", "Overscan", "AirAssist"};
 
 // One value of an operation and where it was given ("FILE:LINE", or
 // "--operation").

@@ -83,8 +83,10 @@ void GcodeSink::restartSpindle() {
 bool GcodeSink::useSettings(const JobSettings& next) {
   const JobSettings& now = *settings_;
   if (next.laser()) {
-    // A laser has no tool, spindle or coolant to change (and no Z to go up
-    // on): its operations differ in power and feed, which the moves state.
+    // A laser has no tool or spindle to change (and no Z to go up on): its
+    // operations differ in power and feed, which the moves state, and in
+    // air assist.
+    if (next.airAssist != now.airAssist) writer_.writeLine(next.airAssist ? "M8" : "M9");
     settings_ = &next;
     setFeeds();
     return false;

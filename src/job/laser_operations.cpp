@@ -42,7 +42,6 @@ void checkLaserOperations(const std::vector<JobOperation>& operations, Dialect d
 void holdLaserMachine(JobSettings& operation, const JobSettings& job) {
   operation.laserMax = job.laserMax;
   operation.laserMode = job.laserMode;
-  operation.airAssist = job.airAssist;
   operation.hasFocusZ = job.hasFocusZ;
   operation.focusZ = job.focusZ;
 }

@@ -17,8 +17,8 @@ namespace brevanto {
 void checkLaserOperations(const std::vector<JobOperation>& operations, Dialect dialect);
 
 // What a laser operation takes from the job rather than from itself: the
-// laser's machine values (LaserMax, LaserMode, AirAssist, FocusZ), which the
-// program's header states once.
+// laser's machine values (LaserMax, LaserMode, FocusZ), which the program's
+// header states once. (Air assist is switched between operations.)
 void holdLaserMachine(JobSettings& operation, const JobSettings& job);
 
 // A laser operation made before the program is opened (so that a fill too

@@ -94,8 +94,8 @@ TEST(LaserFill, LinesCoverTheAreaAndLeaveTheHole) {
 
 // Two squares, one per operation: a cut and a fill of their own power make
 // one program with the laser's header, and no tool change (no Z) even where
-// the operations' tool values differ; a router's operation beside a laser's,
-// or the classic dialect, is refused.
+// the operations' tool values differ, air assist switched on for the fill; a router's operation
+// beside a laser's, or the classic dialect, is refused.
 TEST(LaserOperations, OneProgramOneMachine) {
   std::vector<Segment> segments;
   for (const int32_t key : {1, 2}) {
@@ -115,6 +115,7 @@ TEST(LaserOperations, OneProgramOneMachine) {
   fill.power = 30.0F;
   fill.lineInterval = 0.5F;
   fill.toolNumber = 2;
+  fill.airAssist = true;
   const struct {
     const char* name;
     JobSettings second;
@@ -143,7 +144,9 @@ TEST(LaserOperations, OneProgramOneMachine) {
       EXPECT_EQ(text.find(router), std::string::npos) << router << "\n" << text;
     }
     ASSERT_NE(text.find("S300"), std::string::npos);
-    EXPECT_LT(text.find("S800"), text.find("S300"));
+    EXPECT_LT(text.find("S800"), text.find("M8"));  // air assist for the fill only
+    EXPECT_LT(text.find("M8"), text.find("S300"));
+    EXPECT_NE(text.find("M9"), std::string::npos);
     EXPECT_EQ(report.toolChanges, 0);
     EXPECT_EQ(report.writtenOperations, (std::vector<int32_t>{0, 1}));
   }
