@@ -114,8 +114,9 @@ void declareOptions(CLI::App& app, Options& options) {
       "exit with status 1, writing nothing, when any content is left out (text along a path, "
       "vertical or right-to-left text, images, "
       "invisible shapes, clipped-away pieces, unusable elements; in DXF also hatches, "
-      "dimensions, points, 3D entities, entities on frozen or off layers), or when the "
-      "drawing's scale is in doubt (pixels of an Inkscape before 0.92: give --dpi)");
+      "dimensions, points, 3D entities, entities on frozen or off layers), when a shape is "
+      "not cut in full (no operation selects it, or the tool does not fit beside it), or when "
+      "the drawing's scale is in doubt (pixels of an Inkscape before 0.92: give --dpi)");
 }
 
 }  // namespace brevanto::cli

@@ -235,6 +235,13 @@ int run(const Options& options) {
   }
   const std::string nowhere = toolFitsNowhere(report, made.totals, choice->value("txtWZDia").text);
   if (!nowhere.empty()) return fail(kSettingsRefused, nowhere);
+  // Under --strict a shape cut only in part is as bad as one left out.
+  if (options.strict && !report.toolMisfits.empty()) {
+    return fail(kBadDrawing, options.drawing +
+                                 ": --strict: the tool does not fit, its path "
+                                 "would be left out in " +
+                                 misfitPlaces(report) + "; nothing written");
+  }
   if (toStdout) {
     std::cout.flush();
     if (!programFile.copyTo(stdout, error)) {
