@@ -33,6 +33,7 @@
 #include "svg/svg_import.h"
 #include "svg/text/hershey_font.h"
 #include "tolerance.h"
+#include "tool_split.h"
 #include "usage_text.h"
 
 namespace {
@@ -137,6 +138,11 @@ int run(const Options& options) {
   }
 
   const bool toStdout = options.output == "-";
+  if (toStdout && options.splitByTool) {
+    return fail(kUsage,
+                "--split-by-tool writes one program file per tool beside the program: give -o "
+                "FILE (part.nc gives part-T1.nc, part-T2.nc), not -o -");
+  }
   std::string programPath = options.output;
   if (toStdout) {
     programPath.clear();
@@ -146,6 +152,16 @@ int run(const Options& options) {
                       .string();
   }
   if (!outputsAreDistinct(options, programPath)) return kOutputFailed;
+  // Split, the program itself is made only to be read back (summary,
+  // preview) and each tool's program goes beside where it would be.
+  std::vector<int32_t> tools;
+  if (options.splitByTool) {
+    for (const ChosenOperation& op : operations) tools.push_back(op.settings.toolNumber);
+    if (operations.empty()) tools.push_back(settings.toolNumber);
+    for (const int32_t tool : tools) {
+      if (!outputsAreDistinct(options, toolProgramPath(programPath, tool))) return kOutputFailed;
+    }
+  }
 
   const auto drawing = readDrawing({.path = options.drawing,
                                     .flipY = !options.noFlip,
@@ -193,7 +209,7 @@ int run(const Options& options) {
     tolerance = std::strtod(options.tolerance.c_str(), nullptr);
   }
   StagedFile programFile;
-  if (!programFile.open(programPath, error)) {
+  if (!programFile.open(options.splitByTool ? std::string() : programPath, error)) {
     return fail(kOutputFailed, "cannot write the program " +
                                    (toStdout ? std::string("(scratch file)") : programPath) + ": " +
                                    error);
@@ -242,7 +258,18 @@ int run(const Options& options) {
                                  "would be left out in " +
                                  misfitPlaces(report) + "; nothing written");
   }
-  if (toStdout) {
+  std::vector<std::string> toolPrograms;
+  if (options.splitByTool) {
+    tools = toolsInOrder(operations, report.writtenOperations, settings);
+    const auto written = writeToolPrograms({.segments = &cutSegments,
+                                            .settings = &settings,
+                                            .tolerance = tolerance,
+                                            .operations = &operations,
+                                            .programPath = programPath},
+                                           tools, error);
+    if (!written) return fail(kOutputFailed, error);
+    toolPrograms = *written;
+  } else if (toStdout) {
     std::cout.flush();
     if (!programFile.copyTo(stdout, error)) {
       return fail(kOutputFailed, "cannot write the program to standard output: " + error);
@@ -268,6 +295,7 @@ int run(const Options& options) {
   rows.push_back({"tolerance", toleranceRow});
   for (const SummaryRow& row : operationRows(operations, report, notSelected)) rows.push_back(row);
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
+  if (!toolPrograms.empty()) rows.push_back({"programs, run in this order", joined(toolPrograms)});
   // Said even with -q: part of the drawing is not cut.
   if (!report.toolMisfits.empty()) {
     std::cerr << "brevanto: warning: the tool does not fit, its path is left out in "
@@ -275,7 +303,10 @@ int run(const Options& options) {
   }
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
-              << (toStdout ? "standard output" : programPath) << "\n"
+              << (toStdout               ? "standard output"
+                  : toolPrograms.empty() ? programPath
+                                         : joined(toolPrograms))
+              << "\n"
               << formatSummary(rows);
   }
   // With an offset the preview shows the cut one tool diameter wide.

@@ -53,14 +53,19 @@ TEST(Operations, RefusalsAndShapesNotCut) {
        0, "holding tabs .................... 2"},
       {"a tab count checked as the base one", "[operation all]\nSelect=all\nTabs=-1\n", "", 2,
        "operation all: Tabs=-1: must be a whole number from 0 to 1000"},
+      {"one program per tool, in the order they cut",
+       "[operation red]\nSelect=stroke:#ff0000\nTool=3\n[operation rest]\nSelect=all\n",
+       "--split-by-tool", 0, "d.svg -> d-T3.tap, d-T1.tap"},
+      {"no file per tool on standard output", "", "--split-by-tool -o -", 64, "not -o -"},
   };
   TempDir dir;
   writeFileBytes(dir.file("d.svg"), kTwoColours);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     writeFileBytes(dir.file("s.ini"), kBase + c.sections);
+    const std::string output = c.arguments.find("-o ") == std::string::npos ? "-o d.tap " : "";
     const CommandRun r =
-        brevanto::test::runCommand(dir, "d.svg -o d.tap --settings s.ini " + c.arguments, "");
+        brevanto::test::runCommand(dir, "d.svg --settings s.ini " + output + c.arguments, "");
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_TRUE(contains(r.err, c.message)) << r.err;
   }

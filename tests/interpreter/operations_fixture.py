@@ -4,7 +4,8 @@ shape's deepest Z, tool and feed as its operation says, the hole before the
 outline, climb cuts in the sense the side asks for, read by LinuxCNC's rs274;
 the grbl program, with its M0 pause at the tool change, accepted by grbl's
 parser; and --origin drawing putting the offset outline's corner a tool
-radius below X0 Y0. Exit 77 when rs274 is not installed."""
+radius below X0 Y0; --split-by-tool giving one program per tool that each
+pass both. Exit 77 when rs274 is not installed."""
 import argparse
 import os
 import re
@@ -28,8 +29,10 @@ def canon_shapes(program):
     canon = ip.canon_of(program)
     shapes, tool, feed, xs, ys, at = [], None, None, [], [], (0.0, 0.0)
     for line in canon.splitlines():
-        if "CHANGE_TOOL(" in line:
-            tool = int(ip.NUMBERS.findall(line.split("CHANGE_TOOL(")[1])[0])
+        # CHANGE_TOOL names the tool table's slot; SELECT_TOOL the number,
+        # and every T here comes with its M6.
+        if "SELECT_TOOL(" in line:
+            tool = int(ip.NUMBERS.findall(line.split("SELECT_TOOL(")[1])[0])
         if "SET_FEED_RATE(" in line:
             feed = float(ip.NUMBERS.findall(line.split("SET_FEED_RATE(")[1])[0])
         if "COMMENT(" in line and "NEXT SHAPE" in line:
@@ -100,6 +103,21 @@ def main():
         open(unpaused, "wb").write(b"\r\n".join(l for l in lines if l not in pauses))
         if (complaint := ip.grbl_accepts(os.path.abspath(args.grbl), unpaused)) is not None:
             failures.append("grbl: " + complaint)
+        # One complete program per tool: each read whole by rs274 and by
+        # grbl's parser, with no pause left in it.
+        brevanto(args.brevanto, "-o", ngc, "--split-by-tool")
+        for tool, expected in ((2, EXPECTED[:1]), (1, EXPECTED[1:])):
+            shapes, _, _ = canon_shapes(os.path.join(work, f"p-T{tool}.ngc"))
+            got = [(s["z"], s["tool"], max(s["feeds"]), sense(s["points"])) for s in shapes]
+            if got != expected:
+                failures.append(f"--split-by-tool T{tool}: shapes {got}, expected {expected}")
+        brevanto(args.brevanto, "-o", nc, "--dialect", "grbl", "--split-by-tool")
+        for tool in (1, 2):
+            part = os.path.join(work, f"p-T{tool}.nc")
+            if b"M0" in open(part, "rb").read().split():
+                failures.append(f"grbl --split-by-tool T{tool}: a pause in a one-tool program")
+            if (complaint := ip.grbl_accepts(os.path.abspath(args.grbl), part)) is not None:
+                failures.append(f"grbl --split-by-tool T{tool}: " + complaint)
         brevanto(args.brevanto, "-o", origin, "--origin", "drawing")
         _, low_x, low_y = canon_shapes(origin)
         if abs(low_x + 3.175 / 2) > 0.001 or abs(low_y + 3.175 / 2) > 0.001:
