@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "operation_run.h"
 #include "tolerance.h"
 
 namespace brevanto::cli {
@@ -30,11 +31,11 @@ std::vector<int32_t> toolsInOrder(const std::vector<ChosenOperation>& operations
 
 std::vector<JobOperation> operationsOfTool(const std::vector<ChosenOperation>& operations,
                                            int32_t tool) {
-  std::vector<JobOperation> own;
+  std::vector<ChosenOperation> own;
   for (const ChosenOperation& op : operations) {
-    if (op.settings.toolNumber == tool) own.push_back({op.name, op.settings, op.shapeKeys});
+    if (op.settings.toolNumber == tool) own.push_back(op);
   }
-  return own;
+  return jobOperations(own);
 }
 
 std::optional<std::vector<std::string>> writeToolPrograms(const SplitJob& job,

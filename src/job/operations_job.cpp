@@ -6,6 +6,7 @@
 #include "gcode/program_writer.h"
 #include "job/cut_out.h"
 #include "job/job.h"
+#include "job/operation_order.h"
 
 namespace brevanto {
 namespace {
@@ -39,6 +40,23 @@ void addNesting(const JobReport& from, JobReport& to) {
   to.toolMisfits.insert(to.toolMisfits.end(), from.toolMisfits.begin(), from.toolMisfits.end());
 }
 
+// The operations' shapes in the order they are cut (operation_order.h).
+std::vector<OrderedShape> cutOrder(const std::vector<PathElement>& elements,
+                                   const std::vector<JobOperation>& operations,
+                                   const std::vector<PreparedOperation>& prepared) {
+  std::vector<OperationShapes> shapes;
+  for (size_t i = 0; i < prepared.size(); ++i) {
+    const PreparedOperation& p = prepared[i];
+    OperationShapes& s = shapes.emplace_back();
+    s.order = operations[i].order;
+    s.tool = p.settings.toolNumber;
+    s.cutsThrough = operations[i].cutsThrough && p.settings.kind != OperationKind::LaserFill;
+    s.elements = &p.elements;
+    for (const ShapeEntry& e : p.entries) s.drawnKeys.push_back(e.drawnKey);
+  }
+  return operationCutOrder(elements, shapes);
+}
+
 }  // namespace
 
 int32_t writeOperations(const std::vector<PathElement>& elements, const JobSettings& base,
@@ -65,33 +83,22 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
     }
     checkWritable(p.elements.data(), static_cast<int32_t>(p.elements.size()), s);
   }
-  const JobSettings* first = &base;
-  for (const PreparedOperation& p : prepared) {
-    if (!p.elements.empty()) {
-      first = &p.settings;
-      break;
-    }
-  }
+  const std::vector<OrderedShape> order = cutOrder(elements, operations, prepared);
+  const JobSettings& first = order.empty() ? base : prepared[order.front().operation].settings;
   size_t written = 0;
   EntryTally tally;
   writeOut(base, options, [&](GcodeWriter& writer) {
-    GcodeSink sink(*first, writer, options.observer);
+    GcodeSink sink(first, writer, options.observer);
     sink.writeHeader();
-    for (size_t i = 0; i < prepared.size(); ++i) {
-      const PreparedOperation& p = prepared[i];
-      if (p.elements.empty()) continue;
-      if (sink.useSettings(p.settings)) ++report.toolChanges;
-      const PathElement* shape = p.elements.data();
-      size_t n = 0;
-      for (const int32_t count :
-           shapeCounts(p.elements.data(), static_cast<int32_t>(p.elements.size()))) {
-        const ShapeEntry entry = n < p.entries.size() ? p.entries[n] : ShapeEntry{};
-        ++n;
-        planShape(shape, count, p.settings, sink, entry, &tally);
-        report.writtenOperations.push_back(static_cast<int32_t>(i));
-        shape += count;
-      }
-      written += p.elements.size();
+    size_t current = prepared.size();
+    for (const OrderedShape& o : order) {
+      const PreparedOperation& p = prepared[o.operation];
+      if (o.operation != current && sink.useSettings(p.settings)) ++report.toolChanges;
+      current = o.operation;
+      const ShapeEntry entry = o.shape < p.entries.size() ? p.entries[o.shape] : ShapeEntry{};
+      planShape(p.elements.data() + o.first, o.count, p.settings, sink, entry, &tally);
+      report.writtenOperations.push_back(static_cast<int32_t>(o.operation));
+      written += static_cast<size_t>(o.count);
     }
     sink.writeFooter();
   });

@@ -53,9 +53,9 @@ TEST(Operations, RefusalsAndShapesNotCut) {
        0, "holding tabs .................... 2"},
       {"a tab count checked as the base one", "[operation all]\nSelect=all\nTabs=-1\n", "", 2,
        "operation all: Tabs=-1: must be a whole number from 0 to 1000"},
-      {"one program per tool, in the order they cut",
+      {"one program per tool, the inner shape's first",
        "[operation red]\nSelect=stroke:#ff0000\nTool=3\n[operation rest]\nSelect=all\n",
-       "--split-by-tool", 0, "d.svg -> d-T3.tap, d-T1.tap"},
+       "--split-by-tool", 0, "d.svg -> d-T1.tap, d-T3.tap"},
       {"no file per tool on standard output", "", "--split-by-tool -o -", 64, "not -o -"},
   };
   TempDir dir;

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """A drawing of three colours cut by three operations (operations/): each
 shape's deepest Z, tool and feed as its operation says, the hole before the
-outline, climb cuts in the sense the side asks for, read by LinuxCNC's rs274;
+outline, and the name before the part is cut free whatever its Order;
+climb cuts in the sense the side asks for, read by LinuxCNC's rs274;
 the grbl program, with its M0 pause at the tool change, accepted by grbl's
 parser; and --origin drawing putting the offset outline's corner a tool
 radius below X0 Y0; --split-by-tool giving one program per tool that each
 pass both. Exit 77 when rs274 is not installed."""
 import argparse
+import math
 import os
 import re
 import shutil
@@ -54,6 +56,12 @@ def canon_shapes(program):
     return shapes, min(xs), min(ys)
 
 
+def facts(program):
+    """Per shape: (deepest Z, tool, cutting feed, sense)."""
+    return [(s["z"], s["tool"], max(s["feeds"]), sense(s["points"]))
+            for s in canon_shapes(program)[0]]
+
+
 def sense(points):
     if len(points) < 3 or points[0] != points[-1] and abs(points[0][0] - points[-1][0]) > 1e-3:
         return 0
@@ -81,10 +89,13 @@ def main():
     with tempfile.TemporaryDirectory(prefix="brevanto-ops-") as work:
         ngc, nc, origin = (os.path.join(work, n) for n in ("p.ngc", "p.nc", "o.ngc"))
         brevanto(args.brevanto, "-o", ngc)
-        shapes, _, _ = canon_shapes(ngc)
-        got = [(s["z"], s["tool"], max(s["feeds"]), sense(s["points"])) for s in shapes]
+        got = facts(ngc)
         if got != EXPECTED:
             failures.append(f"linuxcnc: shapes {got}, expected {EXPECTED}")
+        # Side=inside is the hole's own inside, though the hole is in a part.
+        radii = [math.hypot(x - 30, y - 35) for x, y in canon_shapes(ngc)[0][1]["points"]]
+        if max(abs(r - (8 - 3.175 / 2)) for r in radii) > 0.001:
+            failures.append(f"hole: toolpath radius {min(radii)} to {max(radii)}, expected 6.4125")
         brevanto(args.brevanto, "-o", ngc, "--operation", "hole:Direction=conventional",
                  "--operation", "outline:Direction=conventional")
         senses = [sense(s["points"]) for s in canon_shapes(ngc)[0]]
@@ -92,6 +103,12 @@ def main():
             failures.append(f"conventional: senses {senses}, expected the climb ones reversed")
         if "G43 H1" not in open(ngc).read():
             failures.append("linuxcnc: no G43 H1 after the tool change")
+        # Engraved last by Order, the name still comes before the part is cut
+        # free, at the cost of a second tool change.
+        brevanto(args.brevanto, "-o", ngc, "--operation", "name:Order=5")
+        got = facts(ngc)
+        if got != [EXPECTED[1], EXPECTED[0], EXPECTED[2]]:
+            failures.append(f"name:Order=5: shapes {got}, expected hole, name, outline")
         brevanto(args.brevanto, "-o", nc, "--dialect", "grbl")
         lines = open(nc, "rb").read().split(b"\r\n")
         pauses = [l for l in lines if re.fullmatch(rb"M0 \([^()]*\)", l)]
@@ -107,8 +124,7 @@ def main():
         # grbl's parser, with no pause left in it.
         brevanto(args.brevanto, "-o", ngc, "--split-by-tool")
         for tool, expected in ((2, EXPECTED[:1]), (1, EXPECTED[1:])):
-            shapes, _, _ = canon_shapes(os.path.join(work, f"p-T{tool}.ngc"))
-            got = [(s["z"], s["tool"], max(s["feeds"]), sense(s["points"])) for s in shapes]
+            got = facts(os.path.join(work, f"p-T{tool}.ngc"))
             if got != expected:
                 failures.append(f"--split-by-tool T{tool}: shapes {got}, expected {expected}")
         brevanto(args.brevanto, "-o", nc, "--dialect", "grbl", "--split-by-tool")
