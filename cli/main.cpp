@@ -293,7 +293,8 @@ int run(const Options& options) {
     toleranceRow += ", not verified: the drawing is too dense to check whole";
   }
   rows.push_back({"tolerance", toleranceRow});
-  for (const SummaryRow& row : operationRows(operations, report, notSelected)) rows.push_back(row);
+  for (const SummaryRow& row : operationRows(operations, report, made.shapes, notSelected))
+    rows.push_back(row);
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
   if (!toolPrograms.empty()) rows.push_back({"programs, run in this order", joined(toolPrograms)});
   // Said even with -q: part of the drawing is not cut.

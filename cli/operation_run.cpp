@@ -79,22 +79,32 @@ bool anyOffset(const JobSettings& base, const std::vector<ChosenOperation>& oper
 
 std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operations,
                                       const JobReport& report,
+                                      const std::vector<ShapeFigures>& shapes,
                                       const std::vector<int32_t>& notSelected) {
   std::vector<SummaryRow> rows;
   for (size_t i = 0; i < operations.size(); ++i) {
     const ChosenOperation& op = operations[i];
     const JobSettings& s = op.settings;
     int32_t written = 0;
-    for (const int32_t w : report.writtenOperations) written += w == static_cast<int32_t>(i);
-    char text[240];
+    ShapeFigures own;
+    for (size_t w = 0; w < report.writtenOperations.size(); ++w) {
+      if (report.writtenOperations[w] != static_cast<int32_t>(i)) continue;
+      ++written;
+      if (w < shapes.size()) {
+        own.cutting += shapes[w].cutting;
+        own.minutes += shapes[w].minutes;
+      }
+    }
+    char text[320];
     std::snprintf(text, sizeof text,
                   "%zu shape(s) selected by %s, %d cut; %s, depth %g in steps of %g, tool T%d "
-                  "(%g mm), feed %g, plunge %g",
+                  "(%g mm), feed %g, plunge %g; ",
                   op.shapeKeys.size(), op.select.c_str(), written, op.kind.c_str(),
                   -static_cast<double>(s.finalDepth), -static_cast<double>(s.passDepth),
                   s.toolNumber, static_cast<double>(s.toolDiameter), static_cast<double>(s.cutFeed),
                   static_cast<double>(s.plungeFeed));
-    rows.push_back({"operation " + op.name, text});
+    rows.push_back({"operation " + op.name,
+                    text + millimetres(own.cutting) + " cut in " + duration(own.minutes)});
   }
   if (report.toolChanges > 0) rows.push_back({"tool changes", std::to_string(report.toolChanges)});
   if (!notSelected.empty()) {

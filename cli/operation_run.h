@@ -46,11 +46,14 @@ std::vector<JobOperation> jobOperations(const std::vector<ChosenOperation>& oper
 // "2 shapes (3, 7)": shapes named by key, the first few.
 std::string notCutText(const std::vector<int32_t>& keys);
 
-// One summary row per operation (its shapes, kind, depth, tool and feed),
+// One summary row per operation (its shapes, kind, depth, tool and feed,
+// and its share of the cutting length and time, `shapes` being the figures
+// per shape as written),
 // the tool changes, and the shapes not cut (said on standard error too, even
 // with -q: part of the drawing is not cut).
 std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operations,
                                       const JobReport& report,
+                                      const std::vector<ShapeFigures>& shapes,
                                       const std::vector<int32_t>& notSelected);
 
 }  // namespace brevanto::cli

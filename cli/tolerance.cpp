@@ -28,8 +28,8 @@ constexpr size_t kMostSplitCurves = 4000000;
 // the drawing the way the figure measures them.
 class MoveTaker final : public ProgramObserver, public ShapeCheck {
  public:
-  MoveTaker(MadeProgram& made, DeviationMeter& meter, bool keepMoves)
-      : made_(made), meter_(meter), keepMoves_(keepMoves) {}
+  MoveTaker(MadeProgram& made, DeviationMeter& meter, bool keepMoves, bool perShape)
+      : made_(made), meter_(meter), keepMoves_(keepMoves), perShape_(perShape) {}
   // A shape the job checked first (stray) comes with its figure: it is not
   // measured twice.
   void shapeBegins() override {
@@ -50,7 +50,15 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
     if (block.hasX) block.x -= shift_.x;
     if (block.hasY) block.y -= shift_.y;
     if (!reader_.apply(block, move_)) return;
+    const double cutting = made_.totals.cutting;
+    const double minutes = made_.totals.minutes;
     made_.totals.add(move_);
+    if (perShape_ && move_.shape > 0) {
+      const auto shape = static_cast<size_t>(move_.shape);
+      if (made_.shapes.size() < shape) made_.shapes.resize(shape);
+      made_.shapes[shape - 1].cutting += made_.totals.cutting - cutting;
+      made_.shapes[shape - 1].minutes += made_.totals.minutes - minutes;
+    }
     if (!measured_) meter_.add(move_);
     if (keepMoves_) made_.moves.push_back(move_);
   }
@@ -73,6 +81,7 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
   MadeProgram& made_;
   DeviationMeter& meter_;
   bool keepMoves_;
+  bool perShape_;
   ProgramMoveReader reader_;
   ProgramMove move_;
   std::vector<ProgramMove> tried_;
@@ -93,7 +102,7 @@ MadeProgram run(const std::vector<Segment>& segments, const JobSettings& setting
     return made;
   }
   DeviationMeter meter(drawing, target.shapesInOrder);
-  MoveTaker taker(made, meter, target.keepMoves);
+  MoveTaker taker(made, meter, target.keepMoves, !target.operations.empty());
   LineSink sink(*target.file, nullptr);
   std::ostream stream(&sink);
   made.report = runJob(segments, {.typedSettings = settings,

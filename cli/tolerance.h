@@ -17,7 +17,8 @@ namespace brevanto::cli {
 struct MadeProgram {
   JobReport report;
   MoveTotals totals;
-  std::vector<ProgramMove> moves;  // only when asked for (the preview draws them)
+  std::vector<ProgramMove> moves;    // only when asked for (the preview draws them)
+  std::vector<ShapeFigures> shapes;  // per shape as written; only with operations
   Deviation deviation;
   std::vector<std::string> changes;  // what the tolerance made the command change, for the summary
 };

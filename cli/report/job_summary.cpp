@@ -6,7 +6,6 @@
 #include <set>
 
 namespace brevanto::cli {
-namespace {
 
 std::string millimetres(double mm) {
   char text[64];
@@ -21,8 +20,6 @@ std::string duration(double minutes) {
                 seconds % 60);
   return text;
 }
-
-}  // namespace
 
 void MoveTotals::add(const ProgramMove& m) {
   if (!m.fromKnown) return;

@@ -55,6 +55,17 @@ struct MoveTotals {
   bool counted_ = false;
 };
 
+// One shape's share of the totals (the moves from its "( NEXT SHAPE )" to
+// the next), for the figures of each operation.
+struct ShapeFigures {
+  double cutting = 0.0;  // mm of feed moves
+  double minutes = 0.0;  // at the feeds, rapids at kAssumedRapidFeed
+};
+
+// "12.3 mm"; "0:01:33" (hours, minutes, seconds).
+std::string millimetres(double mm);
+std::string duration(double minutes);
+
 // The figures of one run, in the order they are shown. Adding a figure is
 // adding one row here.
 std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& report,

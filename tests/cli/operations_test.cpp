@@ -56,6 +56,9 @@ TEST(Operations, RefusalsAndShapesNotCut) {
       {"one program per tool, the inner shape's first",
        "[operation red]\nSelect=stroke:#ff0000\nTool=3\n[operation rest]\nSelect=all\n",
        "--split-by-tool", 0, "d.svg -> d-T1.tap, d-T3.tap"},
+      {"each operation's length and time, as written",
+       "[operation red]\nSelect=stroke:#ff0000\n[operation blue]\nSelect=all\nFeed=400\n", "", 0,
+       "feed 400, plunge 100; 47.0 mm cut in 0:00:10"},
       {"no file per tool on standard output", "", "--split-by-tool -o -", 64, "not -o -"},
   };
   TempDir dir;
