@@ -25,6 +25,7 @@
 #include "progress.h"
 #include "report/fidelity.h"
 #include "report/job_summary.h"
+#include "report/preview_operations.h"
 #include "report/program_moves.h"
 #include "report/toolpath_preview.h"
 #include "seg_file.h"
@@ -313,9 +314,12 @@ int run(const Options& options) {
   // With an offset the preview shows the cut one tool diameter wide.
   PreviewKerf kerf;
   if (offsetPath) kerf = {static_cast<double>(settings.toolDiameter), &report};
+  PreviewOperations shown{.names = {}, .notSelected = notSelected, .report = &report};
+  for (const ChosenOperation& op : operations) shown.names.push_back(op.name);
   if (!options.preview.empty() &&
       !writeOutput("the preview ", options.preview,
-                   renderPreview(drawing->segments, made.moves, rows, kerf, &report))) {
+                   renderPreview(drawing->segments, made.moves, rows, kerf, &report,
+                                 operations.empty() ? nullptr : &shown))) {
     return kOutputFailed;
   }
   if (options.maxDeviation && deviation.measured && !offsetPath && !hatched) {
