@@ -14,52 +14,19 @@
 namespace brevanto {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+// An open shape (or a loop that encloses nothing) takes part in the nesting
+// as a triangle this small (mm) at its first point: it then has a parent
+// as a closed shape has, found the same way.
+constexpr double kMarkerSize = 1e-4;
 
-// A closed outline as chords (arcs every 5 degrees, as the nesting takes
-// them) with the box around it.
-struct Outline {
-  std::vector<Point2> points;
-  Point2 low{0.0, 0.0};
-  Point2 high{0.0, 0.0};
-};
-
-Outline outlineOf(const std::vector<PathCurve>& loop) {
-  Outline o;
-  for (const PathCurve& c : loop) {
-    const int n =
-        c.isArc()
-            ? std::clamp(static_cast<int>(std::ceil(std::fabs(c.sweep) / (kPi / 36.0))), 1, 72)
-            : 1;
-    for (int i = 0; i < n; ++i) o.points.push_back(pointAt(c, static_cast<double>(i) / n));
-  }
-  if (o.points.empty()) return o;
-  o.low = o.high = o.points.front();
-  for (const Point2 p : o.points) {
-    o.low = {std::min(o.low.x, p.x), std::min(o.low.y, p.y)};
-    o.high = {std::max(o.high.x, p.x), std::max(o.high.y, p.y)};
-  }
-  return o;
-}
-
-// Even-odd: whether `p` lies inside the outline.
-bool encloses(const Outline& o, Point2 p) {
-  if (o.points.size() < 3 || p.x < o.low.x || p.x > o.high.x || p.y < o.low.y || p.y > o.high.y) {
-    return false;
-  }
-  bool inside = false;
-  for (size_t i = 0, j = o.points.size() - 1; i < o.points.size(); j = i++) {
-    const Point2 a = o.points[i], b = o.points[j];
-    if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y)) {
-      inside = !inside;
-    }
-  }
-  return inside;
+std::vector<PathCurve> markerAt(Point2 p) {
+  const Point2 right{p.x + kMarkerSize, p.y};
+  const Point2 up{p.x, p.y + kMarkerSize};
+  return {lineCurve(p, right), lineCurve(right, up), lineCurve(up, p)};
 }
 
 // The selected drawn shapes (by key) and, per shape, the innermost closed
-// shape around it: a closed one by the nesting, an open one (or a loop
-// that encloses nothing) by its first point.
+// shape around it.
 struct DrawnNesting {
   std::unordered_map<int32_t, size_t> number;
   std::vector<int32_t> parent;
@@ -70,38 +37,23 @@ DrawnNesting nestDrawn(const std::vector<PathElement>& drawn,
                        const std::unordered_map<int32_t, bool>& selected) {
   DrawnNesting d;
   std::vector<std::vector<PathCurve>> loops;
-  std::vector<Point2> firstPoint;
   const PathElement* e = drawn.data();
   for (const int32_t count : shapeCounts(drawn.data(), static_cast<int32_t>(drawn.size()))) {
     const PathElement* shape = e;
     e += count;
     if (!selected.contains(shape->shapeKey) || d.number.contains(shape->shapeKey)) continue;
     d.number.emplace(shape->shapeKey, loops.size());
-    firstPoint.push_back({shape->startX, shape->startY});
-    loops.push_back(closesOnItself(shape[0], shape[count - 1])
-                        ? shapeLoop(shape, count, static_cast<int32_t>(shape - drawn.data()))
-                        : std::vector<PathCurve>{});
-  }
-  const Nesting nest = nestShapes(loops);
-  std::vector<Outline> outlines(loops.size());
-  for (size_t s = 0; s < loops.size(); ++s) {
-    if (nest.depth[s] >= 0) outlines[s] = outlineOf(loops[s]);
-  }
-  d.parent = nest.parent;
-  d.closed.assign(loops.size(), 0);
-  for (size_t s = 0; s < loops.size(); ++s) {
-    if (nest.depth[s] >= 0) {
-      d.closed[s] = 1;
-      continue;
+    std::vector<PathCurve> loop;
+    if (closesOnItself(shape[0], shape[count - 1])) {
+      loop = shapeLoop(shape, count, static_cast<int32_t>(shape - drawn.data()));
     }
-    int32_t deepest = -1;
-    for (size_t c = 0; c < loops.size(); ++c) {
-      if (nest.depth[c] > deepest && encloses(outlines[c], firstPoint[s])) {
-        deepest = nest.depth[c];
-        d.parent[s] = static_cast<int32_t>(c);
-      }
-    }
+    double area = 0.0;
+    for (const PathCurve& c : loop) area += signedAreaShare(c);
+    const bool closed = std::fabs(area) > kMarkerSize * kMarkerSize;
+    d.closed.push_back(closed ? 1 : 0);
+    loops.push_back(closed ? std::move(loop) : markerAt({shape->startX, shape->startY}));
   }
+  d.parent = nestShapes(loops).parent;
   return d;
 }
 
@@ -151,16 +103,36 @@ std::vector<OrderedShape> operationCutOrder(const std::vector<PathElement>& draw
       }
     }
   }
-  // The shapes ready to cut, by Order then as given, and by Order, tool,
-  // then as given.
+  // A shape that must come before one of a lower Order takes that Order:
+  // the engravings inside parts cut first are all done before the parts,
+  // one tool change, rather than one tool change per part. The waits lead
+  // from a shape outwards, so in an order where each shape comes after
+  // those it waits for (Kahn's), the later ones are settled first.
+  std::vector<double> order(shapes.size());
+  std::vector<size_t> sequence;
+  std::vector<size_t> left = waitingFor;
+  for (size_t u = 0; u < shapes.size(); ++u) {
+    order[u] = operations[shapes[u].operation].order;
+    if (left[u] == 0) sequence.push_back(u);
+  }
+  for (size_t i = 0; i < sequence.size(); ++i) {
+    for (const size_t p : after[sequence[i]]) {
+      if (--left[p] == 0) sequence.push_back(p);
+    }
+  }
+  for (auto u = sequence.rbegin(); u != sequence.rend(); ++u) {
+    for (const size_t p : after[*u]) order[*u] = std::min(order[*u], order[p]);
+  }
+  // The shapes ready to cut, by that Order then as given, and by Order,
+  // tool, then as given.
   using ByOrder = std::tuple<double, size_t>;
   using ByTool = std::tuple<double, int32_t, size_t>;
   std::set<ByOrder> ready;
   std::set<ByTool> readyByTool;
+  const auto toolOf = [&](size_t u) { return operations[shapes[u].operation].tool; };
   const auto release = [&](size_t u) {
-    const OperationShapes& op = operations[shapes[u].operation];
-    ready.emplace(op.order, u);
-    readyByTool.emplace(op.order, op.tool, u);
+    ready.emplace(order[u], u);
+    readyByTool.emplace(order[u], toolOf(u), u);
   };
   for (size_t u = 0; u < shapes.size(); ++u) {
     if (waitingFor[u] == 0) release(u);
@@ -170,18 +142,17 @@ std::vector<OrderedShape> operationCutOrder(const std::vector<PathElement>& draw
   int32_t tool = 0;
   bool anyTool = false;
   while (!ready.empty()) {
-    const double order = std::get<0>(*ready.begin());
+    const double first = std::get<0>(*ready.begin());
     size_t u = std::get<1>(*ready.begin());
     if (anyTool) {
-      const auto same = readyByTool.lower_bound({order, tool, 0});
-      if (same != readyByTool.end() && std::get<0>(*same) == order && std::get<1>(*same) == tool) {
+      const auto same = readyByTool.lower_bound({first, tool, 0});
+      if (same != readyByTool.end() && std::get<0>(*same) == first && std::get<1>(*same) == tool) {
         u = std::get<2>(*same);
       }
     }
-    const OperationShapes& op = operations[shapes[u].operation];
-    ready.erase({op.order, u});
-    readyByTool.erase({op.order, op.tool, u});
-    tool = op.tool;
+    ready.erase({order[u], u});
+    readyByTool.erase({order[u], toolOf(u), u});
+    tool = toolOf(u);
     anyTool = true;
     ordered.push_back(shapes[u]);
     for (const size_t p : after[u]) {

@@ -20,13 +20,15 @@ void square(std::vector<PathElement>& d, double x0, double y0, double x1, double
   d.push_back(lineElement(x0, y1, x0, y0, key));
 }
 
-// A part (1) with a hole (2) and an engraved line (3) in it; another part (4).
+// A part (1) with a hole (2) and an engraved line (3) in it; another part
+// (4) with a line (5) in it.
 std::vector<PathElement> drawing() {
   std::vector<PathElement> d;
   square(d, 0, 0, 100, 100, 1);
   square(d, 10, 10, 20, 20, 2);
   d.push_back(lineElement(50, 50, 60, 60, 3));
   square(d, 200, 0, 210, 10, 4);
+  d.push_back(lineElement(202, 2, 205, 5, 5));
   return d;
 }
 
@@ -46,6 +48,9 @@ TEST(OperationOrder, FreedLastThenOrderThenTool) {
       {"an engraving inside a part comes before it, against Order",
        {{0, 1, true, {1, 4}}, {1, 2, false, {3}}},
        {4, 3, 1}},
+      {"engravings inside parts of a lower Order: all of them first, one tool change",
+       {{0, 1, true, {1, 4}}, {1, 2, false, {3, 5}}},
+       {3, 5, 1, 4}},
       {"a hole before its part in one operation", {{0, 1, true, {1, 2}}}, {2, 1}},
       {"equal Order: the tool in the spindle first",
        {{0, 1, true, {4}}, {0, 2, true, {2}}, {0, 1, false, {3}}},
