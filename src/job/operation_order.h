@@ -32,7 +32,8 @@ struct OrderedShape {
 // through comes only after every selected shape that lies inside it
 // (whatever operation cuts that one): an engraving inside a part, a hole in
 // it, is done while the part is still held. Within that rule, lower Order
-// first; among shapes of equal Order, those of the tool in the spindle
+// first (a shape that must come before one of a lower Order takes that
+// Order); among shapes of equal Order, those of the tool in the spindle
 // first, to save tool changes; otherwise each operation's own order, and
 // the operations in the order given. `drawn` is the job's joined list, for
 // which shape lies inside which.
