@@ -153,12 +153,11 @@ int run(const Options& options) {
                       .string();
   }
   if (!outputsAreDistinct(options, programPath)) return kOutputFailed;
-  // Split, the program itself is made only to be read back (summary,
-  // preview) and each tool's program goes beside where it would be.
-  std::vector<int32_t> tools;
+  // Split, each tool's program goes beside the program, which is then made
+  // only to be read back (the summary, the preview).
   if (options.splitByTool) {
+    std::vector<int32_t> tools{settings.toolNumber};
     for (const ChosenOperation& op : operations) tools.push_back(op.settings.toolNumber);
-    if (operations.empty()) tools.push_back(settings.toolNumber);
     for (const int32_t tool : tools) {
       if (!outputsAreDistinct(options, toolProgramPath(programPath, tool))) return kOutputFailed;
     }
@@ -261,13 +260,13 @@ int run(const Options& options) {
   }
   std::vector<std::string> toolPrograms;
   if (options.splitByTool) {
-    tools = toolsInOrder(operations, report.writtenOperations, settings);
-    const auto written = writeToolPrograms({.segments = &cutSegments,
-                                            .settings = &settings,
-                                            .tolerance = tolerance,
-                                            .operations = &operations,
-                                            .programPath = programPath},
-                                           tools, error);
+    const auto written =
+        writeToolPrograms({.segments = &cutSegments,
+                           .settings = &settings,
+                           .tolerance = tolerance,
+                           .operations = &operations,
+                           .programPath = programPath},
+                          toolsInOrder(operations, report.writtenOperations, settings), error);
     if (!written) return fail(kOutputFailed, error);
     toolPrograms = *written;
   } else if (toStdout) {
@@ -294,8 +293,9 @@ int run(const Options& options) {
     toleranceRow += ", not verified: the drawing is too dense to check whole";
   }
   rows.push_back({"tolerance", toleranceRow});
-  for (const SummaryRow& row : operationRows(operations, report, made.shapes, notSelected))
+  for (const SummaryRow& row : operationRows(operations, report, made.shapes, notSelected)) {
     rows.push_back(row);
+  }
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
   if (!toolPrograms.empty()) rows.push_back({"programs, run in this order", joined(toolPrograms)});
   // Said even with -q: part of the drawing is not cut.
