@@ -59,6 +59,10 @@ void declareOptions(CLI::App& app, Options& options) {
                  "[operation NAME] section (which it makes if there is none; repeatable)")
       ->type_name("NAME:KEY=VALUE")
       ->allow_extra_args(false);
+  app.add_flag("--split-by-tool", options.splitByTool,
+               "write one complete program per tool instead of one with tool changes: "
+               "STEM-T<n>.EXT beside the program file (part.nc gives part-T1.nc, part-T2.nc); the "
+               "summary says in which order to run them. Not with -o -");
   app.add_flag("--show-settings", options.showSettings,
                "print the settings in effect as a settings file (each value's origin in a comment) "
                "that --settings reads back as it is");
@@ -114,8 +118,9 @@ void declareOptions(CLI::App& app, Options& options) {
       "exit with status 1, writing nothing, when any content is left out (text along a path, "
       "vertical or right-to-left text, images, "
       "invisible shapes, clipped-away pieces, unusable elements; in DXF also hatches, "
-      "dimensions, points, 3D entities, entities on frozen or off layers), or when the "
-      "drawing's scale is in doubt (pixels of an Inkscape before 0.92: give --dpi)");
+      "dimensions, points, 3D entities, entities on frozen or off layers), when a shape is "
+      "not cut in full (no operation selects it, or the tool does not fit beside it), or when "
+      "the drawing's scale is in doubt (pixels of an Inkscape before 0.92: give --dpi)");
 }
 
 }  // namespace brevanto::cli

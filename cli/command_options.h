@@ -27,6 +27,7 @@ struct Options {
   std::string dxfUnits;  // --dxf-units: a DXF drawing's unit instead of its $INSUNITS
   bool dpiGiven = false;
   bool strict = false;
+  bool splitByTool = false;  // --split-by-tool: one program per tool instead of one in all
   std::optional<std::string> dialect;  // --dialect NAME: short for --set Dialect=NAME
   std::string tolerance = "0.05";      // mm, or "none"
 };

@@ -25,6 +25,7 @@
 #include "progress.h"
 #include "report/fidelity.h"
 #include "report/job_summary.h"
+#include "report/preview_operations.h"
 #include "report/program_moves.h"
 #include "report/toolpath_preview.h"
 #include "seg_file.h"
@@ -33,6 +34,7 @@
 #include "svg/svg_import.h"
 #include "svg/text/hershey_font.h"
 #include "tolerance.h"
+#include "tool_split.h"
 #include "usage_text.h"
 
 namespace {
@@ -137,6 +139,11 @@ int run(const Options& options) {
   }
 
   const bool toStdout = options.output == "-";
+  if (toStdout && options.splitByTool) {
+    return fail(kUsage,
+                "--split-by-tool writes one program file per tool beside the program: give -o "
+                "FILE (part.nc gives part-T1.nc, part-T2.nc), not -o -");
+  }
   std::string programPath = options.output;
   if (toStdout) {
     programPath.clear();
@@ -146,6 +153,15 @@ int run(const Options& options) {
                       .string();
   }
   if (!outputsAreDistinct(options, programPath)) return kOutputFailed;
+  // Split, each tool's program goes beside the program, which is then made
+  // only to be read back (the summary, the preview).
+  if (options.splitByTool) {
+    std::vector<int32_t> tools{settings.toolNumber};
+    for (const ChosenOperation& op : operations) tools.push_back(op.settings.toolNumber);
+    for (const int32_t tool : tools) {
+      if (!outputsAreDistinct(options, toolProgramPath(programPath, tool))) return kOutputFailed;
+    }
+  }
 
   const auto drawing = readDrawing({.path = options.drawing,
                                     .flipY = !options.noFlip,
@@ -193,7 +209,7 @@ int run(const Options& options) {
     tolerance = std::strtod(options.tolerance.c_str(), nullptr);
   }
   StagedFile programFile;
-  if (!programFile.open(programPath, error)) {
+  if (!programFile.open(options.splitByTool ? std::string() : programPath, error)) {
     return fail(kOutputFailed, "cannot write the program " +
                                    (toStdout ? std::string("(scratch file)") : programPath) + ": " +
                                    error);
@@ -235,7 +251,25 @@ int run(const Options& options) {
   }
   const std::string nowhere = toolFitsNowhere(report, made.totals, choice->value("txtWZDia").text);
   if (!nowhere.empty()) return fail(kSettingsRefused, nowhere);
-  if (toStdout) {
+  // Under --strict a shape cut only in part is as bad as one left out.
+  if (options.strict && !report.toolMisfits.empty()) {
+    return fail(kBadDrawing, options.drawing +
+                                 ": --strict: the tool does not fit, its path "
+                                 "would be left out in " +
+                                 misfitPlaces(report) + "; nothing written");
+  }
+  std::vector<std::string> toolPrograms;
+  if (options.splitByTool) {
+    const auto written =
+        writeToolPrograms({.segments = &cutSegments,
+                           .settings = &settings,
+                           .tolerance = tolerance,
+                           .operations = &operations,
+                           .programPath = programPath},
+                          toolsInOrder(operations, report.writtenOperations, settings), error);
+    if (!written) return fail(kOutputFailed, error);
+    toolPrograms = *written;
+  } else if (toStdout) {
     std::cout.flush();
     if (!programFile.copyTo(stdout, error)) {
       return fail(kOutputFailed, "cannot write the program to standard output: " + error);
@@ -262,6 +296,7 @@ int run(const Options& options) {
   for (const SummaryRow& row : operationRows(operations, report, made.totals, notSelected))
     rows.push_back(row);
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
+  if (!toolPrograms.empty()) rows.push_back({"programs, run in this order", joined(toolPrograms)});
   // Said even with -q: part of the drawing is not cut.
   if (!report.toolMisfits.empty()) {
     std::cerr << "brevanto: warning: the tool does not fit, its path is left out in "
@@ -269,15 +304,21 @@ int run(const Options& options) {
   }
   if (!options.quiet) {
     std::cerr << "brevanto: " << options.drawing << " -> "
-              << (toStdout ? "standard output" : programPath) << "\n"
+              << (toStdout               ? "standard output"
+                  : toolPrograms.empty() ? programPath
+                                         : joined(toolPrograms))
+              << "\n"
               << formatSummary(rows);
   }
   // With an offset the preview shows the cut one tool diameter wide.
   PreviewKerf kerf;
   if (offsetPath) kerf = {static_cast<double>(settings.toolDiameter), &report};
+  PreviewOperations shown{.names = {}, .notSelected = notSelected, .report = &report};
+  for (const ChosenOperation& op : operations) shown.names.push_back(op.name);
   if (!options.preview.empty() &&
       !writeOutput("the preview ", options.preview,
-                   renderPreview(drawing->segments, made.moves, rows, kerf, &report))) {
+                   renderPreview(drawing->segments, made.moves, rows, kerf, &report,
+                                 operations.empty() ? nullptr : &shown))) {
     return kOutputFailed;
   }
   if (options.maxDeviation && deviation.measured && !offsetPath && !hatched) {

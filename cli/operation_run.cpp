@@ -29,7 +29,9 @@ std::vector<Segment> selectedOnly(const std::vector<Segment>& segments,
 
 std::vector<JobOperation> jobOperations(const std::vector<ChosenOperation>& operations) {
   std::vector<JobOperation> job;
-  for (const ChosenOperation& op : operations) job.push_back({op.name, op.settings, op.shapeKeys});
+  for (const ChosenOperation& op : operations) {
+    job.push_back({op.name, op.settings, op.shapeKeys, op.order, op.kind != "engrave"});
+  }
   return job;
 }
 

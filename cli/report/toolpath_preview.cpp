@@ -6,20 +6,12 @@
 #include <cstdio>
 #include <limits>
 #include <string_view>
+#include <unordered_set>
+
+#include "report/preview_operations.h"
+#include "report/preview_svg.h"
 
 namespace brevanto::cli {
-namespace {
-
-// Machine millimetres to picture pixels: y up becomes y down.
-struct View {
-  double scale = 1.0;
-  double originX = 0.0;  // machine x at the left margin
-  double topY = 0.0;     // machine y at the top margin
-  [[nodiscard]] double px(double x) const { return kPreviewMargin + (x - originX) * scale; }
-  [[nodiscard]] double py(double y) const { return kPreviewMargin + (topY - y) * scale; }
-};
-
-}  // namespace
 
 // Where value * 1000 is computed far enough from a half that its rounding
 // cannot decide which way it goes, the thousandths are counted in integers;
@@ -52,22 +44,6 @@ char* fixed3(char* first, char* last, double value) {
 }
 
 namespace {
-
-// Three decimals of a pixel: the toolpath can have a million moves.
-std::string number(double v) {
-  char text[64];
-  return std::string(text, fixed3(text, text + sizeof text, v));
-}
-
-// Appends `prefix` and the point's "x y" in pixels: the preview's path data
-// is most of its bytes, so it is built in place.
-void addPoint(std::string& out, std::string_view prefix, const View& v, double x, double y) {
-  out.append(prefix);
-  char text[64];  // more than a pixel coordinate of a sane picture needs
-  out.append(text, fixed3(text, text + sizeof text, v.px(x)));
-  out += ' ';
-  out.append(text, fixed3(text, text + sizeof text, v.py(y)));
-}
 
 // Well separated hues for consecutive shapes.
 std::string shapeColour(int32_t shape) {
@@ -126,58 +102,12 @@ std::vector<Role> drawnRoles(const std::vector<Segment>& drawing, const JobRepor
   return roles;
 }
 
-std::string escapeXml(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-// The tabs, ramps and leads: one path each kind, drawn over the cuts.
-std::string entryPaths(const JobReport& report, const View& v) {
-  using Kind = JobReport::EntryStroke::Kind;
-  const struct {
-    Kind kind;
-    const char* style;
-  } kinds[] = {{Kind::Ramp, "stroke=\"#e08000\" stroke-width=\"3\""},
-               {Kind::Lead, "stroke=\"#8a2be2\" stroke-width=\"2\""},
-               {Kind::Tab, "stroke=\"#101010\" stroke-width=\"5\""}};
-  std::string svg;
-  for (const auto& k : kinds) {
-    std::string d;
-    for (const JobReport::EntryStroke& stroke : report.entryStrokes) {
-      if (stroke.kind != k.kind) continue;
-      for (size_t i = 0; i + 1 < stroke.xy.size(); i += 2) {
-        addPoint(d, i == 0 ? "M" : "L", v, stroke.xy[i], stroke.xy[i + 1]);
-      }
-    }
-    if (!d.empty()) {
-      svg += std::string("<path fill=\"none\" stroke-linecap=\"butt\" ") + k.style + " d=\"" + d +
-             "\"/>\n";
-    }
-  }
-  return svg;
-}
-
 }  // namespace
 
 std::string renderPreview(const std::vector<Segment>& drawing,
                           const std::vector<ProgramMove>& moves,
                           const std::vector<SummaryRow>& legend, const PreviewKerf& kerf,
-                          const JobReport* entries) {
+                          const JobReport* entries, const PreviewOperations* operations) {
   const bool showEntries = entries != nullptr && !entries->entryStrokes.empty();
   const bool showKerf =
       kerf.toolDiameter > 0.0 && kerf.nesting != nullptr && !kerf.nesting->shapes.empty();
@@ -207,7 +137,8 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   const double drawingHeight = spanY * v.scale;
   const double width = std::ceil(spanX * v.scale + 2 * kPreviewMargin);
   const double legendTop = kPreviewMargin + drawingHeight + kPreviewMargin;
-  const size_t headLines = (showKerf ? 2 : 1) + (showEntries ? 1 : 0);
+  const size_t headLines = (showKerf ? 2 : 1) + (showEntries ? 1 : 0) +
+                           (operations != nullptr ? kOperationLegendLines : 0);
   // Long rows broken to the picture's width (11 px text, about 6 px a character).
   std::vector<std::pair<std::string, bool>> legendLines;  // a line, and whether it goes on a row
   for (const SummaryRow& row : legend) {
@@ -229,12 +160,18 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   std::string drawn[kRoles];
   const std::vector<Role> roles =
       showKerf ? drawnRoles(drawing, *kerf.nesting) : std::vector<Role>{};
+  std::string notCut;
+  std::unordered_set<int32_t> notCutKeys;
+  if (operations != nullptr) {
+    notCutKeys.insert(operations->notSelected.begin(), operations->notSelected.end());
+  }
   size_t run = 0;
   for (size_t i = 0; i < drawing.size(); ++i) {
     const Segment& s = drawing[i];
     if (i > 0 && drawing[i - 1].shapeKey != s.shapeKey) ++run;
-    std::string& out =
-        showKerf ? drawn[static_cast<size_t>(roles[run])] : drawn[size_t(Role::Unknown)];
+    std::string& out = notCutKeys.contains(s.shapeKey) ? notCut
+                       : showKerf                      ? drawn[static_cast<size_t>(roles[run])]
+                                                       : drawn[size_t(Role::Unknown)];
     const bool continues = i > 0 && drawing[i - 1].shapeKey == s.shapeKey &&
                            drawing[i - 1].x3 == s.x0 && drawing[i - 1].y3 == s.y0;
     if (!continues) addPoint(out, "M", v, s.x0, s.y0);
@@ -270,9 +207,15 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   // Rapid moves, dashed; cutting moves by shape; the start of each shape.
   // With a tool offset, the first pass of every cutting move again in the
   // band of its shape's role.
+  // Cuts by operation where there are operations, else by shape.
+  const auto colourOf = [operations](int32_t shape) {
+    return operations != nullptr ? cutColour(*operations, shape) : shapeColour(shape);
+  };
   std::string rapids;
   std::string cuts;
   std::string starts;
+  std::string marks;  // with operations: each shape's number and arrow
+  bool unmarked = false;
   std::string bands[kRoles];
   std::string step;  // one move's path data
   Role role = Role::Unknown;
@@ -304,16 +247,20 @@ std::string renderPreview(const std::vector<Segment>& drawing,
                 roleColour(role) + "\" d=\"";
       } else {
         cuts += std::string("<path fill=\"none\" stroke-width=\"") + (laser ? "0.5" : "1.6") +
-                "\" stroke-linejoin=\"round\" stroke=\"" + shapeColour(m.shape) + "\" d=\"";
+                "\" stroke-linejoin=\"round\" stroke=\"" + colourOf(m.shape) + "\" d=\"";
       }
+      unmarked = operations != nullptr;
     }
     if (!shapeStarted && m.shape > 0) {
       shapeStarted = true;
       starts += "<circle cx=\"" + number(v.px(m.fromX)) + "\" cy=\"" + number(v.py(m.fromY)) +
-                "\" r=\"3.5\" fill=\"" + (showKerf ? roleColour(role) : shapeColour(m.shape)) +
-                "\"/>";
+                "\" r=\"3.5\" fill=\"" + (showKerf ? roleColour(role) : colourOf(m.shape)) + "\"/>";
     }
     if (!moves2d) continue;  // plunges: no plan-view movement
+    if (unmarked) {
+      markShape(marks, v, m, m.shape, colourOf(m.shape));
+      unmarked = false;
+    }
     if (!(m.fromX == penX && m.fromY == penY)) addPoint(cuts, "M", v, m.fromX, m.fromY);
     penX = m.toX;
     penY = m.toY;
@@ -370,6 +317,10 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   svg += cuts;
   if (showEntries) svg += entryPaths(*entries, v);
   svg += "<g stroke=\"white\" stroke-width=\"1\">" + starts + "</g>\n";
+  if (operations != nullptr) {
+    svg += notCutSvg(notCut, *operations, v);
+    svg += "<g font-family=\"sans-serif\" font-size=\"10\">" + marks + "</g>\n";
+  }
 
   // Legend.
   svg += "<g font-family=\"sans-serif\" font-size=\"13\" fill=\"#202020\">\n";
@@ -392,14 +343,20 @@ std::string renderPreview(const std::vector<Segment>& drawing,
            key(Role::Hole, n.holes, "holes") + " · " +
            key(Role::Open, n.openShapes, "open engraving lines (not offset)") + "</text>\n";
   } else {
-    svg +=
-        "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
-        (laser ? "\">grey: drawing · thin colours: burnt lines by shape · dashed: rapid moves · "
-                 "dot: start of a shape</text>\n"
-               : "\">grey: drawing · colours: cutting moves by shape · dashed: rapid moves · dot: "
-                 "start of a shape</text>\n");
+    svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
+           (laser ? "\">grey: drawing · thin colours: burnt lines by shape · dashed: rapid moves · "
+                    "dot: start of a shape</text>\n"
+            : operations != nullptr
+                ? "\">grey: drawing · colours: cutting moves by operation · dashed: rapid moves · "
+                  "dot: start of a shape</text>\n"
+                : "\">grey: drawing · colours: cutting moves by shape · dashed: rapid moves · dot: "
+                  "start of a shape</text>\n");
   }
   y += kPreviewLegendLine;
+  if (operations != nullptr) {
+    svg += operationLegend(*operations, kPreviewMargin, y);
+    y += kPreviewLegendLine * static_cast<double>(kOperationLegendLines);
+  }
   if (showEntries) {
     svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
            "\"><tspan fill=\"#101010\">■ holding tabs</tspan> · <tspan fill=\"#e08000\">■ ramp "

@@ -37,10 +37,17 @@ struct PreviewKerf {
 //
 // With `entries` (the job's report), its holding tabs are drawn as bars on
 // the part's edge, its ramps and lead arcs as strokes of their own.
+//
+// With `operations`, the cuts are coloured by operation, each shape is
+// numbered in cutting order with an arrow for its direction, and what is
+// not cut (shapes no operation selects, places the tool does not fit) is
+// drawn in a style of its own (preview_operations.h).
+struct PreviewOperations;
 std::string renderPreview(const std::vector<Segment>& drawing,
                           const std::vector<ProgramMove>& moves,
                           const std::vector<SummaryRow>& legend, const PreviewKerf& kerf = {},
-                          const JobReport* entries = nullptr);
+                          const JobReport* entries = nullptr,
+                          const PreviewOperations* operations = nullptr);
 
 // Writes `value` with three decimals into [first, last) exactly as
 // std::to_chars's fixed form does (to_chars writes "0" where that fails);

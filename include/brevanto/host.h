@@ -46,6 +46,13 @@ struct JobOperation {
   std::string name{};
   JobSettings settings{};
   std::vector<int32_t> shapeKeys{};
+  // Where it comes in the cutting order (lower first). Operations of equal
+  // order may be interleaved to save tool changes.
+  double order = 0.0;
+  // Whether it cuts its closed shapes through (a profile; not an
+  // engraving): what lies inside such a shape is cut before it, whatever
+  // operation cuts that.
+  bool cutsThrough = true;
 };
 
 struct JobOptions {
@@ -78,9 +85,10 @@ struct JobOptions {
   // in two, up to three times. Only the shapes that stray are refined.
   double tolerance = 0.0;
   ShapeCheck* shapeCheck = nullptr;
-  // Operations, cut one after the other in this order, each shape with its
-  // operation's settings (a shape no operation selects is not cut; one
-  // several select is cut by the first). The job's settings give the
+  // Operations, each shape with its operation's settings (a shape no
+  // operation selects is not cut; one several select is cut by the first),
+  // in their `order`, then in this one, except that a shape cut through
+  // comes after every selected shape inside it. The job's settings give the
   // joining precision, the dialect, the work origin and the first and last
   // moves. A tool change stands between two operations of different
   // tools. Empty: every shape with the job's settings, as sp cuts them.

@@ -7,6 +7,7 @@
 #include "job/cut_out.h"
 #include "job/job.h"
 #include "job/laser_operations.h"
+#include "job/operation_order.h"
 
 namespace brevanto {
 namespace {
@@ -46,6 +47,23 @@ void addNesting(const JobReport& from, JobReport& to) {
   to.toolMisfits.insert(to.toolMisfits.end(), from.toolMisfits.begin(), from.toolMisfits.end());
 }
 
+// The operations' shapes in the order they are cut (operation_order.h).
+std::vector<OrderedShape> cutOrder(const std::vector<PathElement>& elements,
+                                   const std::vector<JobOperation>& operations,
+                                   const std::vector<PreparedOperation>& prepared) {
+  std::vector<OperationShapes> shapes;
+  for (size_t i = 0; i < prepared.size(); ++i) {
+    const PreparedOperation& p = prepared[i];
+    OperationShapes& s = shapes.emplace_back();
+    s.order = operations[i].order;
+    s.tool = p.settings.toolNumber;
+    s.cutsThrough = operations[i].cutsThrough && p.settings.kind != OperationKind::LaserFill;
+    s.elements = &p.elements;
+    for (const ShapeEntry& e : p.entries) s.drawnKeys.push_back(e.drawnKey);
+  }
+  return operationCutOrder(elements, shapes);
+}
+
 }  // namespace
 
 int32_t writeOperations(const std::vector<PathElement>& elements, const JobSettings& base,
@@ -74,42 +92,38 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
     checkWritable(p.elements.data(), static_cast<int32_t>(p.elements.size()), s);
     p.fill = prepareLaserOperation(p.elements, s);
   }
+  const std::vector<OrderedShape> order = cutOrder(elements, operations, prepared);
   // The header is the first written operation's (a laser's is the laser's
   // own), or the first operation's when none selected anything.
-  const JobSettings* first = prepared.empty() ? &base : &prepared.front().settings;
-  for (const PreparedOperation& p : prepared) {
-    if (!p.elements.empty()) {
-      first = &p.settings;
-      break;
-    }
-  }
+  const JobSettings& first = !order.empty()      ? prepared[order.front().operation].settings
+                             : prepared.empty() ? base
+                                                : prepared.front().settings;
   size_t written = 0;
   EntryTally tally;
   writeOut(base, options, [&](GcodeWriter& writer) {
-    GcodeSink sink(*first, writer, options.observer);
+    GcodeSink sink(first, writer, options.observer);
     sink.writeHeader();
-    for (size_t i = 0; i < prepared.size(); ++i) {
-      const PreparedOperation& p = prepared[i];
-      if (p.elements.empty()) continue;
-      if (sink.useSettings(p.settings)) ++report.toolChanges;
+    size_t current = prepared.size();
+    std::vector<bool> filled(prepared.size(), false);
+    for (const OrderedShape& o : order) {
+      const PreparedOperation& p = prepared[o.operation];
+      // A fill burns nothing through, so nothing waits for it: its hatching
+      // is written whole where its first shape comes.
+      if (p.settings.kind == OperationKind::LaserFill && filled[o.operation]) continue;
+      if (o.operation != current && sink.useSettings(p.settings)) ++report.toolChanges;
+      current = o.operation;
       if (p.settings.kind == OperationKind::LaserFill) {
+        filled[o.operation] = true;
         const size_t shapes = writeFillShapes(p.fill, p.elements, p.settings, sink);
         report.writtenOperations.insert(report.writtenOperations.end(), shapes,
-                                        static_cast<int32_t>(i));
+                                        static_cast<int32_t>(o.operation));
         written += p.elements.size();
         continue;
       }
-      const PathElement* shape = p.elements.data();
-      size_t n = 0;
-      for (const int32_t count :
-           shapeCounts(p.elements.data(), static_cast<int32_t>(p.elements.size()))) {
-        const ShapeEntry entry = n < p.entries.size() ? p.entries[n] : ShapeEntry{};
-        ++n;
-        planShape(shape, count, p.settings, sink, entry, &tally);
-        report.writtenOperations.push_back(static_cast<int32_t>(i));
-        shape += count;
-      }
-      written += p.elements.size();
+      const ShapeEntry entry = o.shape < p.entries.size() ? p.entries[o.shape] : ShapeEntry{};
+      planShape(p.elements.data() + o.first, o.count, p.settings, sink, entry, &tally);
+      report.writtenOperations.push_back(static_cast<int32_t>(o.operation));
+      written += static_cast<size_t>(o.count);
     }
     sink.writeFooter();
   });

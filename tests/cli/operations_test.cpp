@@ -44,6 +44,9 @@ TEST(Operations, RefusalsAndShapesNotCut) {
        "1 shape(s) (2) not cut: no operation selects them"},
       {"refused with --strict", "[operation red]\nSelect=stroke:#ff0000\n", "--strict", 1,
        "--strict: 1 shape(s) (2)"},
+      {"a tool too wide for the hole, with --strict",
+       "[operation all]\nSelect=all\nSide=inside\nToolDiameter=6\n", "--strict", 1,
+       "--strict: the tool does not fit, its path would be left out in 2 places"},
       {"set on the command line", "", "--operation blue:Select=stroke:#0000ff", 0,
        "1 shape(s) (1) not cut"},
       {"tabs on one operation's parts", "[operation all]\nSelect=all\nSide=outside\nTabs=2\n", "",
@@ -72,14 +75,22 @@ TEST(Operations, RefusalsAndShapesNotCut) {
        "", 2, "one program drives one machine"},
       {"a laser in classic", "[operation all]\nSelect=all\nKind=laser-fill\n", "--dialect classic",
        2, "Dialect: classic has no laser words"},
+      {"one program per tool, the inner shape's first",
+       "[operation red]\nSelect=stroke:#ff0000\nTool=3\n[operation rest]\nSelect=all\n",
+       "--split-by-tool", 0, "d.svg -> d-T1.tap, d-T3.tap"},
+      {"each operation's length and time, as written",
+       "[operation red]\nSelect=stroke:#ff0000\n[operation blue]\nSelect=all\nFeed=400\n", "", 0,
+       "feed 400, plunge 100, cutting 47.0 mm, 0:00:10"},
+      {"no file per tool on standard output", "", "--split-by-tool -o -", 64, "not -o -"},
   };
   TempDir dir;
   writeFileBytes(dir.file("d.svg"), kTwoColours);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     writeFileBytes(dir.file("s.ini"), kBase + c.sections);
+    const std::string output = c.arguments.find("-o ") == std::string::npos ? "-o d.tap " : "";
     const CommandRun r =
-        brevanto::test::runCommand(dir, "d.svg -o d.tap --settings s.ini " + c.arguments, "");
+        brevanto::test::runCommand(dir, "d.svg --settings s.ini " + output + c.arguments, "");
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_TRUE(contains(r.err, c.message)) << r.err;
   }

@@ -18,6 +18,13 @@ using brevanto::test::decodePng;
 using brevanto::test::Image;
 using brevanto::test::readFileBytes;
 
+// The preview as rsvg-convert renders it (a PNG beside it).
+bool rendered(const std::string& preview, Image& image) {
+  const std::string png = preview + ".png";
+  const int raw = std::system(("rsvg-convert -o '" + png + "' '" + preview + "'").c_str());
+  return WIFEXITED(raw) && WEXITSTATUS(raw) == 0 && decodePng(readFileBytes(png), image);
+}
+
 TEST(Preview, RendersAsAPictureOfTheExpectedSize) {
   brevanto::test::TempDir dir;
   const std::string examples = std::string(BREVANTO_SOURCE_DIR) + "/examples/";
@@ -25,7 +32,7 @@ TEST(Preview, RendersAsAPictureOfTheExpectedSize) {
   const std::string command = std::string("'") + BREVANTO_CLI_EXECUTABLE + "' -q --settings '" +
                               examples + "CNC.ini' -o '" + dir.file("logo.tap") + "' --preview '" +
                               preview + "' '" + examples + "logo.svg'";
-  int raw = std::system(command.c_str());
+  const int raw = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
   const std::string svg = readFileBytes(preview);
   // True arcs: an "A" command between numbers in the path data.
@@ -38,11 +45,8 @@ TEST(Preview, RendersAsAPictureOfTheExpectedSize) {
   EXPECT_NE(svg.find("stroke-dasharray"), std::string::npos);
   EXPECT_NE(svg.find("cutting length"), std::string::npos);
 
-  const std::string png = dir.file("logo.png");
-  raw = std::system(("rsvg-convert -o '" + png + "' '" + preview + "'").c_str());
-  ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << "rsvg-convert failed";
   Image image;
-  ASSERT_TRUE(decodePng(readFileBytes(png), image));
+  ASSERT_TRUE(rendered(preview, image)) << "rsvg-convert failed";
   // The picture's declared size: 800 px of drawing plus two 40 px margins wide.
   const auto widthAt = svg.find("width=\"");
   ASSERT_NE(widthAt, std::string::npos);
@@ -73,7 +77,7 @@ TEST(Preview, ShowsTheKerfOfPartsAndHolesWithAToolOffset) {
   const std::string command = std::string("'") + BREVANTO_CLI_EXECUTABLE + "' -q --settings '" +
                               examples + "CNC.ini' --offset outside -o '" + dir.file("g.tap") +
                               "' --preview '" + preview + "' '" + examples + "glyphs.svg'";
-  int raw = std::system(command.c_str());
+  const int raw = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
   const std::string svg = readFileBytes(preview);
   EXPECT_NE(svg.find("stroke-linecap=\"round\""), std::string::npos);
@@ -81,11 +85,8 @@ TEST(Preview, ShowsTheKerfOfPartsAndHolesWithAToolOffset) {
   EXPECT_NE(svg.find("4 holes"), std::string::npos);
   EXPECT_NE(svg.find("tool diameter (3 mm)"), std::string::npos);
 
-  const std::string png = dir.file("glyphs.png");
-  raw = std::system(("rsvg-convert -o '" + png + "' '" + preview + "'").c_str());
-  ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << "rsvg-convert failed";
   Image image;
-  ASSERT_TRUE(decodePng(readFileBytes(png), image));
+  ASSERT_TRUE(rendered(preview, image)) << "rsvg-convert failed";
   // The bands: 30 % of the part blue and of the hole red over white.
   size_t partBand = 0, holeBand = 0;
   for (size_t i = 0; i < image.rgba.size(); i += 4) {
@@ -98,6 +99,34 @@ TEST(Preview, ShowsTheKerfOfPartsAndHolesWithAToolOffset) {
   }
   EXPECT_GT(partBand, 5000U);
   EXPECT_GT(holeBand, 2000U);
+}
+
+// With operations: cuts coloured by operation and numbered in cutting order
+// with an arrow each, the shape no operation selects drawn dotted in red.
+TEST(Preview, ShowsOperationsCuttingOrderAndWhatIsNotCut) {
+  brevanto::test::TempDir dir;
+  const std::string fixture = std::string(BREVANTO_SOURCE_DIR) + "/tests/interpreter/operations/";
+  const std::string preview = dir.file("ops.svg");
+  const std::string command = std::string("'") + BREVANTO_CLI_EXECUTABLE + "' -q --settings '" +
+                              fixture + "three_colours.ini' --operation name:Select=id:none -o '" +
+                              dir.file("ops.ngc") + "' --preview '" + preview + "' '" + fixture +
+                              "three_colours.svg' 2>/dev/null";
+  const int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+  const std::string svg = readFileBytes(preview);
+  for (const char* part : {"■ hole</tspan>", "■ outline</tspan>", "\">1</text>", "\">2</text>",
+                           "not cut: dotted, 1 shape(s)", "stroke-dasharray=\"2 3\""}) {
+    EXPECT_NE(svg.find(part), std::string::npos) << part;
+  }
+  EXPECT_EQ(svg.find("\">3</text>"), std::string::npos);
+
+  Image image;
+  ASSERT_TRUE(rendered(preview, image)) << "rsvg-convert failed";
+  size_t notCut = 0;
+  for (size_t i = 0; i < image.rgba.size(); i += 4) {
+    notCut += image.rgba[i] > 200 && image.rgba[i + 1] < 80 && image.rgba[i + 2] < 80;
+  }
+  EXPECT_GT(notCut, 100U);
 }
 
 }  // namespace
