@@ -152,8 +152,12 @@ TEST(DxfImport, LayersAndColoursTagEachShape) {
     EXPECT_EQ(r.tags[i].stroke, expected[i].stroke) << i;
   }
   EXPECT_EQ(r.result.leftOutCount(), 4);  // frozen, off, text, invisible
-  EXPECT_EQ(aciColour(30), 255 + 127 * 256);
-  EXPECT_EQ(aciColour(11), 255 + 127 * 256 + 127 * 65536);
+  // Palette entries whose channels are cut to whole numbers only at the end
+  // (33, 43), a pale dark one, a grey, and the first and last of the rows.
+  const int aci[][4] = {{30, 255, 127, 0},  {11, 255, 127, 127}, {20, 255, 63, 0},
+                        {33, 165, 124, 82}, {43, 165, 145, 82},  {62, 124, 165, 0},
+                        {109, 19, 38, 23},  {249, 38, 19, 23},   {250, 51, 51, 51}};
+  for (const auto& c : aci) EXPECT_EQ(aciColour(c[0]), c[1] + 256 * c[2] + 65536 * c[3]) << c[0];
 }
 
 // Ends within 0.001 mm meet, in any order and direction: four lines (one a
