@@ -83,7 +83,16 @@ def exact_points(e, distance):
                     yield from exact_points(piece, distance)
         elif kind == "LINE":
             yield [e.dxf.start, e.dxf.end]
-        else:  # ARC, CIRCLE (by sagitta), ELLIPSE, SPLINE (by distance)
+        elif kind == "ELLIPSE":
+            # ezdxf moves a whole ellipse's end parameter (2 pi as the file's
+            # digits write it) into [0, 2 pi) when it expands a block: the
+            # end becomes 4e-13, the start 0, and it draws nothing.
+            tool = e.construction_tool()
+            turn = (tool.end_param - tool.start_param) % math.tau
+            if min(turn, math.tau - turn) < 1e-9:
+                tool.start_param, tool.end_param = 0.0, math.tau
+            yield list(tool.flattening(distance))
+        else:  # ARC, CIRCLE (by sagitta), SPLINE (by distance)
             yield list(e.flattening(distance))
     except Exception:  # an entity ezdxf cannot flatten
         return
