@@ -36,8 +36,16 @@ class Parser {
   // Throws Failure; returns when the file's EOF group is read.
   void run() {
     Group g;
+    bool afterHeader = false;
     while (take(g)) {
       if (g.code == 999) continue;
+      // Some writers (dxflib 2.0) close the header early and write the rest
+      // of its variables after it, up to a second ENDSEC: read as header.
+      if (g.code == 9 && afterHeader) {
+        reader_.unread();
+        header();
+        continue;
+      }
       if (g.code != 0)
         failAt(g, "expected a section (group 0), found group " + std::to_string(g.code));
       if (g.text == "EOF") return;
@@ -45,6 +53,7 @@ class Parser {
       Group name;
       if (!take(name) || name.code != 2) failAt(g, "a SECTION without its name (group 2)");
       const std::string section(name.text);
+      afterHeader = section == "HEADER";
       if (section == "HEADER") {
         header();
       } else if (section == "TABLES") {

@@ -109,6 +109,14 @@ TEST(DxfImport, EveryEntityInEveryUnit) {
   // --dxf-units wins over the drawing's own unit.
   const DxfImport r = importDxf(drawing(kEntities[0].entity, 1), {.unit = unitNamed("cm")});
   EXPECT_DOUBLE_EQ(r.result.maxXMm, 40.0);
+  // Header variables after an early ENDSEC (as dxflib 2.0 writes) still count.
+  const DxfImport late = importDxf(
+      "0\nSECTION\n2\nHEADER\n0\nENDSEC\n9\n$INSUNITS\n70\n1\n0\nENDSEC\n"
+      "0\nSECTION\n2\nENTITIES\n" +
+          kEntities[0].entity + "0\nENDSEC\n0\nEOF\n",
+      {});
+  ASSERT_TRUE(late.result.ok()) << late.result.error;
+  EXPECT_DOUBLE_EQ(late.result.maxXMm, 4 * 25.4);
 }
 
 // Circles and bulges are pieces the job fits as one arc each (length 1);

@@ -45,7 +45,11 @@ def reference(path):
     of arc-shaped pieces (arcs, circles, bulges)."""
     import ezdxf
     from ezdxf import disassemble
-    doc = ezdxf.readfile(path)
+    try:
+        doc = ezdxf.readfile(path)
+    except ezdxf.DXFStructureError:  # a header closed early (dxflib 2.0): ezdxf's recovering reader
+        from ezdxf import recover
+        doc, _ = recover.readfile(path)
     factor = MM_PER_UNIT.get(doc.header.get("$INSUNITS", 0), 1.0)
     hidden = {layer.dxf.name.upper() for layer in doc.layers
               if layer.is_frozen() or layer.is_off()}
