@@ -22,9 +22,9 @@ Point Space::top(const Vec3& p) const {
 
 std::optional<Affine> Space::level(double elevation) const {
   // The plane's x and y axes must keep z, within a tilt of 10^-6 (a
-  // normal written in single precision, say): seen
-  // from above such a plane shrinks by 5 parts in 10^13, nothing on any
-  // table, and the outline is cut as seen from above.
+  // normal written in single precision, say): seen from above such a plane
+  // shrinks by 5 parts in 10^13, nothing on any table, and the outline is
+  // cut as seen from above.
   for (int j = 0; j < 2; ++j) {
     const double length = std::fabs(m[0][j]) + std::fabs(m[1][j]) + std::fabs(m[2][j]);
     if (!(std::fabs(m[2][j]) <= 1e-6 * length)) return std::nullopt;
