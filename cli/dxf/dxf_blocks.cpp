@@ -16,6 +16,7 @@ constexpr const char* kKindOrder[] = {"text",
                                       "dimensions",
                                       "images",
                                       "3D entities",
+                                      "entities in tilted planes",
                                       "points",
                                       "filled areas",
                                       "entities on frozen or off layers",
@@ -67,10 +68,10 @@ std::string leftOutKind(const std::string& type) {
   return "other entities";
 }
 
-const Affine& Expander::root(const Document& document) {
+const Space& Expander::root(const Document& document) {
   if (!root_) {
     unit_ = override_ ? override_ : unitOfInsunits(document.insunits);
-    root_ = Affine::scaled(unit_ ? unit_->mm : 1.0);
+    root_ = Space::scaled(unit_ ? unit_->mm : 1.0);
   }
   return *root_;
 }
@@ -149,6 +150,7 @@ void Expander::draw(const Entity& e, const Document& document, const Context& co
   const auto most = static_cast<size_t>(std::max<int64_t>(0, kMostPieces - spent_));
   if (!entityOutline(e, context.map, most, outline, problem)) {
     if (problem == kTooManyPieces) spend(kMostPieces + 1, context.line);
+    if (problem == kTilted) return count("entities in tilted planes", context.line);
     count("unusable entities", context.line);
     if (notes_.size() < 100) {
       notes_.push_back(place(document, context.line) + e.name + " left out: " + problem);
@@ -190,18 +192,17 @@ void Expander::insert(const Entity& e, const Document& document, const Context& 
   const double cs = std::cos(angle), sn = std::sin(angle);
   // In the insert's plane: scale about the block's base point, then the
   // array's offset, rotation and the insertion point.
-  const Affine plane = planeToWorld(e.normal);
+  const Space plane = ocs(e.normal);
   context.stack->push_back(name);
   for (int32_t r = 0; r < rows; ++r) {
     for (int32_t c = 0; c < columns; ++c) {
       spend(1, context.line);
       const double ox = c * e.columnSpacing, oy = r * e.rowSpacing;
-      const Affine place{cs * e.sx,
-                         -sn * e.sy,
-                         sn * e.sx,
-                         cs * e.sy,
-                         e.a.x + cs * (ox - e.sx * block.baseX) - sn * (oy - e.sy * block.baseY),
-                         e.a.y + sn * (ox - e.sx * block.baseX) + cs * (oy - e.sy * block.baseY)};
+      const Space place{
+          {{cs * e.sx, -sn * e.sy, 0.0}, {sn * e.sx, cs * e.sy, 0.0}, {0.0, 0.0, e.sz}},
+          {e.a.x + cs * (ox - e.sx * block.baseX) - sn * (oy - e.sy * block.baseY),
+           e.a.y + sn * (ox - e.sx * block.baseX) + cs * (oy - e.sy * block.baseY),
+           e.a.z - e.sz * block.baseZ}};
       Context inner{.map = context.map.after(plane.after(place)),
                     .layer = layer,
                     .byBlock = rgb,

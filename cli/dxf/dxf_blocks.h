@@ -6,6 +6,7 @@
 
 #include "dxf_document.h"
 #include "dxf_geometry.h"
+#include "dxf_space.h"
 #include "dxf_units.h"
 #include "svg/svg_import.h"
 
@@ -47,7 +48,7 @@ class Expander : public EntitySink {
 
  private:
   struct Context {
-    Affine map;
+    Space map;
     int32_t layer = -1;   // the insert's layer for entities on layer 0; -1 outside blocks
     int32_t byBlock = 0;  // the insert's colour
     int32_t line = 0;     // the outermost entity's line
@@ -60,11 +61,11 @@ class Expander : public EntitySink {
   void count(const std::string& kind, int32_t line, int32_t n = 1);
   void spend(int64_t pieces, int32_t line);
 
-  const Affine& root(const Document& document);
+  const Space& root(const Document& document);
 
   std::optional<DrawingUnit> override_;
   std::optional<DrawingUnit> unit_;  // as read: none when the drawing says no unit
-  std::optional<Affine> root_;
+  std::optional<Space> root_;
   std::vector<Outline> outlines_;
   std::vector<Entity> pending_;
   std::vector<LeftOut> tally_;

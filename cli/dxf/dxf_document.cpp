@@ -36,8 +36,16 @@ class Parser {
   // Throws Failure; returns when the file's EOF group is read.
   void run() {
     Group g;
+    bool afterHeader = false;
     while (take(g)) {
       if (g.code == 999) continue;
+      // Some writers (dxflib 2.0) close the header early and write the rest
+      // of its variables after it, up to a second ENDSEC: read as header.
+      if (g.code == 9 && afterHeader) {
+        reader_.unread();
+        header();
+        continue;
+      }
       if (g.code != 0)
         failAt(g, "expected a section (group 0), found group " + std::to_string(g.code));
       if (g.text == "EOF") return;
@@ -45,6 +53,7 @@ class Parser {
       Group name;
       if (!take(name) || name.code != 2) failAt(g, "a SECTION without its name (group 2)");
       const std::string section(name.text);
+      afterHeader = section == "HEADER";
       if (section == "HEADER") {
         header();
       } else if (section == "TABLES") {
@@ -165,6 +174,7 @@ class Parser {
         if (h.code == 2) name = std::string(h.text);
         if (h.code == 10) block.baseX = number(h);
         if (h.code == 20) block.baseY = number(h);
+        if (h.code == 30) block.baseZ = number(h);
       }
       reader_.unread();
       entities("BLOCKS", nullptr, &block.entities);
@@ -274,8 +284,10 @@ class Parser {
       case Kind::Insert:
         if (c == 10) e.a.x = number(g);
         if (c == 20) e.a.y = number(g);
+        if (c == 30) e.a.z = number(g);
         if (c == 11) e.b.x = number(g);
         if (c == 21) e.b.y = number(g);
+        if (c == 31) e.b.z = number(g);
         if (c == 40) e.radius = number(g);
         if (c == 50 || c == 41) e.start = number(g);
         if (c == 51 || c == 42) e.end = number(g);
@@ -283,6 +295,7 @@ class Parser {
           if (c == 2) e.name = std::string(g.text);
           if (c == 41) e.sx = number(g);
           if (c == 42) e.sy = number(g);
+          if (c == 43) e.sz = number(g);
           if (c == 50) e.rotation = number(g);
           if (c == 70) e.columns = integer(g);
           if (c == 71) e.rows = integer(g);
@@ -301,6 +314,7 @@ class Parser {
           e.threeD = (flags & (16 | 64)) != 0;
         }
         if ((c == 40 || c == 41 || c == 43) && number(g) != 0.0) e.widths = true;
+        if (c == 38 || (c == 30 && followers)) e.a.z = number(g);  // the elevation
         // POLYLINE's own point is a placeholder; its vertices follow it.
         if (c == 10 && !followers) {
           grow(e.vertices, g);
@@ -317,12 +331,16 @@ class Parser {
         if (c == 41) grow(s.weights, g), s.weights.back() = number(g);
         if (c == 10) grow(s.control, g), s.control.back().x = number(g);
         if (c == 20 && !s.control.empty()) s.control.back().y = number(g);
+        if (c == 30 && !s.control.empty()) s.control.back().z = number(g);
         if (c == 11) grow(s.fit, g), s.fit.back().x = number(g);
         if (c == 21 && !s.fit.empty()) s.fit.back().y = number(g);
+        if (c == 31 && !s.fit.empty()) s.fit.back().z = number(g);
         if (c == 12) s.startTangent.x = number(g);
         if (c == 22) s.startTangent.y = number(g);
+        if (c == 32) s.startTangent.z = number(g);
         if (c == 13) s.endTangent.x = number(g);
         if (c == 23) s.endTangent.y = number(g);
+        if (c == 33) s.endTangent.z = number(g);
         break;
       }
       case Kind::LeftOut:
@@ -348,6 +366,7 @@ class Parser {
       for (Group h = within(section); h.code != 0; h = within(section)) {
         if (h.code == 10) v.x = number(h);
         if (h.code == 20) v.y = number(h);
+        if (h.code == 30) v.z = number(h);
         if (h.code == 42) v.bulge = number(h);
         if (h.code == 70) flags = integer(h);
         if ((h.code == 40 || h.code == 41) && number(h) != 0.0) widths = true;

@@ -18,6 +18,7 @@ struct Vec3 {
 // counter-clockwise.
 struct Vertex {
   double x = 0.0, y = 0.0, bulge = 0.0;
+  double z = 0.0;  // a 3D polyline's
 };
 
 struct SplineData {
@@ -55,11 +56,13 @@ struct Entity {
   int32_t aci = 256;        // 256 by layer, 0 by block
   int32_t rgb = -1;         // true colour (420), -1 when none
   Vec3 normal{0.0, 0.0, 1.0};
-  Vec3 a, b;            // LINE ends; ARC/CIRCLE/ELLIPSE/INSERT centre or point; ELLIPSE major axis
-  double radius = 0.0;  // ARC, CIRCLE; ELLIPSE minor/major ratio
+  // LINE ends; ARC/CIRCLE/ELLIPSE/INSERT centre or point; ELLIPSE major
+  // axis; a 2D polyline's elevation is a.z.
+  Vec3 a, b;
+  double radius = 0.0;            // ARC, CIRCLE; ELLIPSE minor/major ratio
   double start = 0.0, end = 0.0;  // ARC degrees, ELLIPSE parameter (radians)
   // INSERT: scale, rotation (degrees), columns and rows with their spacing.
-  double sx = 1.0, sy = 1.0, rotation = 0.0, columnSpacing = 0.0, rowSpacing = 0.0;
+  double sx = 1.0, sy = 1.0, sz = 1.0, rotation = 0.0, columnSpacing = 0.0, rowSpacing = 0.0;
   int32_t columns = 1, rows = 1;
   std::string name;  // INSERT: block; LeftOut: entity type
   std::vector<Vertex> vertices;
@@ -78,7 +81,7 @@ struct Layer {
 };
 
 struct Block {
-  double baseX = 0.0, baseY = 0.0;
+  double baseX = 0.0, baseY = 0.0, baseZ = 0.0;
   int32_t line = 0;
   std::vector<Entity> entities;
 };

@@ -2,6 +2,7 @@
 
 #include <numbers>
 
+#include "dxf_space.h"
 #include "dxf_spline.h"
 
 namespace brevanto::cli::dxf {
@@ -26,17 +27,19 @@ Piece linePiece(Point a, Point b) {
 }
 
 // A polyline's pieces: straight, or arcs from their bulges. The ends of an
-// arc are the vertices exactly.
-bool polylinePieces(const Entity& e, size_t most, std::vector<Piece>& out) {
+// arc are the vertices exactly. A 3D polyline's vertices are in world
+// coordinates: `world` takes them to millimetres, seen from above.
+bool polylinePieces(const Entity& e, const Space* world, size_t most, std::vector<Piece>& out) {
   const size_t n = e.vertices.size();
   const size_t count = e.closed ? n : n - 1;
   for (size_t i = 0; i < count && n > 1; ++i) {
     if (out.size() > most) return false;
     const Vertex& v = e.vertices[i];
     const Vertex& w = e.vertices[(i + 1) % n];
-    const Point a{v.x, v.y}, b{w.x, w.y};
+    const Point a = world ? world->top({v.x, v.y, v.z}) : Point{v.x, v.y};
+    const Point b = world ? world->top({w.x, w.y, w.z}) : Point{w.x, w.y};
     if (a.x == b.x && a.y == b.y) continue;
-    if (v.bulge == 0.0 || !std::isfinite(v.bulge)) {
+    if (world != nullptr || v.bulge == 0.0 || !std::isfinite(v.bulge)) {
       out.push_back(linePiece(a, b));
       continue;
     }
@@ -55,75 +58,100 @@ bool polylinePieces(const Entity& e, size_t most, std::vector<Piece>& out) {
   return true;
 }
 
-}  // namespace
-
-Affine planeToWorld(const Vec3& normal) {
-  const double len = std::sqrt(normal.x * normal.x + normal.y * normal.y + normal.z * normal.z);
-  if (!(len > 0.0)) return {};
-  const Vec3 n{normal.x / len, normal.y / len, normal.z / len};
-  if (n.x == 0.0 && n.y == 0.0) return n.z > 0.0 ? Affine{} : Affine{-1.0, 0.0, 0.0, 1.0, 0, 0};
-  // The arbitrary axis rule: the plane's x axis is world y (or z, for a
-  // normal close to the z axis) crossed with the normal; its y axis is the
-  // normal crossed with that.
-  const bool nearZ = std::fabs(n.x) < 1.0 / 64.0 && std::fabs(n.y) < 1.0 / 64.0;
-  Vec3 ax = nearZ ? Vec3{n.z, 0.0, -n.x} : Vec3{-n.y, n.x, 0.0};
-  const double axLen = std::sqrt(ax.x * ax.x + ax.y * ax.y + ax.z * ax.z);
-  ax = {ax.x / axLen, ax.y / axLen, ax.z / axLen};
-  const Vec3 ay{n.y * ax.z - n.z * ax.y, n.z * ax.x - n.x * ax.z, n.x * ax.y - n.y * ax.x};
-  return {ax.x, ay.x, ax.y, ay.y, 0.0, 0.0};
+// A spline in world coordinates seen from above through `map`: the picture
+// of a B-spline under an affine map is the B-spline of its mapped points,
+// with the same knots and weights.
+SplineData splineSeenFromAbove(const SplineData& s, const Space& map) {
+  SplineData out = s;
+  const auto place = [&map](Vec3& p) {
+    const Point q = map.top(p);
+    p = {q.x, q.y, 0.0};
+  };
+  const auto turn = [&map](Vec3& d) {
+    d = {map.m[0][0] * d.x + map.m[0][1] * d.y + map.m[0][2] * d.z,
+         map.m[1][0] * d.x + map.m[1][1] * d.y + map.m[1][2] * d.z, 0.0};
+  };
+  for (Vec3& p : out.control) place(p);
+  for (Vec3& p : out.fit) place(p);
+  turn(out.startTangent);
+  turn(out.endTangent);
+  return out;
 }
 
-bool entityOutline(const Entity& e, const Affine& toMm, size_t most, Outline& out,
+// The map of an ellipse's unit circle: its major axis, its minor axis
+// (ratio times the normal crossed with the major axis) and the normal.
+std::optional<Space> ellipseSpace(const Entity& e) {
+  const Vec3& n = e.normal;
+  const double len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+  if (!(len > 0.0) || !(e.radius > 0.0)) return std::nullopt;
+  const double k = e.radius / len;
+  const Vec3 m = e.b;
+  const Vec3 minor{k * (n.y * m.z - n.z * m.y), k * (n.z * m.x - n.x * m.z),
+                   k * (n.x * m.y - n.y * m.x)};
+  return Space::axes(m, minor, {n.x / len, n.y / len, n.z / len}, e.a);
+}
+
+}  // namespace
+
+bool entityOutline(const Entity& e, const Space& toMm, size_t most, Outline& out,
                    std::string& problem) {
   std::vector<Piece>& pieces = out.pieces;
-  Affine local = planeToWorld(e.normal);
+  // Arcs, circles and 2D polylines are drawn in a plane of their own; they
+  // are cut where that plane lies parallel to the table.
+  const Space own = toMm.after(ocs(e.normal));
+  std::optional<Affine> map = Affine{};
   switch (e.kind) {
-    case Kind::Line:
-      local = Affine{};  // world coordinates
-      if (e.a.x != e.b.x || e.a.y != e.b.y)
-        pieces.push_back(linePiece({e.a.x, e.a.y}, {e.b.x, e.b.y}));
+    case Kind::Line: {
+      // In world coordinates, cut as seen from above.
+      const Point a = toMm.top(e.a), b = toMm.top(e.b);
+      if (a.x != b.x || a.y != b.y) pieces.push_back(linePiece(a, b));
       break;
+    }
     case Kind::Circle:
-      if (e.radius > 0.0) appendArc(e.a.x, e.a.y, e.radius, 0.0, kTurn, 0, pieces);
+      map = own.level(e.a.z);
+      if (map && e.radius > 0.0) appendArc(e.a.x, e.a.y, e.radius, 0.0, kTurn, 0, pieces);
       out.closed = true;
       break;
     case Kind::Arc:
-      if (e.radius > 0.0) {
+      map = own.level(e.a.z);
+      if (map && e.radius > 0.0) {
         appendArc(e.a.x, e.a.y, e.radius, e.start * kDegree,
                   sweepBetween(e.start * kDegree, e.end * kDegree), 0, pieces);
       }
       break;
     case Kind::Ellipse: {
-      // The unit circle mapped onto the ellipse: major axis, and the minor
-      // axis (ratio times the normal crossed with the major axis).
-      const Vec3& n = e.normal;
-      const double len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
-      if (!(len > 0.0) || !(e.radius > 0.0)) break;
-      const double k = e.radius / len;
-      const Vec3 m = e.b;
-      const Vec3 minor{k * (n.y * m.z - n.z * m.y), k * (n.z * m.x - n.x * m.z),
-                       k * (n.x * m.y - n.y * m.x)};
-      local = {m.x, minor.x, m.y, minor.y, e.a.x, e.a.y};
+      const std::optional<Space> local = ellipseSpace(e);
+      if (!local) break;
+      map = toMm.after(*local).level(0.0);
       const double sweep = sweepBetween(e.start, e.end);
       out.closed = sweep == kTurn;
-      appendArc(0.0, 0.0, 1.0, e.start, out.closed ? kTurn : sweep, 0, pieces);
+      if (map) appendArc(0.0, 0.0, 1.0, e.start, out.closed ? kTurn : sweep, 0, pieces);
       break;
     }
     case Kind::Polyline:
-      if (e.worldPolyline) local = Affine{};
-      if (!polylinePieces(e, most, pieces)) {
+      if (!e.worldPolyline) map = own.level(e.a.z);
+      if (map && !polylinePieces(e, e.worldPolyline ? &toMm : nullptr, most, pieces)) {
         problem = kTooManyPieces;
         return false;
       }
       out.closed = e.closed;
       break;
-    case Kind::Spline:
-      local = Affine{};
-      if (!splinePieces(*e.spline, 0.001 / toMm.stretch(), most, pieces, problem)) return false;
+    case Kind::Spline: {
+      // Where z does not reach x and y, the spline is made in the file's
+      // units and then mapped; otherwise its points are seen from above
+      // first.
+      if (toMm.flat()) map = toMm.plan();
+      const SplineData& spline = toMm.flat() ? *e.spline : splineSeenFromAbove(*e.spline, toMm);
+      if (!splinePieces(spline, 0.001 / map->stretch(), most, pieces, problem)) return false;
       break;
+    }
     case Kind::Insert:
     case Kind::LeftOut:
       break;
+  }
+  if (!map) {
+    problem = kTilted;
+    return false;
   }
   for (const Piece& p : pieces) {
     for (const Point& q : {p.p0, p.p1, p.p2, p.p3}) {
@@ -134,7 +162,7 @@ bool entityOutline(const Entity& e, const Affine& toMm, size_t most, Outline& ou
       }
     }
   }
-  mapPieces(pieces, toMm.after(local));
+  mapPieces(pieces, *map);
   return true;
 }
 

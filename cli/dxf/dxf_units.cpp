@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 
 namespace brevanto::cli::dxf {
 
@@ -67,14 +66,18 @@ int32_t aciColour(int32_t index) {
     return rgb(v, v, v);
   }
   if (index < 10 || index > 249) return 0;
-  // 24 hues 15 degrees apart; in each, five brightnesses, each at full
-  // saturation (even index) and at half (odd).
-  static constexpr int kBright[] = {255, 165, 127, 76, 38};
+  // 24 hues 15 degrees apart; in each, five brightnesses (1, 0.65, 0.5, 0.3
+  // and 0.15 of full, written exactly in quarters), each at full saturation
+  // (even index) and at half (odd). Every channel is worked out from these
+  // unrounded levels and only then cut to a whole number, as the palette's
+  // own values are: rounding the levels first puts 33 at 123 where the
+  // palette has 124, and 43 at 144 for 145.
+  static constexpr double kBright[] = {255.0, 165.75, 127.5, 76.5, 38.25};
   const int hue = (index - 10) / 10 * 15;
   const int step = (index % 10) / 2;
   const bool pale = index % 2 == 1;
   const double v = kBright[step];
-  const double low = pale ? std::floor(v / 2.0) : 0.0;
+  const double low = pale ? v / 2.0 : 0.0;
   // The hue's red, green and blue shares in [0, 1] on the colour wheel.
   const auto share = [hue](int offset) {
     const int h = (hue + offset) % 360;

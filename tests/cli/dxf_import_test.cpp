@@ -27,11 +27,16 @@ const std::string kSquareBlock =
     "0\nBLOCK\n2\nSQ\n10\n0\n20\n0\n"
     "0\nLWPOLYLINE\n8\n0\n62\n0\n90\n4\n70\n1\n10\n0\n20\n0\n10\n2\n20\n0\n10\n2\n20\n1\n10\n0\n20"
     "\n1\n"
-    "0\nENDBLK\n";
+    "0\nENDBLK\n"
+    // Upright in the block: a circle in its xz plane and a line along z.
+    "0\nBLOCK\n2\nUP\n0\nCIRCLE\n10\n3\n20\n5\n40\n2\n210\n0\n220\n1\n230\n0\n"
+    "0\nLINE\n31\n4\n0\nENDBLK\n";
 
 struct Extent {
   double minX, minY, maxX, maxY;
 };
+
+const std::string kEntitiesCircle = "0\nCIRCLE\n10\n5\n20\n5\n40\n2\n";
 
 // Every entity kind, in drawing units; the extent includes control points,
 // which for these lie on the bounding box.
@@ -42,7 +47,7 @@ const struct {
   int shapes;
 } kEntities[] = {
     {"line", "0\nLINE\n10\n1\n20\n2\n11\n4\n21\n6\n", {1, 2, 4, 6}, 1},
-    {"circle", "0\nCIRCLE\n10\n5\n20\n5\n40\n2\n", {3, 3, 7, 7}, 1},
+    {"circle", kEntitiesCircle, {3, 3, 7, 7}, 1},
     {"arc", "0\nARC\n10\n0\n20\n0\n40\n2\n50\n90\n51\n180\n", {-2, 0, 0, 2}, 1},
     {"ellipse",
      "0\nELLIPSE\n10\n0\n20\n0\n11\n0\n21\n4\n40\n0.5\n41\n0\n42\n6.283185307179586\n",
@@ -67,6 +72,18 @@ const struct {
     {"insert, rotated and mirrored",
      "0\nINSERT\n2\nSQ\n10\n10\n20\n0\n41\n-1\n42\n1\n50\n90\n",
      {9, -2, 10, 0},
+     1},
+    {"upright block laid down by its insert's extrusion",
+     "0\nINSERT\n2\nUP\n210\n1\n220\n0\n230\n0\n",
+     {0, -5, 7, 0},
+     2},
+    {"circle whose normal is a hair off z",
+     "0\nCIRCLE\n10\n5\n20\n5\n40\n2\n210\n1e-7\n220\n0\n230\n1\n",
+     {3, 3, 7, 7},
+     1},
+    {"circle in a tilted plane left out",
+     kEntitiesCircle + "0\nCIRCLE\n40\n9\n210\n1\n220\n0\n230\n1\n",
+     {3, 3, 7, 7},
      1},
     {"insert array",
      "0\nINSERT\n2\nSQ\n10\n0\n20\n0\n70\n2\n71\n2\n44\n3\n45\n3\n",
@@ -96,12 +113,22 @@ TEST(DxfImport, EveryEntityInEveryUnit) {
   // --dxf-units wins over the drawing's own unit.
   const DxfImport r = importDxf(drawing(kEntities[0].entity, 1), {.unit = unitNamed("cm")});
   EXPECT_DOUBLE_EQ(r.result.maxXMm, 40.0);
+  // Header variables after an early ENDSEC (as dxflib 2.0 writes) still count.
+  const DxfImport late = importDxf(
+      "0\nSECTION\n2\nHEADER\n0\nENDSEC\n9\n$INSUNITS\n70\n1\n0\nENDSEC\n"
+      "0\nSECTION\n2\nENTITIES\n" +
+          kEntities[0].entity + "0\nENDSEC\n0\nEOF\n",
+      {});
+  ASSERT_TRUE(late.result.ok()) << late.result.error;
+  EXPECT_DOUBLE_EQ(late.result.maxXMm, 4 * 25.4);
 }
 
 // Circles and bulges are pieces the job fits as one arc each (length 1);
 // an ellipse, or a circle through a non-uniform scale, is measured instead.
 TEST(DxfImport, ArcsReachTheJobAsExactArcs) {
-  const std::string block = "0\nBLOCK\n2\nC\n0\nCIRCLE\n40\n1\n0\nENDBLK\n";
+  const std::string block =
+      "0\nBLOCK\n2\nC\n0\nCIRCLE\n40\n1\n0\nENDBLK\n"
+      "0\nBLOCK\n2\nU\n0\nCIRCLE\n40\n1\n210\n0\n220\n1\n230\n0\n0\nENDBLK\n";
   const struct {
     const char* name;
     std::string entity;
@@ -112,6 +139,7 @@ TEST(DxfImport, ArcsReachTheJobAsExactArcs) {
       {"ellipse", kEntities[3].entity, false},
       {"rotated mirrored insert", "0\nINSERT\n2\nC\n41\n-2\n42\n2\n50\n30\n", true},
       {"stretched insert", "0\nINSERT\n2\nC\n41\n2\n42\n1\n", false},
+      {"upright circle laid down", "0\nINSERT\n2\nU\n210\n1\n220\n0\n230\n0\n", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -152,8 +180,12 @@ TEST(DxfImport, LayersAndColoursTagEachShape) {
     EXPECT_EQ(r.tags[i].stroke, expected[i].stroke) << i;
   }
   EXPECT_EQ(r.result.leftOutCount(), 4);  // frozen, off, text, invisible
-  EXPECT_EQ(aciColour(30), 255 + 127 * 256);
-  EXPECT_EQ(aciColour(11), 255 + 127 * 256 + 127 * 65536);
+  // Palette entries whose channels are cut to whole numbers only at the end
+  // (33, 43), a pale dark one, a grey, and the first and last of the rows.
+  const int aci[][4] = {{30, 255, 127, 0},  {11, 255, 127, 127}, {20, 255, 63, 0},
+                        {33, 165, 124, 82}, {43, 165, 145, 82},  {62, 124, 165, 0},
+                        {109, 19, 38, 23},  {249, 38, 19, 23},   {250, 51, 51, 51}};
+  for (const auto& c : aci) EXPECT_EQ(aciColour(c[0]), c[1] + 256 * c[2] + 65536 * c[3]) << c[0];
 }
 
 // Ends within 0.001 mm meet, in any order and direction: four lines (one a

@@ -3,7 +3,8 @@
 program is accepted, its path lies within 0.05 mm of the true geometry both
 ways (computed here, independently of the reader: bulges, arcs, splines by
 de Boor's algorithm, blocks nested, rotated, mirrored and in arrays, inch
-units, the (0,0,-1) extrusion), no arc is cut as a chain of short arcs, and
+units, the (0,0,-1) extrusion and an upright block laid down by its
+insert's), no arc is cut as a chain of short arcs, and
 the same part as SVG gives the same cut. Exit status: 0 passed, 1 a failure,
 77 skipped because rs274 is not installed.
 
@@ -97,8 +98,25 @@ def insert_map(x, y, sx, sy, degrees, base=(0, 0)):
             x - c * sx * base[0] + s * sy * base[1], y - s * sx * base[0] - c * sy * base[1])
 
 
-def lwpolyline(points, closed):
-    g = [(0, "LWPOLYLINE"), (8, "0"), (90, len(points)), (70, 1 if closed else 0)]
+def plane_axes(n):
+    """The arbitrary axis rule: the x and y axes and the normal, in world
+    coordinates, of the plane whose extrusion direction is n."""
+    def cross(a, b):
+        return (a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0])
+    def unit(a):
+        length = math.sqrt(sum(c * c for c in a))
+        return tuple(c / length for c in a)
+    n = unit(n)
+    ax = unit(cross((0, 1, 0) if abs(n[0]) < 1 / 64 and abs(n[1]) < 1 / 64 else (0, 0, 1), n))
+    return ax, cross(n, ax), n
+
+
+def in_world(axes, p):
+    return tuple(sum(axes[k][i] * p[k] for k in range(3)) for i in range(3))
+
+
+def lwpolyline(points, closed, extra=()):
+    g = [(0, "LWPOLYLINE"), (8, "0"), (90, len(points)), (70, 1 if closed else 0), *extra]
     for x, y, b in points:
         g += [(10, x), (20, y), (42, b)]
     return Dxf.groups(g)
@@ -125,6 +143,7 @@ def plate():
     for cx, cy, r in ((10, 10, 3), (50, 10, 3), (30, 30, 6.35)):
         d.body.append(Dxf.groups([(0, "CIRCLE"), (8, "0"), (10, cx), (20, cy), (40, r)]))
         d.truth.append(arc_points(cx, cy, r, 0, 2 * math.pi))
+    d.svg_part = len(d.truth)  # the outline and holes, which the SVG has too
     # Slot: two lines and two arcs, scrambled, one line reversed.
     d.body.append(Dxf.groups([(0, "ARC"), (8, "0"), (10, 40), (20, 20), (40, 2), (50, 270), (51, 90)]))
     d.body.append(Dxf.groups([(0, "LINE"), (8, "0"), (10, 40), (20, 22), (11, 20), (21, 22)]))
@@ -199,6 +218,25 @@ def blocks_in_inches():
     d.body.append(Dxf.groups([(0, "ARC"), (8, "0"), (10, 3), (20, 1), (40, 1), (50, 0), (51, 90),
                               (210, 0), (220, 0), (230, -1)]))
     d.truth.append([(-x * 25.4, y * 25.4) for x, y in arc_points(3, 1, 1, 0, math.pi / 2)])
+    # An upright stadium (in the block's xz plane, at elevation -0.5) laid
+    # down by its insert's extrusion (1,0,0), turned 180 degrees about it.
+    stadium = [(0, 0, 0), (1, 0, 1), (1, 0.5, 0), (0, 0.5, 1)]
+    d.blocks.append(Dxf.groups([(0, "BLOCK"), (2, "UPRIGHT"), (10, 0), (20, 0)]) +
+                    lwpolyline(stadium, True, [(38, -0.5), (210, 0), (220, 1), (230, 0)]) +
+                    Dxf.groups([(0, "ENDBLK")]))
+    d.body.append(Dxf.groups([(0, "INSERT"), (8, "0"), (2, "UPRIGHT"), (10, 2), (20, 1), (30, 0.5),
+                              (50, 180), (210, 1), (220, 0), (230, 0)]))
+    upright, laid = plane_axes((0, 1, 0)), plane_axes((1, 0, 0))
+    for pts in polyline_truth(stadium, True):
+        world = []
+        for x, y in pts:
+            bx, by, bz = in_world(upright, (x, y, -0.5))
+            w = in_world(laid, (2 - bx, 1 - by, 0.5 + bz))
+            world.append((w[0] * 25.4, w[1] * 25.4))
+        d.truth.append(world)
+    # A circle in a tilted plane is left out, not cut as its shadow.
+    d.body.append(Dxf.groups([(0, "CIRCLE"), (8, "0"), (10, 5), (20, 5), (40, 0.5), (210, 0.3),
+                              (220, 0), (230, 1)]))
     return d
 
 
@@ -256,11 +294,17 @@ def main():
             f.write(svg)
         svg_cut = convert(args.brevanto, args.settings, svg_path, work, "plate_svg")[0]
         # The plate's SVG has only the outline and holes: its cut must lie on
-        # the DXF's, and cover it there.
+        # the DXF's, and cover the outline and holes as the DXF's cut does.
         apart, at = ip.max_distance(svg_cut, ip.NearestIndex(paths["plate"]))
-        ok = apart <= TOLERANCE
+        part = [[p for a, b in zip(pts, pts[1:]) for p in ip.sample_line(a, b)]
+                for pts in plate_dxf.truth[:plate_dxf.svg_part]]
+        dxf_part = [pts for pts in paths["plate"] if ip.max_distance([pts], ip.NearestIndex(part))[0]
+                    <= TOLERANCE]
+        missed, at2 = ip.max_distance(dxf_part, ip.NearestIndex(svg_cut))
+        ok = apart <= TOLERANCE and missed <= TOLERANCE
         failures += not ok
-        print(f"{'ok  ' if ok else 'FAIL'} plate as SVG: {apart:.4f} mm from the DXF's cut (at {at})")
+        print(f"{'ok  ' if ok else 'FAIL'} plate as SVG: {apart:.4f} mm from the DXF's cut (at {at}), "
+              f"the DXF's outline and holes {missed:.4f} mm from it (at {at2})")
     return 1 if failures else 0
 
 
