@@ -260,6 +260,16 @@ int run(const Options& options) {
   }
   std::vector<std::string> toolPrograms;
   if (options.splitByTool) {
+    // Said even with -q: run one after another, the programs may cut a part
+    // free before a shape inside it is done.
+    if (const auto again = toolTakenAgain(operations, report.writtenOperations)) {
+      const std::string what = "the cutting order takes up tool T" + std::to_string(*again) +
+                               " again after another tool; one program per tool cannot keep "
+                               "that order (a part may be cut free before a shape inside it)";
+      if (options.strict)
+        return fail(kBadDrawing, "--split-by-tool: " + what + "; nothing written");
+      std::cerr << "brevanto: warning: " << what << "\n";
+    }
     const auto written =
         writeToolPrograms({.segments = &cutSegments,
                            .settings = &settings,

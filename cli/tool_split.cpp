@@ -29,6 +29,18 @@ std::vector<int32_t> toolsInOrder(const std::vector<ChosenOperation>& operations
   return tools;
 }
 
+std::optional<int32_t> toolTakenAgain(const std::vector<ChosenOperation>& operations,
+                                      const std::vector<int32_t>& writtenOperations) {
+  std::vector<int32_t> done;  // the tools put down, in order
+  for (const int32_t w : writtenOperations) {
+    const int32_t tool = operations[static_cast<size_t>(w)].settings.toolNumber;
+    if (!done.empty() && done.back() == tool) continue;
+    if (std::find(done.begin(), done.end(), tool) != done.end()) return tool;
+    done.push_back(tool);
+  }
+  return std::nullopt;
+}
+
 std::vector<JobOperation> operationsOfTool(const std::vector<ChosenOperation>& operations,
                                            int32_t tool) {
   std::vector<ChosenOperation> own;

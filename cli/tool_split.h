@@ -20,6 +20,12 @@ std::vector<int32_t> toolsInOrder(const std::vector<ChosenOperation>& operations
                                   const std::vector<int32_t>& writtenOperations,
                                   const JobSettings& base);
 
+// The first tool the program takes up again after another (T1, T2, T1:
+// the cutting order needs tool 1 twice), or nullopt. The programs per tool
+// cannot keep such an order: each tool's shapes are cut in one program.
+std::optional<int32_t> toolTakenAgain(const std::vector<ChosenOperation>& operations,
+                                      const std::vector<int32_t>& writtenOperations);
+
 // The operations of one tool, as the job takes them: the other tools'
 // shapes are then selected by none and not cut.
 std::vector<JobOperation> operationsOfTool(const std::vector<ChosenOperation>& operations,

@@ -96,6 +96,29 @@ TEST(Operations, RefusalsAndShapesNotCut) {
   }
 }
 
+// Part a with tool 1, then the name inside part b with tool 2, then part b
+// with tool 1 again: one program per tool cannot keep that order.
+TEST(Operations, SplitByToolSaysWhenAToolIsTakenUpAgain) {
+  TempDir dir;
+  writeFileBytes(dir.file("s.ini"),
+                 kBase +
+                     "[operation a]\nSelect=id:a\n[operation name]\nSelect=stroke:#0000ff\n"
+                     "Kind=engrave\nTool=2\n[operation parts]\nSelect=all\n");
+  writeFileBytes(
+      dir.file("d.svg"),
+      R"(<svg xmlns="http://www.w3.org/2000/svg" width="90mm" height="40mm" viewBox="0 0 90 40">
+<rect id="a" x="5" y="5" width="30" height="30" stroke="#ff0000" fill="none"/>
+<rect x="50" y="5" width="30" height="30" stroke="#ff0000" fill="none"/>
+<path d="M 55 20 L 70 20" stroke="#0000ff" fill="none"/></svg>
+)");
+  for (const auto& [strict, status] : {std::pair{"", 0}, std::pair{"--strict ", 1}}) {
+    const CommandRun r = brevanto::test::runCommand(
+        dir, std::string(strict) + "-q --split-by-tool d.svg --settings s.ini -o d.tap", "");
+    EXPECT_EQ(r.status, status) << r.err;
+    EXPECT_TRUE(contains(r.err, "takes up tool T1 again")) << r.err;
+  }
+}
+
 TEST(Operations, OldInkscapePixelsAskForTheirDensity) {
   TempDir dir;
   writeFileBytes(dir.file("s.ini"), kBase);
