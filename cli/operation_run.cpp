@@ -75,6 +75,14 @@ bool anyOffset(const JobSettings& base, const std::vector<ChosenOperation>& oper
   return offset;
 }
 
+bool anyPocket(const JobSettings& base, const std::vector<ChosenOperation>& operations) {
+  bool pocket = base.kind == OperationKind::Pocket;
+  for (const ChosenOperation& op : operations) {
+    pocket = pocket || op.settings.kind == OperationKind::Pocket;
+  }
+  return pocket;
+}
+
 std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operations,
                                       const JobReport& report,
                                       const std::vector<int32_t>& notSelected) {

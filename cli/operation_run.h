@@ -32,6 +32,8 @@ std::optional<OperationSelection> selectForRun(std::vector<ChosenOperation>& ope
 
 // Whether the base settings or any operation cut beside the line.
 bool anyOffset(const JobSettings& base, const std::vector<ChosenOperation>& operations);
+// Whether the base settings or any operation clear pockets.
+bool anyPocket(const JobSettings& base, const std::vector<ChosenOperation>& operations);
 
 // The shape keys of the segments, each once, in the order they first come.
 std::vector<int32_t> shapeKeys(const std::vector<Segment>& segments);

@@ -6,6 +6,7 @@
 #include "gcode/program_writer.h"
 #include "job/cut_out.h"
 #include "job/job.h"
+#include "job/pocket_job.h"
 
 namespace brevanto {
 namespace {
@@ -58,7 +59,10 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
   // Everything that can refuse the job does so before the program is opened.
   for (PreparedOperation& p : prepared) {
     const JobSettings& s = p.settings;
-    if (s.cutOrder != CutOrder::Drawing || s.toolOffset != ToolOffset::None || needsNesting(s)) {
+    if (s.kind == OperationKind::Pocket) {
+      checkPockets(p.elements, s);
+    } else if (s.cutOrder != CutOrder::Drawing || s.toolOffset != ToolOffset::None ||
+               needsNesting(s)) {
       JobReport nesting;
       cutOut(p.elements, s, nesting, &p.entries);
       addNesting(nesting, report);
@@ -81,6 +85,13 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
       const PreparedOperation& p = prepared[i];
       if (p.elements.empty()) continue;
       if (sink.useSettings(p.settings)) ++report.toolChanges;
+      if (p.settings.kind == OperationKind::Pocket) {
+        const size_t shapes = planPockets(p.elements, p.settings, sink, tally);
+        report.writtenOperations.insert(report.writtenOperations.end(), shapes,
+                                        static_cast<int32_t>(i));
+        written += p.elements.size();
+        continue;
+      }
       const PathElement* shape = p.elements.data();
       size_t n = 0;
       for (const int32_t count :
