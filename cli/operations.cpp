@@ -129,15 +129,17 @@ std::optional<ChosenOperation> chooseOne(
   op.kind = lowered(valueOr(section, "Kind", "profile"));
   const std::string side = lowered(valueOr(section, "Side", "on"));
   const std::string direction = lowered(valueOr(section, "Direction", "drawing"));
-  if (!oneOf(op.kind, {"profile", "engrave"})) {
-    error = where(section, "Kind") + "not one of its values (profile, engrave)";
+  if (!oneOf(op.kind, {"profile", "engrave", "pocket"})) {
+    error = where(section, "Kind") + "not one of its values (profile, engrave, pocket)";
     return std::nullopt;
   }
-  if (!oneOf(side, {"on", "outside", "inside"}) || (op.kind == "engrave" && side != "on")) {
-    error = where(section, "Side") + (op.kind == "engrave"
-                                          ? "an engraving follows the line: leave Side out, or use "
-                                            "Kind=profile"
-                                          : "not one of its values (on, outside, inside)");
+  if (!oneOf(side, {"on", "outside", "inside"}) || (op.kind != "profile" && side != "on")) {
+    error = where(section, "Side") +
+            (op.kind == "engrave" ? "an engraving follows the line: leave Side out, or use "
+                                    "Kind=profile"
+             : op.kind == "pocket"
+                 ? "a pocket clears the area inside the line: leave Side out, or use Kind=profile"
+                 : "not one of its values (on, outside, inside)");
     return std::nullopt;
   }
   if (!oneOf(direction, {"drawing", "climb", "conventional"})) {
@@ -174,10 +176,11 @@ std::optional<ChosenOperation> chooseOne(
       return std::nullopt;
     }
   }
-  const SettingsSource source = [&section, &baseText, side](std::string_view name) {
+  const SettingsSource source = [&section, &baseText, side, &op](std::string_view name) {
     if (name == "ToolOffset") {
       return std::string(side == "on" ? "none" : side);
     }
+    if (name == "Kind" && op.kind == "pocket") return std::string("pocket");
     if (const auto own = section.values.find(name);
         own != section.values.end() && carriedAsIs(name)) {
       return own->second.text;

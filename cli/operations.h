@@ -17,10 +17,11 @@ namespace brevanto::cli {
 // After the operation's own keys come settings of the table that an
 // operation may carry as they are (holding tabs, ramp entry, leads).
 inline constexpr std::string_view kOperationKeys[] = {
-    "Select",     "Kind",     "Side",       "Depth",    "StepDown",     "Feed",
-    "PlungeFeed", "Spindle",  "Coolant",    "Tool",     "ToolDiameter", "Direction",
-    "Order",      "Tabs",     "TabSpacing", "TabWidth", "TabHeight",    "TabsOnHoles",
-    "TabShape",   "TabAngle", "RampAngle",  "LeadIn"};
+    "Select", "Kind", "Side", "Depth", "StepDown", "Feed", "PlungeFeed", "Spindle", "Coolant",
+    "Tool", "ToolDiameter", "Direction", "Order", "Tabs", "TabSpacing", "TabWidth", "TabHeight",
+    "TabsOnHoles", "TabShape", "TabAngle", "RampAngle", "LeadIn",
+    // Pockets.
+    "PocketStrategy", "StepOver", "FinishAllowance"};
 
 // One value of an operation and where it was given ("FILE:LINE", or
 // "--operation").
@@ -45,7 +46,7 @@ bool isOperationKey(std::string_view key);
 struct ChosenOperation {
   std::string name;
   std::string select;  // as given
-  std::string kind;    // profile or engrave
+  std::string kind;    // profile, engrave or pocket
   JobSettings settings;
   double order = 0.0;
   std::vector<int32_t> shapeKeys;
