@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 #include <string_view>
+#include <unordered_set>
 
 namespace brevanto::cli {
 namespace {
@@ -207,7 +208,17 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   const double drawingHeight = spanY * v.scale;
   const double width = std::ceil(spanX * v.scale + 2 * kPreviewMargin);
   const double legendTop = kPreviewMargin + drawingHeight + kPreviewMargin;
-  const size_t headLines = (showKerf ? 2 : 1) + (showEntries ? 1 : 0);
+  // Pockets: their area shaded where no cutting move's disc reaches.
+  const bool showLeft = entries != nullptr && !entries->pockets.empty();
+  std::unordered_set<int32_t> pocketKeys;
+  double leftTool = std::numeric_limits<double>::infinity();
+  for (const JobReport::PocketLeft& p :
+       showLeft ? entries->pockets : decltype(entries->pockets){}) {
+    pocketKeys.insert(p.shapeKey);
+    pocketKeys.insert(p.islands.begin(), p.islands.end());
+    leftTool = std::min(leftTool, p.toolDiameter);
+  }
+  const size_t headLines = (showKerf ? 2 : 1) + (showEntries ? 1 : 0) + (showLeft ? 1 : 0);
   const double height = std::ceil(
       legendTop + kPreviewLegendLine * static_cast<double>(legend.size() + headLines) + 10.0);
 
@@ -222,6 +233,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   std::string drawn[kRoles];
   const std::vector<Role> roles =
       showKerf ? drawnRoles(drawing, *kerf.nesting) : std::vector<Role>{};
+  std::string pocketArea;
   size_t run = 0;
   for (size_t i = 0; i < drawing.size(); ++i) {
     const Segment& s = drawing[i];
@@ -230,6 +242,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
         showKerf ? drawn[static_cast<size_t>(roles[run])] : drawn[size_t(Role::Unknown)];
     const bool continues = i > 0 && drawing[i - 1].shapeKey == s.shapeKey &&
                            drawing[i - 1].x3 == s.x0 && drawing[i - 1].y3 == s.y0;
+    const size_t from = out.size();
     if (!continues) addPoint(out, "M", v, s.x0, s.y0);
     if (s.kind == 1) {
       addPoint(out, "C", v, s.x1, s.y1);
@@ -238,6 +251,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     } else {
       addPoint(out, "L", v, s.x3, s.y3);
     }
+    if (pocketKeys.contains(s.shapeKey)) pocketArea.append(out, from);
   }
   if (!showKerf) {
     svg += "<path fill=\"none\" stroke=\"#b0b0b0\" stroke-width=\"0.6\" d=\"" +
@@ -267,7 +281,8 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   std::string cuts;
   std::string starts;
   std::string bands[kRoles];
-  std::string step;  // one move's path data
+  std::string step;     // one move's path data
+  std::string reached;  // moves below the stock's top, for the pockets' shading
   Role role = Role::Unknown;
   double bandX = std::numeric_limits<double>::quiet_NaN(), bandY = bandX;
   int32_t currentShape = -1;
@@ -332,6 +347,10 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       addPoint(step, "L", v, m.toX, m.toY);
     }
     cuts += step;
+    if (showLeft && m.fromZ < 0.0 && m.toZ < 0.0) {
+      addPoint(reached, "M", v, m.fromX, m.fromY);
+      reached += step;
+    }
     if (showKerf && m.pass <= 1) {
       std::string& band = bands[static_cast<size_t>(role)];
       if (!(m.fromX == bandX && m.fromY == bandY)) addPoint(band, "M", v, m.fromX, m.fromY);
@@ -356,6 +375,19 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       svg += std::string("<path fill=\"none\" stroke=\"") + roleColour(static_cast<Role>(k)) +
              "\" stroke-width=\"1.4\" d=\"" + drawn[k] + "\"/>\n";
     }
+  }
+  if (showLeft) {
+    // The pockets filled, under a mask that hides what the tool's disc
+    // sweeps along every move below the stock's top (with the smallest
+    // pocket tool: never less than is left).
+    svg +=
+        "<defs><mask id=\"reached\" maskUnits=\"userSpaceOnUse\"><rect width=\"100%\" "
+        "height=\"100%\" fill=\"white\"/><path fill=\"none\" stroke=\"black\" "
+        "stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"" +
+        number(leftTool * v.scale) + "\" d=\"" + reached +
+        "\"/></mask></defs>\n<path fill=\"#d02020\" fill-opacity=\"0.6\" "
+        "fill-rule=\"evenodd\" stroke=\"none\" mask=\"url(#reached)\" d=\"" +
+        pocketArea + "\"/>\n";
   }
   svg +=
       "<path fill=\"none\" stroke=\"#4060a0\" stroke-width=\"0.8\" stroke-dasharray=\"4 3\" d=\"" +
@@ -397,6 +429,12 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
            "\"><tspan fill=\"#101010\">■ holding tabs</tspan> · <tspan fill=\"#e08000\">■ ramp "
            "entries</tspan> · <tspan fill=\"#8a2be2\">■ lead arcs</tspan></text>\n";
+    y += kPreviewLegendLine;
+  }
+  if (showLeft) {
+    svg +=
+        "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
+        "\"><tspan fill=\"#d02020\">■ pockets: left where the tool cannot reach</tspan></text>\n";
     y += kPreviewLegendLine;
   }
   for (const SummaryRow& row : legend) {

@@ -147,6 +147,25 @@ std::vector<PathCurve> reversedLoop(const std::vector<PathCurve>& loop) {
   return out;
 }
 
+double reachedArea(const PocketRings& rings, double radius) {
+  double area = 0.0;
+  for (const PocketRing& ring : rings.rings) {
+    if (ring.level != 0 || !ring.closed || ring.curves.empty()) continue;
+    area += loopArea(ring.curves);
+    for (size_t i = 0; i < ring.curves.size(); ++i) {
+      const PathCurve& c = ring.curves[i];
+      area += radius * curveLength(c) + 0.5 * radius * radius * c.sweep;
+      // The turn from this curve into the next; the area lies to the left.
+      const Point2 a = directionAt(c, 1.0);
+      const Point2 b = directionAt(ring.curves[(i + 1) % ring.curves.size()], 0.0);
+      const double turn = std::atan2(a.x * b.y - a.y * b.x, a.x * b.x + a.y * b.y);
+      area += turn >= 0.0 ? 0.5 * radius * radius * turn
+                          : -radius * radius * std::tan(std::min(-0.5 * turn, 1.5));
+    }
+  }
+  return area;
+}
+
 bool loopEncloses(const std::vector<PathCurve>& loop, Point2 p) {
   bool inside = false;
   Point2 a = loop.empty() ? p : loop.front().start;

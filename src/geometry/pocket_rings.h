@@ -51,6 +51,14 @@ std::vector<PathCurve> reversedLoop(const std::vector<PathCurve>& loop);
 PocketRings pocketRings(const std::vector<std::vector<PathCurve>>& loops,
                         const std::vector<double>& distances);
 
+// The area (mm2) a disc of `radius` covers with its centre anywhere in the
+// area the closed rings of level 0 bound: their area, the band one radius
+// wide outside them, the discs' round at each corner and arc that turns
+// outwards less the overlap of the bands at each one that turns inwards.
+// Exact where no two parts of the band overlap elsewhere (a short neck
+// between two pieces of the area can make it too large).
+double reachedArea(const PocketRings& rings, double radius);
+
 // Whether p lies inside the closed loop (arcs followed in steps of a few
 // degrees).
 bool loopEncloses(const std::vector<PathCurve>& loop, Point2 p);

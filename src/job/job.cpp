@@ -230,7 +230,7 @@ void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings
     } else if (settings.kind == OperationKind::Pocket) {
       GcodeSink sink(settings, writer, options.observer);
       sink.writeHeader();
-      planPockets(elements, settings, sink, tally);
+      planPockets(elements, settings, sink, tally, &report.pockets);
       sink.writeFooter();
     } else {
       writeProgram(elements.data(), count, settings, writer, options.observer, entries, &tally);

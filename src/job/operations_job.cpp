@@ -86,7 +86,7 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
       if (p.elements.empty()) continue;
       if (sink.useSettings(p.settings)) ++report.toolChanges;
       if (p.settings.kind == OperationKind::Pocket) {
-        const size_t shapes = planPockets(p.elements, p.settings, sink, tally);
+        const size_t shapes = planPockets(p.elements, p.settings, sink, tally, &report.pockets);
         report.writtenOperations.insert(report.writtenOperations.end(), shapes,
                                         static_cast<int32_t>(i));
         written += p.elements.size();

@@ -9,6 +9,7 @@
 #include "gcode/program_writer.h"
 #include "geometry/closed_shape.h"
 #include "geometry/containment.h"
+#include "geometry/loop_lobes.h"
 #include "geometry/pocket_rings.h"
 #include "toolpath/pocket_plan.h"
 
@@ -85,6 +86,36 @@ std::vector<double> ringDistances(const JobSettings& s, double reach, bool finis
   return d;
 }
 
+// Where the tool leaves something of the region: the places too narrow for
+// it, then the corners sharper than its round, those that keep most first.
+std::vector<double> placesLeft(const std::vector<std::vector<PathCurve>>& region,
+                               const PocketRings& rings, double r) {
+  constexpr size_t kMostPlaces = 8;
+  constexpr double kLeastCorner = 1e-4;  // mm2
+  std::vector<double> where;
+  for (const Point2 p : rings.misfits) {
+    if (where.size() < 2 * kMostPlaces) where.insert(where.end(), {p.x, p.y});
+  }
+  std::vector<std::pair<double, Point2>> corners;
+  for (const std::vector<PathCurve>& loop : region) {
+    for (size_t i = 0; i < loop.size(); ++i) {
+      const Point2 a = directionAt(loop[i], 1.0);
+      const Point2 b = directionAt(loop[(i + 1) % loop.size()], 0.0);
+      const double turn = std::atan2(a.x * b.y - a.y * b.x, a.x * b.x + a.y * b.y);
+      if (!(turn > 0.0) || turn >= 3.1) continue;
+      const double kept = r * r * (std::tan(0.5 * turn) - 0.5 * turn);
+      if (kept > kLeastCorner) corners.emplace_back(kept, loop[i].end);
+    }
+  }
+  std::stable_sort(corners.begin(), corners.end(),
+                   [](const auto& x, const auto& y) { return x.first > y.first; });
+  for (const auto& [kept, p] : corners) {
+    if (where.size() >= 2 * kMostPlaces) break;
+    where.insert(where.end(), {p.x, p.y});
+  }
+  return where;
+}
+
 }  // namespace
 
 void checkPockets(const std::vector<PathElement>& elements, const JobSettings& settings) {
@@ -105,7 +136,7 @@ void checkPockets(const std::vector<PathElement>& elements, const JobSettings& s
 }
 
 size_t planPockets(const std::vector<PathElement>& elements, const JobSettings& settings,
-                   MoveSink& sink, EntryTally& tally) {
+                   MoveSink& sink, EntryTally& tally, std::vector<JobReport::PocketLeft>* left) {
   const ShapeLoops shapes = shapeLoops(elements);
   const Nesting nest = nestShapes(shapes.loops);
   const std::vector<std::vector<size_t>> holes = directHoles(nest);
@@ -131,6 +162,21 @@ size_t planPockets(const std::vector<PathElement>& elements, const JobSettings& 
     const PocketRings last =
         finish ? pocketRings(region, ringDistances(settings, reach, true)) : PocketRings{};
     const ToolClearance lastReach(finish ? outlines : decltype(outlines){}, r);
+    if (left != nullptr) {
+      // What the disc covers from the last pass's outermost rings, against
+      // the region's area.
+      double area = 0.0;
+      for (const std::vector<PathCurve>& loop : region) area += loopArea(loop);
+      const PocketRings& outermost = finish ? last : rough;
+      left->push_back({.shapeKey = elements[shapes.first[s]].shapeKey,
+                       .toolDiameter = settings.toolDiameter,
+                       .area = std::max(0.0, area - reachedArea(outermost, r)),
+                       .where = placesLeft(region, outermost, r),
+                       .islands = {}});
+      for (const size_t h : holes[s]) {
+        left->back().islands.push_back(elements[shapes.first[h]].shapeKey);
+      }
+    }
     sink.beginShape();
     planPocket({&rough, &roughReach},
                finish ? PocketPass{&last, &lastReach} : PocketPass{&rough, &roughReach}, settings,

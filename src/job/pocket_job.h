@@ -24,8 +24,11 @@ void checkPockets(const std::vector<PathElement>& elements, const JobSettings& s
 // at an even depth of the nesting the cut-out uses (outermost, or an island
 // in a hole) is cleared with the holes directly inside it left standing;
 // holes make nothing of their own; open shapes are cut along their line.
-// Returns the number of shapes written (each begun with a marker).
+// Returns the number of shapes written (each begun with a marker). With
+// `left`, tells per pocket how much of its area the tool cannot reach, and
+// where.
 size_t planPockets(const std::vector<PathElement>& elements, const JobSettings& settings,
-                   MoveSink& sink, EntryTally& tally);
+                   MoveSink& sink, EntryTally& tally,
+                   std::vector<JobReport::PocketLeft>* left = nullptr);
 
 }  // namespace brevanto
