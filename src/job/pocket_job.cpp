@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "base/job_error.h"
@@ -124,14 +125,24 @@ void checkPockets(const std::vector<PathElement>& elements, const JobSettings& s
                    "txtWZDia: a pocket is cleared by the tool's width; give a diameter above 0");
   }
   double widest = 0.0;
+  double work = 0.0;  // curves offset, ring by ring
   for (const std::vector<PathCurve>& loop : shapeLoops(elements).loops) {
-    if (!loop.empty()) widest = std::max(widest, halfWidth(loop));
+    if (loop.empty()) continue;
+    const double rings = halfWidth(loop) / stepOver(settings);
+    widest = std::max(widest, rings);
+    work += static_cast<double>(loop.size()) * (rings + 1.0);
   }
-  if (widest / stepOver(settings) > static_cast<double>(kMostPocketRings)) {
+  const std::string apart = "StepOver: rings " + std::to_string(stepOver(settings)) + " mm apart ";
+  if (widest > static_cast<double>(kMostPocketRings)) {
     throw JobError(BREVANTO_SETTINGS_REFUSED,
-                   "StepOver: rings " + std::to_string(stepOver(settings)) +
-                       " mm apart need more than " + std::to_string(kMostPocketRings) +
+                   apart + "need more than " + std::to_string(kMostPocketRings) +
                        " rings across the widest pocket; give a larger StepOver or txtWZDia");
+  }
+  if (work > kMostPocketWork) {
+    throw JobError(BREVANTO_SETTINGS_REFUSED,
+                   apart + "over this drawing's outlines make more than " +
+                       std::to_string(static_cast<int64_t>(kMostPocketWork)) +
+                       " offset curves; give a larger StepOver or txtWZDia");
   }
 }
 

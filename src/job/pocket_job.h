@@ -15,9 +15,13 @@ namespace brevanto {
 // a finer StepOver over a wider pocket is refused, naming it, before
 // anything is written.
 inline constexpr size_t kMostPocketRings = 20000;
+// All pockets together offset at most about this many curves (each loop's
+// curves, once per ring across it), which bounds the job's time.
+inline constexpr double kMostPocketWork = 5e7;
 
-// Refuses a pocket job whose settings make no rings (a tool of no diameter)
-// or whose widest region would need more than kMostPocketRings of them.
+// Refuses a pocket job whose settings make no rings (a tool of no diameter),
+// whose widest region would need more than kMostPocketRings of them, or whose
+// rings would offset more than kMostPocketWork curves.
 void checkPockets(const std::vector<PathElement>& elements, const JobSettings& settings);
 
 // The moves of a pocket job's shapes, in drawing order: every closed shape
