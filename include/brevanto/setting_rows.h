@@ -21,7 +21,7 @@ inline constexpr std::string_view kOnOffNames[] = {"on", "off"};
 inline constexpr std::string_view kWorkOriginNames[] = {"page", "drawing", "centre"};
 inline constexpr std::string_view kCutDirectionNames[] = {"drawing", "climb", "conventional"};
 // Pockets.
-inline constexpr std::string_view kPocketStrategyNames[] = {"offset"};
+inline constexpr std::string_view kPocketStrategyNames[] = {"offset", "zigzag"};
 
 // Every setting a job reads, in the order it reads them.
 inline constexpr SettingInfo kSettings[] = {
@@ -406,7 +406,8 @@ inline constexpr SettingInfo kSettings[] = {
      .mayBeEmpty = true,
      .choices = kPocketStrategyNames,
      .meaning = "how a pocket is cleared: offset (rings parallel to the outline, arcs kept, from "
-                "the middle out)"},
+                "the middle out) or zigzag (lines along X, to and fro, StepOver apart, then the "
+                "rings along the walls and islands)"},
     {.name = "StepOver",
      .type = SettingType::Number,
      .unit = "%",

@@ -50,6 +50,7 @@ enum class OperationKind {
 // "PocketStrategy": how a pocket's area is cleared.
 enum class PocketStrategy {
   Offset,  // rings parallel to the outline, from the middle out
+  Zigzag,  // lines along X to and fro, then the outermost rings
 };
 
 // "LaserMode": grbl's M4 scales the power with the speed (no burnt corners),

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "toolpath/pocket_zigzag.h"
+
 namespace brevanto {
 namespace {
 
@@ -60,6 +62,8 @@ void addCurve(ContourPath& path, const PathCurve& c) {
   }
 }
 
+}  // namespace
+
 // The ring as a path from its point nearest `near` (an open one from its
 // nearer end), run the other way when `reverse`.
 ContourPath ringPath(const PocketRing& ring, Point2 near, bool reverse) {
@@ -108,6 +112,8 @@ bool linkClear(Point2 a, Point2 b, const ToolClearance& reach) {
   return false;
 }
 
+namespace {
+
 ContourPath circlePath(Point2 centre, Point2 from) {
   ContourPath path;
   const double r = distance(centre, from);
@@ -122,15 +128,6 @@ ContourPath circlePath(Point2 centre, Point2 from) {
   }
   return path;
 }
-
-// One ring as a pass cuts it, and how the tool gets there.
-struct Visit {
-  ContourPath path;
-  bool closed = true;
-  bool entry = false;     // the tool is lifted and enters afresh before it
-  bool helix = false;     // that entry is a helix about `centre`, from `helixStart`
-  ContourPath helixPath;  // the circle, when it is
-};
 
 class Sequence {
  public:
@@ -363,9 +360,13 @@ class PocketWriter {
 
 void planPocket(const PocketPass& rough, const PocketPass& last, const JobSettings& s,
                 Rounding written, MoveSink& sink, EntryTally& tally) {
-  const std::vector<Visit> roughVisits = Sequence(rough, s).build();
+  const auto visits = [&s](const PocketPass& pass) {
+    return s.pocketStrategy == PocketStrategy::Zigzag ? zigzagVisits(pass, s)
+                                                      : Sequence(pass, s).build();
+  };
+  const std::vector<Visit> roughVisits = visits(rough);
   const std::vector<Visit> lastVisits =
-      last.rings == rough.rings ? std::vector<Visit>{} : Sequence(last, s).build();
+      last.rings == rough.rings ? std::vector<Visit>{} : visits(last);
   const double steepest = s.rampAngle < 90.0F ? std::tan(s.rampAngle * kDegree)
                                               : std::numeric_limits<double>::infinity();
   PassWriter w(sink, written, steepest);
