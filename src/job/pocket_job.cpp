@@ -49,18 +49,30 @@ std::vector<std::vector<PathCurve>> regionOf(const ShapeLoops& shapes, const Nes
   return region;
 }
 
-// Half the width of the region's box: no ring lies further in.
-double halfWidth(const std::vector<PathCurve>& outline) {
+struct Extent {
+  double width = 0.0, height = 0.0;
+};
+
+// The size of a box round the outline (an arc's whole circle counted):
+// never smaller than the outline's own.
+Extent extentOf(const std::vector<PathCurve>& outline) {
   double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
   for (const PathCurve& c : outline) {
-    for (const Point2 p : {c.start, pointAt(c, 0.25), pointAt(c, 0.5), pointAt(c, 0.75)}) {
-      minX = std::min(minX, p.x);
-      maxX = std::max(maxX, p.x);
-      minY = std::min(minY, p.y);
-      maxY = std::max(maxY, p.y);
+    const double r = c.isArc() ? c.radius : 0.0;
+    for (const Point2 p : {c.start, c.end}) {
+      minX = std::min({minX, p.x, c.isArc() ? c.centre.x - r : p.x});
+      maxX = std::max({maxX, p.x, c.isArc() ? c.centre.x + r : p.x});
+      minY = std::min({minY, p.y, c.isArc() ? c.centre.y - r : p.y});
+      maxY = std::max({maxY, p.y, c.isArc() ? c.centre.y + r : p.y});
     }
   }
-  return 0.5 * std::min(maxX - minX, maxY - minY);
+  return {maxX - minX, maxY - minY};
+}
+
+// Half the width of the region's box: no ring lies further in.
+double halfWidth(const std::vector<PathCurve>& outline) {
+  const Extent e = extentOf(outline);
+  return 0.5 * std::min(e.width, e.height);
 }
 
 double toolRadius(const JobSettings& s) {
@@ -131,12 +143,17 @@ void checkPockets(const std::vector<PathElement>& elements, const JobSettings& s
     const double rings = halfWidth(loop) / stepOver(settings);
     widest = std::max(widest, rings);
     work += static_cast<double>(loop.size()) * (rings + 1.0);
+    // A zigzag's lines along X cross the whole height.
+    if (settings.pocketStrategy == PocketStrategy::Zigzag) {
+      widest = std::max(widest, 0.5 * extentOf(loop).height / stepOver(settings));
+    }
   }
   const std::string apart = "StepOver: rings " + std::to_string(stepOver(settings)) + " mm apart ";
   if (widest > static_cast<double>(kMostPocketRings)) {
     throw JobError(BREVANTO_SETTINGS_REFUSED,
                    apart + "need more than " + std::to_string(kMostPocketRings) +
-                       " rings across the widest pocket; give a larger StepOver or txtWZDia");
+                       " rings (or twice as many zigzag lines) across the widest pocket; give a "
+                       "larger StepOver or txtWZDia");
   }
   if (work > kMostPocketWork) {
     throw JobError(BREVANTO_SETTINGS_REFUSED,

@@ -17,7 +17,7 @@ namespace brevanto {
 inline constexpr size_t kMostPocketRings = 20000;
 // All pockets together offset at most about this many curves (each loop's
 // curves, once per ring across it), which bounds the job's time.
-inline constexpr double kMostPocketWork = 5e7;
+inline constexpr double kMostPocketWork = 2e7;
 
 // Refuses a pocket job whose settings make no rings (a tool of no diameter),
 // whose widest region would need more than kMostPocketRings of them, or whose
