@@ -50,6 +50,12 @@ TEST(Operations, RefusalsAndShapesNotCut) {
        0, "holding tabs .................... 2"},
       {"a tab count checked as the base one", "[operation all]\nSelect=all\nTabs=-1\n", "", 2,
        "operation all: Tabs=-1: must be a whole number from 0 to 1000"},
+      {"a pocket takes no side", "[operation p]\nSelect=all\nKind=pocket\nSide=inside\n", "", 2,
+       "operation p: Side=inside: a pocket clears the area inside the line"},
+      {"a pocket, then a profile",
+       "[operation p]\nSelect=stroke:#0000ff\nKind=pocket\nStepOver=50\n"
+       "[operation o]\nSelect=stroke:#ff0000\nSide=outside\n",
+       "", 0, "pockets ......................... 1 cleared"},
   };
   TempDir dir;
   writeFileBytes(dir.file("d.svg"), kTwoColours);
