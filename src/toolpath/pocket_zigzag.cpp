@@ -7,7 +7,7 @@ namespace {
 
 // The outermost rings' arcs as chords no further than this (mm) from them:
 // round an island a chord comes that much nearer to it.
-constexpr double kChordTolerance = 0.001;
+constexpr double kChordTolerance = 0.0002;
 
 }  // namespace
 
