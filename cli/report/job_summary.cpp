@@ -79,10 +79,19 @@ std::string misfitPlaces(const JobReport& report) {
 std::string pocketsLeft(const JobReport& report) {
   constexpr double kNegligible = 0.005;  // mm2
   double total = 0.0;
-  for (const JobReport::PocketLeft& p : report.pockets) total += p.area;
+  size_t cleared = 0;
+  for (const JobReport::PocketLeft& p : report.pockets) {
+    total += p.area;
+    cleared += p.cleared;
+  }
   char text[160];
-  std::snprintf(text, sizeof text, "%zu cleared; about %.2f mm2 out of the tool's reach",
-                report.pockets.size(), total);
+  std::snprintf(
+      text, sizeof text, "%zu cleared%s; about %.2f mm2 out of the tool's reach", cleared,
+      cleared < report.pockets.size()
+          ? (", " + std::to_string(report.pockets.size() - cleared) + " too narrow for the tool")
+                .c_str()
+          : "",
+      total);
   std::string out = text;
   size_t named = 0;
   for (const JobReport::PocketLeft& p : report.pockets) {
@@ -102,6 +111,14 @@ std::string pocketsLeft(const JobReport& report) {
 
 std::string toolFitsNowhere(const JobReport& report, const MoveTotals& totals,
                             const std::string& diameter) {
+  const bool noPocket = !report.pockets.empty() &&
+                        std::none_of(report.pockets.begin(), report.pockets.end(),
+                                     [](const JobReport::PocketLeft& p) { return p.cleared; });
+  if (noPocket && totals.plunges == 0) {
+    return "txtWZDia=" + diameter +
+           ": the tool fits in none of the pockets, so the program would cut nothing (" +
+           pocketsLeft(report) + "); nothing written";
+  }
   if (report.toolMisfits.empty() || totals.plunges > 0) return {};
   return "txtWZDia=" + diameter +
          ": the tool fits in none of the drawing's shapes, so the program would cut nothing (" +

@@ -174,6 +174,7 @@ struct JobReport {
   struct PocketLeft {
     int32_t shapeKey = 0;
     double toolDiameter = 0.0;
+    bool cleared = true;  // false: the tool fits nowhere in it
     double area = 0.0;
     std::vector<double> where;     // x0, y0, x1, y1, ...
     std::vector<int32_t> islands;  // the keys of the holes left standing in it

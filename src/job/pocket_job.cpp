@@ -181,34 +181,37 @@ size_t planPockets(const std::vector<PathElement>& elements, const JobSettings& 
     const std::vector<std::vector<PathCurve>> region = regionOf(shapes, nest, s, holes[s]);
     const double reach = halfWidth(region.front());
     const PocketRings rough = pocketRings(region, ringDistances(settings, reach, false));
-    if (rough.rings.empty()) continue;
     std::vector<const std::vector<PathCurve>*> outlines;
     for (const std::vector<PathCurve>& loop : region) outlines.push_back(&loop);
     const double r = toolRadius(settings);
-    const ToolClearance roughReach(outlines, r + settings.finishAllowance);
     const bool finish = settings.finishAllowance > 0.0F;
     const PocketRings last =
         finish ? pocketRings(region, ringDistances(settings, reach, true)) : PocketRings{};
-    const ToolClearance lastReach(finish ? outlines : decltype(outlines){}, r);
+    // The last pass's outermost rings: what the tool reaches at all.
+    const PocketRings& outermost = finish ? last : rough;
+    const bool cleared = !outermost.rings.empty();
     if (left != nullptr) {
-      // What the disc covers from the last pass's outermost rings, against
-      // the region's area.
       double area = 0.0;
       for (const std::vector<PathCurve>& loop : region) area += loopArea(loop);
-      const PocketRings& outermost = finish ? last : rough;
       left->push_back({.shapeKey = elements[shapes.first[s]].shapeKey,
                        .toolDiameter = settings.toolDiameter,
-                       .area = std::max(0.0, area - reachedArea(outermost, r)),
+                       .cleared = cleared,
+                       .area = std::max(0.0, cleared ? area - reachedArea(outermost, r) : area),
                        .where = placesLeft(region, outermost, r),
                        .islands = {}});
       for (const size_t h : holes[s]) {
         left->back().islands.push_back(elements[shapes.first[h]].shapeKey);
       }
     }
+    if (!cleared) continue;
+    const ToolClearance roughReach(outlines, r + settings.finishAllowance);
+    const ToolClearance lastReach(finish ? outlines : decltype(outlines){}, r);
+    const PocketPass lastPass =
+        finish ? PocketPass{&last, &lastReach} : PocketPass{&rough, &roughReach};
+    // Where only the last pass's rings fit, every pass cuts those.
+    const PocketPass roughPass = rough.rings.empty() ? lastPass : PocketPass{&rough, &roughReach};
     sink.beginShape();
-    planPocket({&rough, &roughReach},
-               finish ? PocketPass{&last, &lastReach} : PocketPass{&rough, &roughReach}, settings,
-               fixed4Value, sink, tally);
+    planPocket(roughPass, lastPass, settings, fixed4Value, sink, tally);
     ++written;
   }
   return written;
