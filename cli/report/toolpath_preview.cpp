@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <limits>
 #include <string_view>
-#include <unordered_set>
+
+#include "report/pocket_shading.h"
 
 namespace brevanto::cli {
 namespace {
@@ -209,15 +210,8 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   const double width = std::ceil(spanX * v.scale + 2 * kPreviewMargin);
   const double legendTop = kPreviewMargin + drawingHeight + kPreviewMargin;
   // Pockets: their area shaded where no cutting move's disc reaches.
-  const bool showLeft = entries != nullptr && !entries->pockets.empty();
-  std::unordered_set<int32_t> pocketKeys;
-  double leftTool = std::numeric_limits<double>::infinity();
-  for (const JobReport::PocketLeft& p :
-       showLeft ? entries->pockets : decltype(entries->pockets){}) {
-    pocketKeys.insert(p.shapeKey);
-    pocketKeys.insert(p.islands.begin(), p.islands.end());
-    leftTool = std::min(leftTool, p.toolDiameter);
-  }
+  const PocketShading pockets = pocketShading(entries);
+  const bool showLeft = pockets.any;
   const size_t headLines = (showKerf ? 2 : 1) + (showEntries ? 1 : 0) + (showLeft ? 1 : 0);
   const double height = std::ceil(
       legendTop + kPreviewLegendLine * static_cast<double>(legend.size() + headLines) + 10.0);
@@ -251,7 +245,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     } else {
       addPoint(out, "L", v, s.x3, s.y3);
     }
-    if (pocketKeys.contains(s.shapeKey)) pocketArea.append(out, from);
+    if (pockets.keys.contains(s.shapeKey)) pocketArea.append(out, from);
   }
   if (!showKerf) {
     svg += "<path fill=\"none\" stroke=\"#b0b0b0\" stroke-width=\"0.6\" d=\"" +
@@ -376,19 +370,8 @@ std::string renderPreview(const std::vector<Segment>& drawing,
              "\" stroke-width=\"1.4\" d=\"" + drawn[k] + "\"/>\n";
     }
   }
-  if (showLeft) {
-    // The pockets filled, under a mask that hides what the tool's disc
-    // sweeps along every move below the stock's top (with the smallest
-    // pocket tool: never less than is left).
-    svg +=
-        "<defs><mask id=\"reached\" maskUnits=\"userSpaceOnUse\"><rect width=\"100%\" "
-        "height=\"100%\" fill=\"white\"/><path fill=\"none\" stroke=\"black\" "
-        "stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"" +
-        number(leftTool * v.scale) + "\" d=\"" + reached +
-        "\"/></mask></defs>\n<path fill=\"#d02020\" fill-opacity=\"0.6\" "
-        "fill-rule=\"evenodd\" stroke=\"none\" mask=\"url(#reached)\" d=\"" +
-        pocketArea + "\"/>\n";
-  }
+  // The pockets, shaded where no move's disc reaches.
+  if (showLeft) svg += shadedPockets(pocketArea, reached, number(pockets.toolDiameter * v.scale));
   svg +=
       "<path fill=\"none\" stroke=\"#4060a0\" stroke-width=\"0.8\" stroke-dasharray=\"4 3\" d=\"" +
       rapids + "\"/>\n";
