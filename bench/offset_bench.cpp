@@ -108,15 +108,8 @@ std::string settingFor(std::string_view name, bool cutOut) {
   return "";  // Prezision: the default
 }
 
-// Discards the program: the benchmark measures the job, not a disk.
-class NullBuffer : public std::streambuf {
- protected:
-  int_type overflow(int_type c) override { return c; }
-  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
 brevanto::JobReport timed(Spent& spent, const std::vector<Segment>& drawing, bool cutOut) {
-  NullBuffer sink;
+  brevanto::bench::NullBuffer sink;
   std::ostream program(&sink);
   brevanto::JobOptions options;
   options.settings = [cutOut](std::string_view name) { return settingFor(name, cutOut); };

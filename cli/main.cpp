@@ -200,9 +200,11 @@ int run(const Options& options) {
   // bytes, and the file is put in place whole only when all is well.
   // With a tool offset the path lies a tool radius beside the drawing by
   // design: the distance to the drawing is no measure of fidelity there.
-  // Nor is it for a laser's fill, whose lines cross the area inside the line.
+  // Nor is it for a laser's fill, whose lines cross the area inside the line,
+  // or for a pocket's rings.
   const bool offsetPath = anyOffset(settings, operations);
-  const bool hatched = anyFill(settings, operations);
+  const bool pocketed = anyPocket(settings, operations);
+  const bool hatched = anyFill(settings, operations) || pocketed;
   const bool reordered = settings.cutOrder != CutOrder::Drawing || !operations.empty();
   std::optional<double> tolerance;
   if (options.tolerance != "none" && !offsetPath && !hatched) {
@@ -291,11 +293,13 @@ int run(const Options& options) {
   std::vector<SummaryRow> rows = summarize(drawing->facts, report, made.totals);
   rows.push_back({"largest deviation",
                   offsetPath ? "not measured: the path lies beside the drawing by the tool radius"
+                  : pocketed ? "not measured: a pocket's rings clear the area inside the drawing"
                   : hatched  ? "not measured: the fill's lines cross the area inside the drawing"
                              : describeDeviation(deviation)});
   std::string toleranceRow = options.tolerance + " mm";
   if (offsetPath || hatched) {
     toleranceRow = offsetPath ? "not applied: the path is offset from the drawing"
+                   : pocketed ? "not applied: the area inside is cleared"
                               : "not applied: the area is filled with lines";
   } else if (!tolerance) {
     toleranceRow = "none (as the job made it)";

@@ -125,6 +125,15 @@ bool anyFill(const JobSettings& base, const std::vector<ChosenOperation>& operat
   return fill;
 }
 
+bool anyPocket(const JobSettings& base, const std::vector<ChosenOperation>& operations) {
+  // With operations the base settings cut nothing of their own.
+  bool pocket = operations.empty() && base.kind == OperationKind::Pocket;
+  for (const ChosenOperation& op : operations) {
+    pocket = pocket || op.settings.kind == OperationKind::Pocket;
+  }
+  return pocket;
+}
+
 std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operations,
                                       const JobReport& report, const MoveTotals& totals,
                                       const std::vector<int32_t>& notSelected) {

@@ -32,6 +32,8 @@ std::optional<OperationSelection> selectForRun(std::vector<ChosenOperation>& ope
 
 // Whether the base settings or any operation cut beside the line.
 bool anyOffset(const JobSettings& base, const std::vector<ChosenOperation>& operations);
+// Whether the base settings or any operation clear pockets.
+bool anyPocket(const JobSettings& base, const std::vector<ChosenOperation>& operations);
 
 // The settings the program as a whole is written with: the base settings,
 // with the dialect the laser's operations chose (grbl when none is given)

@@ -175,9 +175,9 @@ std::optional<ChosenOperation> chooseOne(
   op.kind = lowered(valueOr(section, "Kind", defaultKind(baseText)));
   const std::string side = lowered(valueOr(section, "Side", "on"));
   const std::string direction = lowered(valueOr(section, "Direction", "drawing"));
-  if (!oneOf(op.kind, {"profile", "engrave", "laser-cut", "laser-fill"})) {
-    error =
-        where(section, "Kind") + "not one of its values (profile, engrave, laser-cut, laser-fill)";
+  if (!oneOf(op.kind, {"profile", "engrave", "pocket", "laser-cut", "laser-fill"})) {
+    error = where(section, "Kind") +
+            "not one of its values (profile, engrave, pocket, laser-cut, laser-fill)";
     return std::nullopt;
   }
   if (const std::string_view key = uselessKey(section, op.kind); !key.empty()) {
@@ -187,11 +187,13 @@ std::optional<ChosenOperation> chooseOne(
             "); leave it out";
     return std::nullopt;
   }
-  if (!oneOf(side, {"on", "outside", "inside"}) || (op.kind == "engrave" && side != "on")) {
-    error = where(section, "Side") + (op.kind == "engrave"
-                                          ? "an engraving follows the line: leave Side out, or use "
-                                            "Kind=profile"
-                                          : "not one of its values (on, outside, inside)");
+  if (!oneOf(side, {"on", "outside", "inside"}) || (op.kind != "profile" && side != "on")) {
+    error = where(section, "Side") +
+            (op.kind == "engrave" ? "an engraving follows the line: leave Side out, or use "
+                                    "Kind=profile"
+             : op.kind == "pocket"
+                 ? "a pocket clears the area inside the line: leave Side out, or use Kind=profile"
+                 : "not one of its values (on, outside, inside)");
     return std::nullopt;
   }
   if (!oneOf(direction, {"drawing", "climb", "conventional"})) {
@@ -232,7 +234,9 @@ std::optional<ChosenOperation> chooseOne(
     if (name == "ToolOffset") {
       return std::string(side == "on" ? "none" : side);
     }
-    if (name == "Kind") return laserKind(op.kind) ? op.kind : std::string("profile");
+    if (name == "Kind") {
+      return laserKind(op.kind) || op.kind == "pocket" ? op.kind : std::string("profile");
+    }
     if (const auto own = section.values.find(name);
         own != section.values.end() && carriedAsIs(name)) {
       return own->second.text;

@@ -18,11 +18,12 @@ namespace brevanto::cli {
 // operation may carry as they are (holding tabs, ramp entry, leads; a
 // laser's power, passes and fill).
 inline constexpr std::string_view kOperationKeys[] = {
-    "Select",       "Kind",      "Side",          "Depth",    "StepDown",     "Feed",
-    "PlungeFeed",   "Spindle",   "Coolant",       "Tool",     "ToolDiameter", "Direction",
-    "Order",        "Tabs",      "TabSpacing",    "TabWidth", "TabHeight",    "TabsOnHoles",
-    "TabShape",     "TabAngle",  "RampAngle",     "LeadIn",   "Power",        "Passes",
-    "LineInterval", "FillAngle", "Bidirectional", "Overscan", "AirAssist"};
+    "Select", "Kind", "Side", "Depth", "StepDown", "Feed", "PlungeFeed", "Spindle", "Coolant",
+    "Tool", "ToolDiameter", "Direction", "Order", "Tabs", "TabSpacing", "TabWidth", "TabHeight",
+    "TabsOnHoles", "TabShape", "TabAngle", "RampAngle", "LeadIn", "Power", "Passes", "LineInterval",
+    "FillAngle", "Bidirectional", "Overscan", "AirAssist",
+    // Pockets.
+    "PocketStrategy", "StepOver", "FinishAllowance"};
 
 // One value of an operation and where it was given ("FILE:LINE", or
 // "--operation").
@@ -47,7 +48,7 @@ bool isOperationKey(std::string_view key);
 struct ChosenOperation {
   std::string name;
   std::string select;  // as given
-  std::string kind;    // profile, engrave, laser-cut or laser-fill
+  std::string kind;    // profile, engrave, pocket, laser-cut or laser-fill
   JobSettings settings;
   double order = 0.0;
   std::vector<int32_t> shapeKeys;

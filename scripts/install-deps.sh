@@ -14,6 +14,8 @@ packages=(
   libcli11-dev libsvgpp-dev libboost-dev libxml2-dev zlib1g-dev librsvg2-bin
   libpolyclipping-dev
 )
+# Pocket tests: the area the tool's disc sweeps, measured with shapely.
+packages+=(python3-shapely)
 # Text: fontconfig chooses a font, HarfBuzz shapes, FreeType gives outlines;
 # Hershey single-stroke fonts for TextFont=hershey:NAME; the fonts the text
 # tests compare with rsvg-convert's rendering.

@@ -120,8 +120,51 @@ std::string misfitPlaces(const JobReport& report) {
   return text;
 }
 
+// How many pockets, and the area their tool cannot reach: in all, then
+// pocket by pocket where something is left, with its first places.
+std::string pocketsLeft(const JobReport& report) {
+  constexpr double kNegligible = 0.005;  // mm2
+  double total = 0.0;
+  size_t cleared = 0;
+  for (const JobReport::PocketLeft& p : report.pockets) {
+    total += p.area;
+    cleared += p.cleared;
+  }
+  char text[160];
+  std::snprintf(
+      text, sizeof text, "%zu cleared%s; about %.2f mm2 out of the tool's reach", cleared,
+      cleared < report.pockets.size()
+          ? (", " + std::to_string(report.pockets.size() - cleared) + " too narrow for the tool")
+                .c_str()
+          : "",
+      total);
+  std::string out = text;
+  size_t named = 0;
+  for (const JobReport::PocketLeft& p : report.pockets) {
+    if (p.area < kNegligible || named == kMisfitsNamed) continue;
+    std::snprintf(text, sizeof text, "%s shape %d: %.2f mm2", named == 0 ? ":" : ";", p.shapeKey,
+                  p.area);
+    out += text;
+    for (size_t i = 0; i + 1 < p.where.size() && i < 6; i += 2) {
+      std::snprintf(text, sizeof text, "%s X%.3f Y%.3f", i == 0 ? " near" : ",", p.where[i],
+                    p.where[i + 1]);
+      out += text;
+    }
+    ++named;
+  }
+  return out;
+}
+
 std::string toolFitsNowhere(const JobReport& report, const MoveTotals& totals,
                             const std::string& diameter) {
+  const bool noPocket = !report.pockets.empty() &&
+                        std::none_of(report.pockets.begin(), report.pockets.end(),
+                                     [](const JobReport::PocketLeft& p) { return p.cleared; });
+  if (noPocket && totals.plunges == 0) {
+    return "txtWZDia=" + diameter +
+           ": the tool fits in none of the pockets, so the program would cut nothing (" +
+           pocketsLeft(report) + "); nothing written";
+  }
   if (report.toolMisfits.empty() || totals.plunges > 0) return {};
   return "txtWZDia=" + diameter +
          ": the tool fits in none of the drawing's shapes, so the program would cut nothing (" +
@@ -191,6 +234,7 @@ std::vector<SummaryRow> summarize(const DrawingFacts& drawing, const JobReport& 
       rows.push_back({"holding tabs", tabs});
     }
     if (report.ramps > 0) rows.push_back({"ramp entries", std::to_string(report.ramps)});
+    if (!report.pockets.empty()) rows.push_back({"pockets", pocketsLeft(report)});
     if (report.leads > 0 || !report.shapesWithoutLead.empty()) {
       std::string leads = std::to_string(report.leads);
       if (!report.shapesWithoutLead.empty())

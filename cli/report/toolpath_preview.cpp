@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "report/pocket_shading.h"
 #include "report/preview_operations.h"
 #include "report/preview_svg.h"
 
@@ -137,7 +138,10 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   const double drawingHeight = spanY * v.scale;
   const double width = std::ceil(spanX * v.scale + 2 * kPreviewMargin);
   const double legendTop = kPreviewMargin + drawingHeight + kPreviewMargin;
-  const size_t headLines = (showKerf ? 2 : 1) + (showEntries ? 1 : 0) +
+  // Pockets: their area shaded where no cutting move's disc reaches.
+  const PocketShading pockets = pocketShading(entries);
+  const bool showLeft = pockets.any;
+  const size_t headLines = (showKerf ? 2 : 1) + (showEntries ? 1 : 0) + (showLeft ? 1 : 0) +
                            (operations != nullptr ? kOperationLegendLines : 0);
   // Long rows broken to the picture's width (11 px text, about 6 px a character).
   std::vector<std::pair<std::string, bool>> legendLines;  // a line, and whether it goes on a row
@@ -165,6 +169,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   if (operations != nullptr) {
     notCutKeys.insert(operations->notSelected.begin(), operations->notSelected.end());
   }
+  std::string pocketArea;
   size_t run = 0;
   for (size_t i = 0; i < drawing.size(); ++i) {
     const Segment& s = drawing[i];
@@ -174,6 +179,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
                                                        : drawn[size_t(Role::Unknown)];
     const bool continues = i > 0 && drawing[i - 1].shapeKey == s.shapeKey &&
                            drawing[i - 1].x3 == s.x0 && drawing[i - 1].y3 == s.y0;
+    const size_t from = out.size();
     if (!continues) addPoint(out, "M", v, s.x0, s.y0);
     if (s.kind == 1) {
       addPoint(out, "C", v, s.x1, s.y1);
@@ -182,6 +188,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     } else {
       addPoint(out, "L", v, s.x3, s.y3);
     }
+    if (pockets.keys.contains(s.shapeKey)) pocketArea.append(out, from);
   }
   if (!showKerf) {
     svg += "<path fill=\"none\" stroke=\"#b0b0b0\" stroke-width=\"0.6\" d=\"" +
@@ -217,7 +224,8 @@ std::string renderPreview(const std::vector<Segment>& drawing,
   std::string marks;  // with operations: each shape's number and arrow
   bool unmarked = false;
   std::string bands[kRoles];
-  std::string step;  // one move's path data
+  std::string step;     // one move's path data
+  std::string reached;  // moves below the stock's top, for the pockets' shading
   Role role = Role::Unknown;
   double bandX = std::numeric_limits<double>::quiet_NaN(), bandY = bandX;
   int32_t currentShape = -1;
@@ -286,6 +294,10 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       addPoint(step, "L", v, m.toX, m.toY);
     }
     cuts += step;
+    if (showLeft && m.fromZ < 0.0 && m.toZ < 0.0) {
+      addPoint(reached, "M", v, m.fromX, m.fromY);
+      reached += step;
+    }
     if (showKerf && m.pass <= 1) {
       std::string& band = bands[static_cast<size_t>(role)];
       if (!(m.fromX == bandX && m.fromY == bandY)) addPoint(band, "M", v, m.fromX, m.fromY);
@@ -311,6 +323,8 @@ std::string renderPreview(const std::vector<Segment>& drawing,
              "\" stroke-width=\"1.4\" d=\"" + drawn[k] + "\"/>\n";
     }
   }
+  // The pockets, shaded where no move's disc reaches.
+  if (showLeft) svg += shadedPockets(pocketArea, reached, number(pockets.toolDiameter * v.scale));
   svg +=
       "<path fill=\"none\" stroke=\"#4060a0\" stroke-width=\"0.8\" stroke-dasharray=\"4 3\" d=\"" +
       rapids + "\"/>\n";
@@ -361,6 +375,12 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     svg += "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
            "\"><tspan fill=\"#101010\">■ holding tabs</tspan> · <tspan fill=\"#e08000\">■ ramp "
            "entries</tspan> · <tspan fill=\"#8a2be2\">■ lead arcs</tspan></text>\n";
+    y += kPreviewLegendLine;
+  }
+  if (showLeft) {
+    svg +=
+        "<text x=\"" + number(kPreviewMargin) + "\" y=\"" + number(y) +
+        "\"><tspan fill=\"#d02020\">■ pockets: left where the tool cannot reach</tspan></text>\n";
     y += kPreviewLegendLine;
   }
   for (const auto& [line, continued] : legendLines) {

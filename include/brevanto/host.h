@@ -175,6 +175,20 @@ struct JobReport {
   std::vector<int32_t> writtenOperations;
   int32_t toolChanges = 0;
 
+  // Pockets (Kind=pocket): per pocket cleared, its drawn shape's key, the
+  // tool's diameter, about how much of its area (mm2) the tool cannot reach
+  // (corners sharper than the tool's round, places narrower than the tool),
+  // and where: the places too narrow for it, then the corners that keep most.
+  struct PocketLeft {
+    int32_t shapeKey = 0;
+    double toolDiameter = 0.0;
+    bool cleared = true;  // false: the tool fits nowhere in it
+    double area = 0.0;
+    std::vector<double> where;     // x0, y0, x1, y1, ...
+    std::vector<int32_t> islands;  // the keys of the holes left standing in it
+  };
+  std::vector<PocketLeft> pockets;
+
   // Refinement to keep the tolerance (JobOptions::tolerance): whether the job
   // applied it shape by shape, how many shapes it made again, the finest
   // precision any shape was joined at (0: none finer than the settings'),

@@ -14,12 +14,14 @@ inline constexpr std::string_view kToolOffsetNames[] = {"none", "outside", "insi
 inline constexpr std::string_view kTabsAuto[] = {"auto"};
 inline constexpr std::string_view kTabShapeNames[] = {"flat", "ramped"};
 inline constexpr std::string_view kMachineNames[] = {"router", "laser"};
-inline constexpr std::string_view kKindNames[] = {"profile", "laser-cut", "laser-fill"};
+inline constexpr std::string_view kKindNames[] = {"profile", "laser-cut", "laser-fill", "pocket"};
 inline constexpr std::string_view kLaserModeNames[] = {"dynamic", "constant"};
 inline constexpr std::string_view kOffOnNames[] = {"off", "on"};
 inline constexpr std::string_view kOnOffNames[] = {"on", "off"};
 inline constexpr std::string_view kWorkOriginNames[] = {"page", "drawing", "centre"};
 inline constexpr std::string_view kCutDirectionNames[] = {"drawing", "climb", "conventional"};
+// Pockets.
+inline constexpr std::string_view kPocketStrategyNames[] = {"offset", "zigzag"};
 
 // Every setting a job reads, in the order it reads them.
 inline constexpr SettingInfo kSettings[] = {
@@ -230,7 +232,9 @@ inline constexpr SettingInfo kSettings[] = {
      .meaning =
          "what is done with each shape: profile (the router's cut), laser-cut (the beam "
          "along the line, Passes times) or laser-fill (the area a closed shape encloses, "
-         "holes left out, hatched with lines; open shapes traced); empty: the Machine's own"},
+         "holes left out, hatched with lines; open shapes traced), pocket (the router clears "
+         "the area a closed shape encloses down to txtDepth, its holes left standing; open "
+         "shapes cut along the line); empty: the Machine's own"},
     {.name = "Power",
      .type = SettingType::Number,
      .unit = "%",
@@ -378,7 +382,8 @@ inline constexpr SettingInfo kSettings[] = {
      .choices = kCutDirectionNames,
      .meaning = "with ToolOffset outside or inside, the sense of each closed cut (M3 spindle): "
                 "climb (the outside of a shape clockwise, its inside counter-clockwise), "
-                "conventional (the opposite) or drawing (as drawn)"},
+                "conventional (the opposite) or drawing (as drawn); a pocket's rings are cut climb "
+                "(the area's outside counter-clockwise) unless conventional"},
 
     // Text
     {.name = "TextFont",
@@ -392,6 +397,37 @@ inline constexpr SettingInfo kSettings[] = {
                 "they name; hershey:NAME as that single-stroke font's lines, traced once, a "
                 "capital 0.7 of the font size tall",
      .textPrefix = "hershey:"},
+
+    // Pockets.
+    {.name = "PocketStrategy",
+     .type = SettingType::Choice,
+     .unit = "",
+     .builtIn = "offset",
+     .mayBeEmpty = true,
+     .choices = kPocketStrategyNames,
+     .meaning = "how a pocket is cleared: offset (rings parallel to the outline, arcs kept, from "
+                "the middle out) or zigzag (lines along X, to and fro, StepOver apart, then the "
+                "rings along the walls and islands)"},
+    {.name = "StepOver",
+     .type = SettingType::Number,
+     .unit = "%",
+     .builtIn = "40",
+     .least = 5.0,
+     .leastIncluded = true,
+     .most = 100.0,
+     .mayBeEmpty = true,
+     .range = "at least 5 and at most 100",
+     .meaning = "a pocket's distance between neighbouring rings, in percent of txtWZDia"},
+    {.name = "FinishAllowance",
+     .type = SettingType::Number,
+     .unit = "mm",
+     .builtIn = "0",
+     .leastIncluded = true,
+     .most = 100.0,
+     .mayBeEmpty = true,
+     .range = "at least 0 and at most 100",
+     .meaning = "material a pocket's passes leave on its walls and islands, taken off by a "
+                "final pass at full depth; 0: none"},
 };
 
 }  // namespace brevanto

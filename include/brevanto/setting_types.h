@@ -44,6 +44,13 @@ enum class OperationKind {
   Profile,    // the router's cut along the line, pass by pass in depth
   LaserCut,   // the beam along the line, Passes times
   LaserFill,  // the area a closed shape encloses (holes left out) hatched with lines
+  Pocket,     // the router clears the area a closed shape encloses, its holes left standing
+};
+
+// "PocketStrategy": how a pocket's area is cleared.
+enum class PocketStrategy {
+  Offset,  // rings parallel to the outline, from the middle out
+  Zigzag,  // lines along X to and fro, then the outermost rings
 };
 
 // "LaserMode": grbl's M4 scales the power with the speed (no burnt corners),
@@ -113,7 +120,9 @@ struct JobSettings {
   float overscan = 0.0F;  // Overscan, mm
 
   // The beam instead of the spindle: every shape burnt, none cut in depth.
-  [[nodiscard]] bool laser() const { return kind != OperationKind::Profile; }
+  [[nodiscard]] bool laser() const {
+    return kind == OperationKind::LaserCut || kind == OperationKind::LaserFill;
+  }
 
   // The machine's own numbers: spindle, coolant, the height of the first and
   // last moves, and where the program ends.
@@ -132,6 +141,11 @@ struct JobSettings {
   // Text (read by the command, which sets a drawing's texts; the job itself
   // never looks at it).
   std::string textFont;  // TextFont: "" outline fonts, "hershey:NAME" single strokes
+
+  // Pockets (Kind=pocket).
+  PocketStrategy pocketStrategy = PocketStrategy::Offset;  // PocketStrategy
+  float stepOver = 40.0F;                                  // StepOver, percent of txtWZDia
+  float finishAllowance = 0.0F;                            // FinishAllowance, mm
 };
 
 enum class SettingType {

@@ -212,4 +212,14 @@ Nesting nestShapes(const std::vector<std::vector<PathCurve>>& loops,
   return nest;
 }
 
+std::vector<std::vector<size_t>> directHoles(const Nesting& nest) {
+  std::vector<std::vector<size_t>> holes(nest.depth.size());
+  for (size_t s = 0; s < nest.depth.size(); ++s) {
+    if (nest.depth[s] % 2 == 1 && nest.parent[s] >= 0) {
+      holes[static_cast<size_t>(nest.parent[s])].push_back(s);
+    }
+  }
+  return holes;
+}
+
 }  // namespace brevanto

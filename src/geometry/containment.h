@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -41,5 +42,10 @@ struct Nesting {
 // nought); a loop encloses something when that is not nought.
 Nesting nestShapes(const std::vector<std::vector<PathCurve>>& loops,
                    const std::vector<double>& enclosed = {});
+
+// The regions a nesting makes: per shape, the holes (odd depth) directly
+// inside it when it is a part (even depth: outermost, or an island in a
+// hole), which leave its area open; empty for every other shape.
+std::vector<std::vector<size_t>> directHoles(const Nesting& nest);
 
 }  // namespace brevanto

@@ -41,9 +41,12 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
   for (const auto* loop : loops) {
     first_.push_back(curves);
     curves += static_cast<int64_t>(loop->size());
+    // An arc's bulge, not only its ends: a point beyond the box of the
+    // ends may lie near it.
     for (const PathCurve& c : *loop) {
-      ends.push_back(c.start);
-      ends.push_back(c.end);
+      const Box b = curveBox(c);
+      ends.push_back({b.minX, b.minY});
+      ends.push_back({b.maxX, b.maxY});
     }
   }
   Box bounds = boxAround(ends);

@@ -21,6 +21,7 @@
 #include "job/joining_loop.h"
 #include "job/laser_fill_job.h"
 #include "job/operations_job.h"
+#include "job/pocket_job.h"
 #include "job/program_file.h"
 #include "job/shape_refinement.h"
 #include "job/work_origin.h"
@@ -222,9 +223,15 @@ void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings
   EntryTally tally;
   std::vector<FillShape> fill;
   if (settings.kind == OperationKind::LaserFill) fill = planFillJob(elements, settings);
+  if (settings.kind == OperationKind::Pocket) checkPockets(elements, settings);
   writeOut(settings, options, [&](GcodeWriter& writer) {
     if (settings.kind == OperationKind::LaserFill) {
       writeFillProgram(fill, elements, settings, writer, options.observer);
+    } else if (settings.kind == OperationKind::Pocket) {
+      GcodeSink sink(settings, writer, options.observer);
+      sink.writeHeader();
+      planPockets(elements, settings, sink, tally, &report.pockets);
+      sink.writeFooter();
     } else {
       writeProgram(elements.data(), count, settings, writer, options.observer, entries, &tally);
     }
@@ -243,7 +250,8 @@ void writeProgramOut(const std::vector<PathElement>& elements, const JobSettings
 bool streams(const JobSettings& settings, const JobOptions& options) {
   return settings.cutOrder == CutOrder::Drawing && settings.toolOffset == ToolOffset::None &&
          settings.origin == WorkOrigin::Page && settings.kind != OperationKind::LaserFill &&
-         !needsNesting(settings) && !(settings.rampAngle < 90.0F) &&
+         settings.kind != OperationKind::Pocket && !needsNesting(settings) &&
+         !(settings.rampAngle < 90.0F) &&
          (options.program != nullptr || dialectRules(settings.dialect).digitLimit <= 0);
 }
 
@@ -286,8 +294,9 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
   // 3b. Nesting, tool offset and cut order, only when a setting asks: the
   //     default program is the list as joined.
   std::vector<ShapeEntry> entries;
-  if (settings.cutOrder != CutOrder::Drawing || settings.toolOffset != ToolOffset::None ||
-      needsNesting(settings)) {
+  if (settings.kind != OperationKind::Pocket &&
+      (settings.cutOrder != CutOrder::Drawing || settings.toolOffset != ToolOffset::None ||
+       needsNesting(settings))) {
     cutOut(elements, settings, report, &entries);
   }
   writeProgramOut(elements, settings, options, entries, report);

@@ -39,12 +39,9 @@ std::vector<FillShape> planFillJob(const std::vector<PathElement>& elements,
   const Nesting nest = nestShapes(loops);
   const double tolerance = fillTolerance(settings);
   std::vector<FillRing> rings(loops.size());
-  std::vector<std::vector<size_t>> holes(loops.size());
+  const std::vector<std::vector<size_t>> holes = directHoles(nest);
   for (size_t s = 0; s < loops.size(); ++s) {
     if (nest.depth[s] >= 0) rings[s] = ringOf(loops[s], tolerance);
-    if (nest.depth[s] % 2 == 1 && nest.parent[s] >= 0) {
-      holes[static_cast<size_t>(nest.parent[s])].push_back(s);
-    }
   }
   loops = {};
   std::vector<std::vector<FillRing>> regions(shapes.size());

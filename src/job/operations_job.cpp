@@ -8,6 +8,7 @@
 #include "job/job.h"
 #include "job/laser_operations.h"
 #include "job/operation_order.h"
+#include "job/pocket_job.h"
 
 namespace brevanto {
 namespace {
@@ -57,7 +58,8 @@ std::vector<OrderedShape> cutOrder(const std::vector<PathElement>& elements,
     OperationShapes& s = shapes.emplace_back();
     s.order = operations[i].order;
     s.tool = p.settings.toolNumber;
-    s.cutsThrough = operations[i].cutsThrough && p.settings.kind != OperationKind::LaserFill;
+    s.cutsThrough = operations[i].cutsThrough && p.settings.kind != OperationKind::LaserFill &&
+                    p.settings.kind != OperationKind::Pocket;
     s.elements = &p.elements;
     for (const ShapeEntry& e : p.entries) s.drawnKeys.push_back(e.drawnKey);
   }
@@ -84,7 +86,10 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
   // Everything that can refuse the job does so before the program is opened.
   for (PreparedOperation& p : prepared) {
     const JobSettings& s = p.settings;
-    if (s.cutOrder != CutOrder::Drawing || s.toolOffset != ToolOffset::None || needsNesting(s)) {
+    if (s.kind == OperationKind::Pocket) {
+      checkPockets(p.elements, s);
+    } else if (s.cutOrder != CutOrder::Drawing || s.toolOffset != ToolOffset::None ||
+               needsNesting(s)) {
       JobReport nesting;
       cutOut(p.elements, s, nesting, &p.entries);
       addNesting(nesting, report);
@@ -95,7 +100,7 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
   const std::vector<OrderedShape> order = cutOrder(elements, operations, prepared);
   // The header is the first written operation's (a laser's is the laser's
   // own), or the first operation's when none selected anything.
-  const JobSettings& first = !order.empty()      ? prepared[order.front().operation].settings
+  const JobSettings& first = !order.empty()     ? prepared[order.front().operation].settings
                              : prepared.empty() ? base
                                                 : prepared.front().settings;
   size_t written = 0;
@@ -104,17 +109,21 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
     GcodeSink sink(first, writer, options.observer);
     sink.writeHeader();
     size_t current = prepared.size();
-    std::vector<bool> filled(prepared.size(), false);
+    std::vector<bool> whole(prepared.size(), false);
     for (const OrderedShape& o : order) {
       const PreparedOperation& p = prepared[o.operation];
-      // A fill burns nothing through, so nothing waits for it: its hatching
-      // is written whole where its first shape comes.
-      if (p.settings.kind == OperationKind::LaserFill && filled[o.operation]) continue;
+      // A fill or a pocket cuts nothing free, so nothing waits for it: the
+      // operation is written whole where its first shape comes.
+      const bool fill = p.settings.kind == OperationKind::LaserFill;
+      const bool pocket = p.settings.kind == OperationKind::Pocket;
+      if ((fill || pocket) && whole[o.operation]) continue;
       if (o.operation != current && sink.useSettings(p.settings)) ++report.toolChanges;
       current = o.operation;
-      if (p.settings.kind == OperationKind::LaserFill) {
-        filled[o.operation] = true;
-        const size_t shapes = writeFillShapes(p.fill, p.elements, p.settings, sink);
+      if (fill || pocket) {
+        whole[o.operation] = true;
+        const size_t shapes =
+            fill ? writeFillShapes(p.fill, p.elements, p.settings, sink)
+                 : planPockets(p.elements, p.settings, sink, tally, &report.pockets);
         report.writtenOperations.insert(report.writtenOperations.end(), shapes,
                                         static_cast<int32_t>(o.operation));
         written += p.elements.size();

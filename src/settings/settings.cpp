@@ -159,10 +159,11 @@ void readLaserSettings(const SettingsSource& source, bool dialectGiven, JobSetti
   s.kind = !isBlank(kind) ? static_cast<OperationKind>(readChoice(answering(kind), "Kind"))
            : s.machine == Machine::Laser ? OperationKind::LaserCut
                                          : OperationKind::Profile;
-  if (s.machine == Machine::Laser && s.kind == OperationKind::Profile) {
-    refuse(
-        "Kind: profile cuts in depth with a router; with Machine=laser use laser-cut or "
-        "laser-fill");
+  if (s.machine == Machine::Laser &&
+      (s.kind == OperationKind::Profile || s.kind == OperationKind::Pocket)) {
+    refuse("Kind: " + std::string(kKindNames[static_cast<size_t>(s.kind)]) +
+           " cuts in depth with a router; with Machine=laser use laser-cut or "
+           "laser-fill");
   }
   s.power = readRangedFloat(source, "Power");
   s.laserMax = readRangedFloat(source, "LaserMax");
@@ -278,6 +279,9 @@ JobSettings loadSettings(const SettingsSource& source) {
   s.origin = static_cast<WorkOrigin>(readChoice(source, "Origin"));
   s.direction = static_cast<CutDirection>(readChoice(source, "Direction"));
   s.textFont = readTrimmedText(source, "TextFont");
+  s.pocketStrategy = static_cast<PocketStrategy>(readChoice(source, "PocketStrategy"));
+  s.stepOver = readRangedFloat(source, "StepOver");
+  s.finishAllowance = readRangedFloat(source, "FinishAllowance");
   return s;
 }
 
@@ -320,7 +324,9 @@ const JobSettings& checkedSettings(const JobSettings& s) {
                {s.focusZ, "FocusZ"},
                {s.lineInterval, "LineInterval"},
                {s.fillAngle, "FillAngle"},
-               {s.overscan, "Overscan"}};
+               {s.overscan, "Overscan"},
+               {s.stepOver, "StepOver"},
+               {s.finishAllowance, "FinishAllowance"}};
   // Each held to its row's range, as the strict reading holds its text (a
   // value that is not a number fails every comparison).
   for (const auto& v : entry) {
@@ -335,8 +341,9 @@ const JobSettings& checkedSettings(const JobSettings& s) {
   }
   if (static_cast<size_t>(s.machine) >= std::size(kMachineNames) ||
       static_cast<size_t>(s.kind) >= std::size(kKindNames) ||
-      static_cast<size_t>(s.laserMode) >= std::size(kLaserModeNames)) {
-    refuse("Machine, Kind or LaserMode: not one of its values");
+      static_cast<size_t>(s.laserMode) >= std::size(kLaserModeNames) ||
+      static_cast<size_t>(s.pocketStrategy) >= std::size(kPocketStrategyNames)) {
+    refuse("Machine, Kind, LaserMode or PocketStrategy: not one of its values");
   }
   checkLaserDialect(s);
   checkMachineNumbers(s);

@@ -26,19 +26,6 @@ constexpr double kShortestRamp = 0.05;  // mm
 // steeply, so that a speck of a shape cannot fill the disk.
 constexpr double kMostLaps = 100.0;
 
-// The depth of every pass, as the straight-plunge writer cuts them.
-std::vector<float> passDepths(const JobSettings& s) {
-  std::vector<float> depths;
-  for (int32_t pass = 1;; ++pass) {
-    float depth = static_cast<float>(pass) * s.passDepth;
-    if (s.finalDepth >= depth) depth = s.finalDepth;
-    if (s.passDepth == 0.0F) depth = s.finalDepth;
-    depths.push_back(depth);
-    if (!(depth > s.finalDepth)) break;
-  }
-  return depths;
-}
-
 // The length over which Z changes by `height` at `degrees` (0: straight).
 double slopeLength(double height, double degrees) {
   if (!(degrees < 90.0)) return 0.0;
@@ -303,6 +290,18 @@ class ShapePasses {
 };
 
 }  // namespace
+
+std::vector<float> passDepths(const JobSettings& s) {
+  std::vector<float> depths;
+  for (int32_t pass = 1;; ++pass) {
+    float depth = static_cast<float>(pass) * s.passDepth;
+    if (s.finalDepth >= depth) depth = s.finalDepth;
+    if (s.passDepth == 0.0F) depth = s.finalDepth;
+    depths.push_back(depth);
+    if (!(depth > s.finalDepth)) break;
+  }
+  return depths;
+}
 
 bool wantsEntries(const JobSettings& s, const ShapeEntry& e, bool closed) {
   return s.rampAngle < 90.0F || tabsOn(s, e, closed) || leadsOn(s, e, closed);

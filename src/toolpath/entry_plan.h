@@ -44,6 +44,9 @@ struct EntryTally {
   std::vector<Stroke> strokes;
 };
 
+// The depth of every pass, as the straight-plunge writer cuts them.
+std::vector<float> passDepths(const JobSettings& settings);
+
 // Whether a shape's passes need more than straight plunges: a ramp, tabs on
 // it, or leads.
 bool wantsEntries(const JobSettings& settings, const ShapeEntry& entry, bool closed);

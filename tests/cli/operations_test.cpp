@@ -82,6 +82,12 @@ TEST(Operations, RefusalsAndShapesNotCut) {
        "[operation red]\nSelect=stroke:#ff0000\n[operation blue]\nSelect=all\nFeed=400\n", "", 0,
        "feed 400, plunge 100, cutting 47.0 mm, 0:00:10"},
       {"no file per tool on standard output", "", "--split-by-tool -o -", 64, "not -o -"},
+      {"a pocket takes no side", "[operation p]\nSelect=all\nKind=pocket\nSide=inside\n", "", 2,
+       "operation p: Side=inside: a pocket clears the area inside the line"},
+      {"a pocket, then a profile",
+       "[operation p]\nSelect=stroke:#0000ff\nKind=pocket\nStepOver=50\n"
+       "[operation o]\nSelect=stroke:#ff0000\nSide=outside\n",
+       "", 0, "pockets ......................... 1 cleared"},
   };
   TempDir dir;
   writeFileBytes(dir.file("d.svg"), kTwoColours);

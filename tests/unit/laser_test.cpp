@@ -42,6 +42,11 @@ TEST(LaserSettings, MachineKindAndDialectFollowOneAnother) {
       {{{"Kind", "laser-cut"}, {"Dialect", "grbl"}, {"Power", "101"}}, {}, {}, "Power: \"101\""},
       {{{"Kind", "laser-cut"}, {"Dialect", "grbl"}, {"Passes", "2.5"}}, {}, {}, "Passes"},
       {{{"Kind", "laser-cut"}, {"Dialect", "grbl"}, {"LineInterval", "0"}}, {}, {}, "LineInterval"},
+      // A pocket is the router's: no laser words, no grbl by default.
+      {{{"Kind", "pocket"}}, OperationKind::Pocket, Dialect::Classic, nullptr},
+      {{{"Machine", "laser"}, {"Kind", "pocket"}}, {}, {}, "Kind: pocket cuts in depth"},
+      {{{"Kind", "pocket"}, {"StepOver", "4"}}, {}, {}, "StepOver: \"4\""},
+      {{{"Kind", "pocket"}, {"FinishAllowance", "-1"}}, {}, {}, "FinishAllowance"},
   };
   for (const auto& c : cases) {
     test::SettingsTable table(test::workedExampleSettings());
