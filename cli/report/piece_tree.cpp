@@ -314,9 +314,25 @@ double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& mea
   ++measured;
   const double near = pieces_[hint].distanceWithin(p, enough);
   if (near <= enough) return near;
-  double best = pieces_[hint].distance(p);
-  if (best <= enough) return best;
-  double bestSquared = best * best;
+  // A point a little along from the last has its near piece beside the
+  // hint in the tree's order more often than not: those are asked before
+  // the tree is searched from its root. Any piece within `enough` is an
+  // answer, so which one is found first does not change the largest
+  // distance of a search.
+  const size_t n = pieces_.size();
+  const double enoughSquared = enough * enough;
+  for (size_t i = hint > kLeafSize ? hint - kLeafSize : 0; i < n && i <= hint + kLeafSize; ++i) {
+    if (i == hint || boxDistanceSquared(p, boxes_[i]) > enoughSquared) continue;
+    ++measured;
+    if (const double d = pieces_[i].distanceWithin(p, enough); d <= enough) {
+      hint = i;
+      return d;
+    }
+  }
+  // The search below measures the hint again if it is the nearest: its exact
+  // distance is not taken twice.
+  double best = HUGE_VAL;
+  double bestSquared = HUGE_VAL;
   // Median splits keep the depth near log2(n / kLeafSize): 64 levels would
   // need more pieces than memory holds, and each level stacks two nodes.
   size_t stack[128];
