@@ -329,10 +329,12 @@ double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& mea
       return d;
     }
   }
-  // The search below measures the hint again if it is the nearest: its exact
-  // distance is not taken twice.
-  double best = HUGE_VAL;
-  double bestSquared = HUGE_VAL;
+  // The hint's distance bounds the search from the start; the search does
+  // not take it twice.
+  const size_t first = hint;
+  double best = pieces_[first].distance(p);
+  if (best <= enough) return best;
+  double bestSquared = best * best;
   // Median splits keep the depth near log2(n / kLeafSize): 64 levels would
   // need more pieces than memory holds, and each level stacks two nodes.
   size_t stack[128];
@@ -344,7 +346,7 @@ double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& mea
     if (boxDistanceSquared(p, n.box) >= bestSquared) continue;
     if (n.left == 0) {
       for (size_t i = n.begin; i < n.end; ++i) {
-        if (boxDistanceSquared(p, boxes_[i]) >= bestSquared) continue;
+        if (i == first || boxDistanceSquared(p, boxes_[i]) >= bestSquared) continue;
         ++measured;
         if (const double near = pieces_[i].distanceWithin(p, enough); near <= enough) {
           hint = i;
