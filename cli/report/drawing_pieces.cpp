@@ -34,23 +34,37 @@ double polygonTurn(const PlanePoint* q) {
 }
 
 // Whether polygonTurn(q) <= kTamestTurn, sparing the arc tangents where the
-// answer is plain: every turn under atan(3/4) (0.64 each, 1.29 together), or
-// one over pi/2 + atan(1/2). Between those the turns are summed as above.
+// answer is plain. A turn of cross c and dot d (d > 0) has tangent c / d, and
+// two such turns add up to less than pi/2 exactly when the product of their
+// tangents is below 1: with a margin of one percent (and tangents below a
+// million) the sum is then at least 5e-9 from pi/2 either way, far beyond
+// the rounding of the tangents summed above. A turn with d < -c / 100 alone
+// exceeds pi/2. Between those the turns are summed as above.
 bool tame(const PlanePoint* q) {
-  bool allGentle = true;
+  double cross[2] = {0.0, 0.0}, dot[2] = {1.0, 1.0};
+  int turns = 0;
   double px = 0.0, py = 0.0;
   bool havePrevious = false;
   for (int i = 0; i < 3; ++i) {
     const double dx = q[i + 1].x - q[i].x, dy = q[i + 1].y - q[i].y;
     if (dx == 0.0 && dy == 0.0) continue;
     if (havePrevious) {
-      const double cross = std::fabs(px * dy - py * dx), dot = px * dx + py * dy;
-      if (dot < -0.5 * cross) return false;
-      allGentle = allGentle && cross <= 0.75 * dot;
+      cross[turns] = std::fabs(px * dy - py * dx);
+      dot[turns] = px * dx + py * dy;
+      if (dot[turns] < -0.01 * cross[turns]) return false;
+      ++turns;
     }
     px = dx, py = dy, havePrevious = true;
   }
-  return allGentle || polygonTurn(q) <= kTamestTurn;
+  constexpr double kSteepest = 1.0e6;
+  const bool plain = dot[0] > 0.0 && dot[1] > 0.0 && cross[0] <= kSteepest * dot[0] &&
+                     cross[1] <= kSteepest * dot[1];
+  if (plain) {
+    const double product = cross[0] * cross[1], limit = dot[0] * dot[1];
+    if (product <= 0.99 * limit) return true;
+    if (product >= 1.01 * limit) return false;
+  }
+  return polygonTurn(q) <= kTamestTurn;
 }
 
 void addCubic(const Piece& cubic, int depth, std::vector<Piece>& out) {
