@@ -199,15 +199,18 @@ int run(const Options& options) {
   // the summary, the preview and the fidelity figure come from these very
   // bytes, and the file is put in place whole only when all is well.
   // With a tool offset the path lies a tool radius beside the drawing by
-  // design: the distance to the drawing is no measure of fidelity there.
-  // Nor is it for a laser's fill, whose lines cross the area inside the line,
-  // or for a pocket's rings.
+  // design: the figure measures how far its distance strays from the radius.
+  // Operations may each have their own tool and offset, and their shapes are
+  // not told apart as parts, holes and open lines: there the distance to the
+  // drawing is no measure of fidelity. Nor is it for a laser's fill, whose
+  // lines cross the area inside the line, or for a pocket's rings.
   const bool offsetPath = anyOffset(settings, operations);
+  const bool unmeasured = offsetPath && !operations.empty();
   const bool pocketed = anyPocket(settings, operations);
   const bool hatched = anyFill(settings, operations) || pocketed;
   const bool reordered = settings.cutOrder != CutOrder::Drawing || !operations.empty();
   std::optional<double> tolerance;
-  if (options.tolerance != "none" && !offsetPath && !hatched) {
+  if (options.tolerance != "none" && !unmeasured && !hatched) {
     tolerance = std::strtod(options.tolerance.c_str(), nullptr);
   }
   StagedFile programFile;
@@ -224,6 +227,7 @@ int run(const Options& options) {
                                  {.file = &programFile,
                                   .keepMoves = !options.preview.empty(),
                                   .shapesInOrder = !offsetPath && !reordered && !hatched,
+                                  .offsetPath = offsetPath && !unmeasured,
                                   .operations = jobOperations(operations)});
   progress.finish();
   const JobReport& report = made.report;
@@ -292,13 +296,13 @@ int run(const Options& options) {
 
   std::vector<SummaryRow> rows = summarize(drawing->facts, report, made.totals);
   rows.push_back({"largest deviation",
-                  offsetPath ? "not measured: the path lies beside the drawing by the tool radius"
+                  unmeasured ? "not measured: the operations' paths lie beside the drawing"
                   : pocketed ? "not measured: a pocket's rings clear the area inside the drawing"
                   : hatched  ? "not measured: the fill's lines cross the area inside the drawing"
                              : describeDeviation(deviation)});
   std::string toleranceRow = options.tolerance + " mm";
-  if (offsetPath || hatched) {
-    toleranceRow = offsetPath ? "not applied: the path is offset from the drawing"
+  if (unmeasured || hatched) {
+    toleranceRow = unmeasured ? "not applied: the operations' paths are offset from the drawing"
                    : pocketed ? "not applied: the area inside is cleared"
                               : "not applied: the area is filled with lines";
   } else if (!tolerance) {
@@ -335,7 +339,7 @@ int run(const Options& options) {
                                  operations.empty() ? nullptr : &shown))) {
     return kOutputFailed;
   }
-  if (options.maxDeviation && deviation.measured && !offsetPath && !hatched) {
+  if (options.maxDeviation && deviation.measured && !unmeasured && !hatched) {
     char limit[64];
     std::snprintf(limit, sizeof limit, "%.4f mm", *options.maxDeviation);
     if (deviation.distance > *options.maxDeviation) {

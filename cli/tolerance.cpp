@@ -1,5 +1,6 @@
 #include "tolerance.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
@@ -30,39 +31,41 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
  public:
   MoveTaker(MadeProgram& made, DeviationMeter& meter, bool keepMoves)
       : made_(made), meter_(meter), keepMoves_(keepMoves) {}
-  // A shape the job checked first (stray) comes with its figure: it is not
-  // measured twice.
+  // A shape the job checked first (stray) comes with its figure and its
+  // moves: its blocks are those of the try, and are not read or measured
+  // twice.
   void shapeBegins() override {
-    reader_.shapeBegins();
-    measured_ = checked_;
+    replayed_ = checked_;
     checked_ = false;
-    if (measured_) meter_.fold(reader_.shape(), checkedDeviation_);
+    if (!replayed_) {
+      reader_.shapeBegins();
+      return;
+    }
+    reader_ = triedReader_;
+    meter_.fold(reader_.shape(), checkedDeviation_);
+    for (const ProgramMove& move : tried_) take(move);
   }
   void homeBegins() override {
     reader_.homeBegins();
-    measured_ = false;
+    replayed_ = false;
   }
   // The moves are read in the drawing's coordinates: the figure measures
   // them against the drawing, and the preview draws them over it.
   void originMoved(double dx, double dy) override { shift_ = {dx, dy}; }
   void block(const WrittenBlock& written) override {
-    WrittenBlock block = written;
-    if (block.hasX) block.x -= shift_.x;
-    if (block.hasY) block.y -= shift_.y;
-    if (!reader_.apply(block, move_)) return;
-    made_.totals.add(move_);
-    if (!measured_) meter_.add(move_);
-    if (keepMoves_) made_.moves.push_back(move_);
+    if (replayed_ || !reader_.apply(shifted(written), move_)) return;
+    take(move_);
+    meter_.add(move_);
   }
-  double stray(std::span<const WrittenBlock> blocks) override {
-    ProgramMoveReader reader = reader_;
-    reader.shapeBegins();
+  double stray(std::span<const WrittenBlock> blocks, double enough) override {
+    triedReader_ = reader_;
+    triedReader_.shapeBegins();
     tried_.clear();
     ProgramMove move;
     for (const WrittenBlock& b : blocks) {
-      if (reader.apply(b, move)) tried_.push_back(move);
+      if (triedReader_.apply(shifted(b), move)) tried_.push_back(move);
     }
-    const Deviation d = meter_.measureShape(tried_);
+    const Deviation d = meter_.measureShape(tried_, enough);
     checkedDeviation_ = d;
     checked_ = true;
     // A figure cut short cannot tell where to refine.
@@ -70,19 +73,51 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
   }
 
  private:
+  WrittenBlock shifted(const WrittenBlock& written) const {
+    WrittenBlock block = written;
+    if (block.hasX) block.x -= shift_.x;
+    if (block.hasY) block.y -= shift_.y;
+    return block;
+  }
+  void take(const ProgramMove& move) {
+    made_.totals.add(move);
+    if (keepMoves_) made_.moves.push_back(move);
+  }
+
   MadeProgram& made_;
   DeviationMeter& meter_;
   bool keepMoves_;
   ProgramMoveReader reader_;
   ProgramMove move_;
+  // The last try: its moves and the reader as it stands after them.
   std::vector<ProgramMove> tried_;
+  ProgramMoveReader triedReader_;
   bool checked_ = false;   // the last try was measured, and is the one to come
-  bool measured_ = false;  // the shape being told was measured as a try
+  bool replayed_ = false;  // the shape being told is that try: its blocks are passed over
   Deviation checkedDeviation_;
   struct {
     double x = 0.0, y = 0.0;
   } shift_;
 };
+
+// Per shape as written, the distance its path keeps from the drawing: the
+// tool radius for a closed shape, cut beside its outline; 0 for an open one,
+// cut on its line. And which of the drawing's shapes are such outlines.
+PathOffsets pathOffsets(const JobReport& report, const JobSettings& settings) {
+  PathOffsets offsets;
+  const double radius = settings.toolOffset == ToolOffset::None
+                            ? 0.0
+                            : static_cast<double>(settings.toolDiameter) * 0.5;
+  for (const JobReport::ShapeNesting& shape : report.shapes) {
+    offsets.outline.push_back(shape.depth >= 0);
+  }
+  for (const int32_t i : report.writtenShapes) {
+    const auto k = static_cast<size_t>(i);
+    offsets.radius.push_back(k < report.shapes.size() && report.shapes[k].depth >= 0 ? radius
+                                                                                     : 0.0);
+  }
+  return offsets;
+}
 
 MadeProgram run(const std::vector<Segment>& segments, const JobSettings& settings,
                 const DrawingIndex& drawing, std::span<const Segment> drawn,
@@ -92,6 +127,17 @@ MadeProgram run(const std::vector<Segment>& segments, const JobSettings& setting
   if (!target.file->restart()) {
     made.report.result = BREVANTO_OUTPUT_FAILED;
     return made;
+  }
+  if (target.keepMoves) {
+    // A few moves per record and pass: room reserved and never written costs
+    // no memory, and growing a list of a million moves would copy it and
+    // touch twice its pages.
+    const double ratio =
+        static_cast<double>(settings.finalDepth) / static_cast<double>(settings.passDepth);
+    const size_t passes = ratio > 16.0  ? 16
+                          : ratio > 1.0 ? static_cast<size_t>(std::ceil(ratio))
+                                        : 1;
+    made.moves.reserve(segments.size() * 4 * passes + 64);
   }
   DeviationMeter meter(drawing, target.shapesInOrder);
   MoveTaker taker(made, meter, target.keepMoves);
@@ -105,7 +151,12 @@ MadeProgram run(const std::vector<Segment>& segments, const JobSettings& setting
                                   .operations = target.operations});
   if (!sink.finish() && made.report.ok()) made.report.result = BREVANTO_OUTPUT_FAILED;
   if (!made.report.ok()) return made;
-  made.deviation = meter.finish();
+  if (target.offsetPath) {
+    const PathOffsets offsets = pathOffsets(made.report, settings);
+    made.deviation = meter.finish(&offsets);
+  } else {
+    made.deviation = meter.finish();
+  }
   if (!meter.shapesMatched()) {
     // Rare (a shape that cuts nothing): the program is read again and
     // measured whole.

@@ -29,6 +29,9 @@ struct ProgramTarget {
   // The job writes the drawing's shapes as they are, in order (no nesting,
   // offset or cut order): the check measures shape by shape as it reads.
   bool shapesInOrder = true;
+  // The closed shapes are cut a tool radius beside their outlines (the
+  // settings' ToolOffset): the figure measures the path from the radius.
+  bool offsetPath = false;
   // The job's operations (JobOptions::operations); empty: none.
   std::vector<JobOperation> operations{};
 };

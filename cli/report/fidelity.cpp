@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "report/drawing_pieces.h"
 #include "report/piece_tree.h"
 
 namespace brevanto::cli {
@@ -24,86 +25,13 @@ constexpr double kProbesPerPiece = 100.0;
 // short. A drawing of ordinary density needs a few dozen.
 constexpr size_t kMeasuresPerProbe = 100;
 
-bool finite(PlanePoint p) {
-  return std::isfinite(p.x) && std::isfinite(p.y);
-}
-
-bool finiteSegment(const Segment& s) {
-  const bool ends = finite({s.x0, s.y0}) && finite({s.x3, s.y3});
-  return s.kind == 1 ? ends && finite({s.x1, s.y1}) && finite({s.x2, s.y2}) : ends;
-}
-
-// A cubic whose control polygon turns through at most this much is one
-// piece: the nearest of its nine samples starts Newton's method in the
-// valley of the true nearest point. One that turns further (a hook, a loop,
-// a cusp) can hold a nearer point between two samples than the one Newton's
-// method finds, so it is cut in two exactly (de Casteljau) until it does not,
-// at most kDeepestSplit times.
-constexpr double kTamestTurn = std::numbers::pi / 2.0;
-constexpr int kDeepestSplit = 10;
-
-double polygonTurn(const PlanePoint* q) {
-  double turn = 0.0;
-  double px = 0.0, py = 0.0;
-  bool havePrevious = false;
-  for (int i = 0; i < 3; ++i) {
-    const double dx = q[i + 1].x - q[i].x, dy = q[i + 1].y - q[i].y;
-    if (dx == 0.0 && dy == 0.0) continue;  // a control point on an end point
-    if (havePrevious) turn += std::fabs(std::atan2(px * dy - py * dx, px * dx + py * dy));
-    px = dx, py = dy, havePrevious = true;
-  }
-  return turn;
-}
-
-void addCubic(const Piece& cubic, int depth, std::vector<Piece>& out) {
-  if (depth >= kDeepestSplit || polygonTurn(cubic.p) <= kTamestTurn) {
-    out.push_back(cubic);
-    return;
-  }
-  const auto mid = [](PlanePoint a, PlanePoint b) {
-    return PlanePoint{(a.x + b.x) * 0.5, (a.y + b.y) * 0.5};
-  };
-  const PlanePoint* q = cubic.p;
-  const PlanePoint a = mid(q[0], q[1]), b = mid(q[1], q[2]), c = mid(q[2], q[3]);
-  const PlanePoint d = mid(a, b), e = mid(b, c), m = mid(d, e);
-  Piece first = cubic, second = cubic;
-  first.p[1] = a, first.p[2] = d, first.p[3] = m;
-  second.p[0] = m, second.p[1] = e, second.p[2] = c;
-  addCubic(first, depth + 1, out);
-  addCubic(second, depth + 1, out);
-}
-
-// The drawing's curves and lines; shapes numbered as the program numbers
-// them, one for each run of equal shape keys.
-std::vector<Piece> drawingPieces(std::span<const Segment> segments) {
-  std::vector<Piece> out;
-  out.reserve(segments.size());
-  int32_t shape = 0;
-  for (size_t i = 0; i < segments.size(); ++i) {
-    const Segment& s = segments[i];
-    if (i == 0 || s.shapeKey != segments[i - 1].shapeKey) ++shape;
-    if (!finiteSegment(s)) continue;
-    Piece piece = Piece::line({s.x0, s.y0}, {s.x3, s.y3}, shape);
-    if (s.kind == 1) {
-      piece.kind = Piece::Kind::Cubic;
-      piece.p[1] = {s.x1, s.y1};
-      piece.p[2] = {s.x2, s.y2};
-      piece.p[3] = {s.x3, s.y3};
-      addCubic(piece, 0, out);
-      continue;
-    }
-    out.push_back(piece);
-  }
-  return out;
-}
-
 // The cutting moves of each shape: lines and arcs as the program writes
 // them, its rounding and its straight runs included, and the point where a
 // plunge goes in (a shape shorter than the output's resolution is cut by its
 // plunge alone). Rapid moves cut nothing.
 bool cutsPath(const ProgramMove& m) {
   const bool cut = m.kind != ProgramMove::Kind::Rapid && m.shape > 0 && m.fromKnown &&
-                   finite({m.fromX, m.fromY}) && finite({m.toX, m.toY}) &&
+                   finitePoint({m.fromX, m.fromY}) && finitePoint({m.toX, m.toY}) &&
                    ((m.fromX != m.toX || m.fromY != m.toY) || m.curved() || m.isPlunge());
   return cut && (!m.curved() || std::isfinite(m.radius));
 }
@@ -146,8 +74,12 @@ double totalLength(const std::vector<Piece>& pieces) {
 // `spacing` along every piece, then, around the farthest of them, a closer
 // look between its neighbours (the distance is smooth there, and the sampled
 // maximum can sit up to half a spacing from the true one).
+// With `radius` (by the piece's shape, 1 for the first), a point's figure is
+// how far its distance strays from its shape's radius, which needs the exact
+// nearest distance. Once the largest exceeds `stop` the measure ends there.
 void farthest(std::span<const Piece> from, const PieceTree& to, double spacing, bool pathStrays,
-              Deviation& worst, size_t& measures) {
+              Deviation& worst, size_t& measures, std::span<const double> radius = {},
+              double stop = HUGE_VAL) {
   size_t hint = 0;
   const size_t budget = kMeasuresPerProbe * static_cast<size_t>(kMostProbes);
   const Piece* worstPiece = nullptr;
@@ -155,9 +87,12 @@ void farthest(std::span<const Piece> from, const PieceTree& to, double spacing, 
   // Measures the point p of the piece; `d` is set to its distance, or to a
   // larger one no larger than the largest so far.
   auto measure = [&](const Piece& piece, PlanePoint p, double& d) {
-    d = to.nearest(p, hint, worst.measured ? worst.distance : 0.0, measures);
+    const auto k = static_cast<size_t>(piece.shape) - 1;
+    const double r = k < radius.size() ? radius[k] : 0.0;
+    d = r > 0.0 ? std::fabs(to.nearest(p, hint, 0.0, measures) - r)
+                : to.nearest(p, hint, worst.measured ? worst.distance : 0.0, measures);
     if (!worst.measured || d > worst.distance) {
-      worst = {true, worst.whole, d, p.x, p.y, piece.shape, pathStrays};
+      worst = {true, worst.whole, d, p.x, p.y, piece.shape, pathStrays, r > 0.0};
       return true;
     }
     return false;
@@ -190,6 +125,7 @@ void farthest(std::span<const Piece> from, const PieceTree& to, double spacing, 
       }
       measuredAt = p;
       if (measure(piece, p, measuredDistance)) {
+        if (worst.distance > stop) return;
         worstPiece = &piece;
         worstT = i / n;
         worstStep = 1.0 / n;
@@ -299,7 +235,7 @@ void DeviationMeter::finishShape() {
   path_.clear();
 }
 
-Deviation DeviationMeter::measureShape(std::span<const ProgramMove> moves) {
+Deviation DeviationMeter::measureShape(std::span<const ProgramMove> moves, double enough) {
   std::vector<Piece> path;
   LaterPassFilter laterPasses;
   for (const ProgramMove& m : moves) {
@@ -310,10 +246,11 @@ Deviation DeviationMeter::measureShape(std::span<const ProgramMove> moves) {
   Deviation worst;
   if (path.empty() || drawing_.tree->empty()) return worst;
   const int32_t shape = path.front().shape;
-  farthest(path, *drawing_.tree, drawing_.spacing, true, worst, measures_);
-  if (shape >= 1 && shape <= drawing_.shapes()) {
+  farthest(path, *drawing_.tree, drawing_.spacing, true, worst, measures_, {}, enough);
+  if (shape >= 1 && shape <= drawing_.shapes() && !(worst.distance > enough)) {
     const std::vector<Piece> own = drawing_.shapePieces(shape);
-    farthest(own, PieceTree(std::move(path), true), drawing_.spacing, false, worst, measures_);
+    farthest(own, PieceTree(std::move(path), true), drawing_.spacing, false, worst, measures_, {},
+             enough);
   }
   return worst;
 }
@@ -333,9 +270,31 @@ Deviation nothingCut(const std::vector<Piece>& drawing) {
 
 }  // namespace
 
-Deviation DeviationMeter::finish() {
+Deviation DeviationMeter::finishOffset(const PathOffsets& offsets) {
+  std::vector<Piece> onLine, beside, outlines;
+  for (const Piece& p : path_) {
+    const auto k = static_cast<size_t>(p.shape) - 1;
+    (k < offsets.radius.size() && offsets.radius[k] > 0.0 ? beside : onLine).push_back(p);
+  }
+  for (const Piece& p : drawing_.tree->pieces()) {
+    const auto k = static_cast<size_t>(p.shape) - 1;
+    if (k < offsets.outline.size() && offsets.outline[k]) outlines.push_back(p);
+  }
+  farthest(onLine, *drawing_.tree, drawing_.spacing, true, worst_, measures_);
+  if (!outlines.empty()) {
+    farthest(beside, PieceTree(std::move(outlines)), drawing_.spacing, true, worst_, measures_,
+             offsets.radius);
+  }
+  path_.clear();
+  return worst_;
+}
+
+Deviation DeviationMeter::finish(const PathOffsets* offsets) {
   if (drawing_.tree->empty()) return {};
   if (!shapesInOrder_) {
+    // With an offset, a shape where the tool fits nowhere is left uncut
+    // and said so: the figure measures only the path there is.
+    if (offsets != nullptr) return path_.empty() ? Deviation{} : finishOffset(*offsets);
     if (path_.empty()) return nothingCut(drawing_.tree->pieces());
     farthest(path_, *drawing_.tree, drawing_.spacing, true, worst_, measures_);
     farthest(drawing_.tree->pieces(), PieceTree(std::move(path_)), drawing_.spacing, false, worst_,
@@ -367,7 +326,10 @@ std::string describeDeviation(const Deviation& d) {
   }
   std::snprintf(text, sizeof text, "%s%.4f mm at (%.4f, %.4f) in shape %d, where %s",
                 d.whole ? "" : "at least ", d.distance, d.x, d.y, static_cast<int>(d.shape),
-                d.pathStrays ? "the path strays from the drawing" : "the drawing is not cut");
+                !d.pathStrays ? "the drawing is not cut"
+                : d.besideRadius
+                    ? "the path's distance from the drawing strays from the tool radius"
+                    : "the path strays from the drawing");
   if (!d.whole) {
     return std::string(text) + " (the drawing is too dense to check whole in reasonable time)";
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -29,9 +30,21 @@ struct Deviation {
   double distance = 0.0;  // mm, the largest distance found
   double x = 0.0;         // where it occurs
   double y = 0.0;
-  int32_t shape = 0;       // the program's shape there (1 for the first), or the drawing's
-  bool pathStrays = true;  // true: the path is far from the drawing there;
-                           // false: the drawing is far from the path
+  int32_t shape = 0;          // the program's shape there (1 for the first), or the drawing's
+  bool pathStrays = true;     // true: the path is far from the drawing there;
+                              // false: the drawing is far from the path
+  bool besideRadius = false;  // the path there is a tool radius beside the drawing
+};
+
+// A program whose closed shapes are cut a tool radius beside the drawing:
+// per shape as written (ProgramMove::shape 1, 2...), the distance its path
+// is to keep from the drawing's outlines (0: it is cut on the line), and per
+// shape of the drawing (as DrawingIndex numbers them) whether it is such an
+// outline (a closed shape; open lines are cut on the line, and a tool path
+// may cross them).
+struct PathOffsets {
+  std::vector<double> radius;
+  std::vector<bool> outline;
 };
 
 inline constexpr double kFidelityTolerance = 1e-4;  // mm
@@ -82,11 +95,16 @@ class DeviationMeter {
       : drawing_(drawing), shapesInOrder_(shapesInOrder) {}
 
   void add(const ProgramMove& move);
-  Deviation finish();
+  // With `offsets` (shapesInOrder false), each point of a path that keeps a
+  // radius is measured by how far its distance from the outlines strays from
+  // the radius, one way only: the drawing lies a radius from such a path by
+  // design, and further where the tool does not fit into a corner.
+  Deviation finish(const PathOffsets* offsets = nullptr);
   // The figure of one shape's moves alone (a try the job may make again):
   // its path against the whole drawing, the drawing's shape of its number
-  // against its path. The meter's own figure is left as it is.
-  Deviation measureShape(std::span<const ProgramMove> moves);
+  // against its path. The meter's own figure is left as it is. Once the
+  // figure exceeds `enough` the measure stops: it is then a least one.
+  Deviation measureShape(std::span<const ProgramMove> moves, double enough = HUGE_VAL);
   // Shape `shape` was measured already (measureShape): its figure is taken
   // as it is, and its moves are not added.
   void fold(int32_t shape, const Deviation& deviation);
@@ -97,6 +115,7 @@ class DeviationMeter {
 
  private:
   void finishShape();
+  Deviation finishOffset(const PathOffsets& offsets);
 
   const DrawingIndex& drawing_;
   std::vector<Piece> path_;  // cutting moves not yet measured

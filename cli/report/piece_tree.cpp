@@ -314,7 +314,25 @@ double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& mea
   ++measured;
   const double near = pieces_[hint].distanceWithin(p, enough);
   if (near <= enough) return near;
-  double best = pieces_[hint].distance(p);
+  // A point a little along from the last has its near piece beside the
+  // hint in the tree's order more often than not: those are asked before
+  // the tree is searched from its root. Any piece within `enough` is an
+  // answer, so which one is found first does not change the largest
+  // distance of a search.
+  const size_t n = pieces_.size();
+  const double enoughSquared = enough * enough;
+  for (size_t i = hint > kLeafSize ? hint - kLeafSize : 0; i < n && i <= hint + kLeafSize; ++i) {
+    if (i == hint || boxDistanceSquared(p, boxes_[i]) > enoughSquared) continue;
+    ++measured;
+    if (const double d = pieces_[i].distanceWithin(p, enough); d <= enough) {
+      hint = i;
+      return d;
+    }
+  }
+  // The hint's distance bounds the search from the start; the search does
+  // not take it twice.
+  const size_t first = hint;
+  double best = pieces_[first].distance(p);
   if (best <= enough) return best;
   double bestSquared = best * best;
   // Median splits keep the depth near log2(n / kLeafSize): 64 levels would
@@ -328,7 +346,7 @@ double PieceTree::nearest(PlanePoint p, size_t& hint, double enough, size_t& mea
     if (boxDistanceSquared(p, n.box) >= bestSquared) continue;
     if (n.left == 0) {
       for (size_t i = n.begin; i < n.end; ++i) {
-        if (boxDistanceSquared(p, boxes_[i]) >= bestSquared) continue;
+        if (i == first || boxDistanceSquared(p, boxes_[i]) >= bestSquared) continue;
         ++measured;
         if (const double near = pieces_[i].distanceWithin(p, enough); near <= enough) {
           hint = i;

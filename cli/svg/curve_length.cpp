@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <vector>
 
 namespace brevanto::cli {
 namespace {
@@ -44,6 +43,26 @@ void split(const Cubic& c, Cubic& left, Cubic& right) {
   left.depth = right.depth = c.depth + 1;
 }
 
+constexpr int kMaxDepth = 40;
+
+// Adds the length of `c`, whose polygon is `polygon` long, to `length`:
+// the left half before the right, so the pieces are summed in the order
+// along the curve. Recursion instead of a list of pending pieces: a curve
+// of a drawing is split some eighty times, and the list's allocations and
+// copies cost more than the measure itself.
+void addLength(const Cubic& c, double polygon, double allowancePerUnit, double& length) {
+  const double chord = distance(c.x[0], c.y[0], c.x[3], c.y[3]);
+  if (polygon - chord <= allowancePerUnit * polygon || c.depth >= kMaxDepth) {
+    length += (polygon + chord) * 0.5;
+    return;
+  }
+  Cubic left{};
+  Cubic right{};
+  split(c, left, right);
+  addLength(left, polygonLength(left), allowancePerUnit, length);
+  addLength(right, polygonLength(right), allowancePerUnit, length);
+}
+
 }  // namespace
 
 double lineLength(const Segment& s) {
@@ -55,30 +74,12 @@ double lineLength(const Segment& s) {
 // proportion to its polygon length, and since splitting never lengthens the
 // polygon, the shares add up to at most the whole tolerance.
 double cubicLength(const Segment& s, double tolerance) {
-  constexpr int kMaxDepth = 40;
   const Cubic whole{{s.x0, s.x1, s.x2, s.x3}, {s.y0, s.y1, s.y2, s.y3}, 0};
   const double total = polygonLength(whole);
   if (!std::isfinite(total)) return total;
   if (total == 0.0) return 0.0;
-  const double allowancePerUnit = 2.0 * tolerance / total;
-
   double length = 0.0;
-  std::vector<Cubic> pending{whole};
-  while (!pending.empty()) {
-    const Cubic c = pending.back();
-    pending.pop_back();
-    const double polygon = polygonLength(c);
-    const double chord = distance(c.x[0], c.y[0], c.x[3], c.y[3]);
-    if (polygon - chord <= allowancePerUnit * polygon || c.depth >= kMaxDepth) {
-      length += (polygon + chord) * 0.5;
-      continue;
-    }
-    Cubic left{};
-    Cubic right{};
-    split(c, left, right);
-    pending.push_back(right);
-    pending.push_back(left);
-  }
+  addLength(whole, total, 2.0 * tolerance / total, length);
   return length;
 }
 

@@ -45,8 +45,11 @@ class ShapeCheck {
   virtual ~ShapeCheck() = default;
   // `blocks` are one shape's blocks as they would be written (the shape's
   // marker before them), following the blocks already told to the observer.
-  // The distance in mm.
-  virtual double stray(std::span<const WrittenBlock> blocks) = 0;
+  // The distance in mm. Once the shape is known to stray further than
+  // `enough`, the check may stop and answer any distance beyond it: the job
+  // makes such a try again whatever its exact figure (infinity: the figure
+  // counts, measure it whole).
+  virtual double stray(std::span<const WrittenBlock> blocks, double enough) = 0;
 };
 
 }  // namespace brevanto

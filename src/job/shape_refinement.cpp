@@ -20,6 +20,21 @@ class BlockRecorder final : public ProgramObserver {
 
 }  // namespace
 
+// How far a try must be measured: beyond this its exact figure decides
+// nothing. A try that strays further than the tolerance is made again; its
+// figure is then compared with the next try's only while the precision is
+// being refined and that next try will not be cut (see below). The first
+// try, and the last one that can be made, are measured whole.
+double ShapeRefinement::decisive(int precisionSteps, bool canSplit, double lastStray) const {
+  if (precisionSteps == 0 || (precisionSteps == kPrecisionRefinements && !canSplit)) {
+    return HUGE_VAL;
+  }
+  // Between the first and the last precision, a try that strays more than
+  // 0.9 times the one before sends the shape to be cut at once.
+  return precisionSteps < kPrecisionRefinements ? std::max(options_.tolerance, 0.9 * lastStray)
+                                                : options_.tolerance;
+}
+
 ShapeRefinement::ShapeRefinement(const JobSettings& settings, const JobOptions& options,
                                  GcodeWriter& writer, BlockStyle style, JobReport& report)
     : settings_(settings), options_(options), writer_(writer), style_(style), report_(report) {}
@@ -43,8 +58,9 @@ void ShapeRefinement::write(std::span<const Segment> records, std::vector<PathEl
     recorder.blocks.clear();
     GcodeSink sink(trial, aside, &recorder);
     planShape(elements.data(), static_cast<int32_t>(elements.size()), trial, sink);
-    const double stray = options_.shapeCheck->stray(recorder.blocks);
     const bool canSplit = splitRounds < kSplitRounds;
+    const double stray =
+        options_.shapeCheck->stray(recorder.blocks, decisive(precisionSteps, canSplit, lastStray));
     if (stray <= options_.tolerance || (precisionSteps == kPrecisionRefinements && !canSplit)) {
       writer_.writeComposed(aside_.view());
       writer_.lineNumber = aside.lineNumber;

@@ -34,6 +34,8 @@ class ShapeRefinement {
              JobReport& counts);
 
  private:
+  [[nodiscard]] double decisive(int precisionSteps, bool canSplit, double lastStray) const;
+
   const JobSettings& settings_;
   const JobOptions& options_;
   GcodeWriter& writer_;

@@ -382,21 +382,33 @@ TEST(Command, ToleranceIsKeptOrNothingIsWritten) {
   }
   writeFileBytes(dir.file("spiral.svg"), spiral + "\"/></svg>\n");
   writeFileBytes(dir.file("glyphs.svg"), readFileBytes(kExamples + "/glyphs.svg"));
+  // A 12 mm hole in a plate, cut with a 6 mm tool: joined at the default
+  // precision its path is a circle of R3.0008 about a centre 0.012 mm off.
+  writeFileBytes(
+      dir.file("hole.svg"),
+      R"(<svg xmlns="http://www.w3.org/2000/svg" width="100mm" height="100mm" viewBox="0 0 100 100">
+<g stroke="black" fill="none"><rect x="10" y="10" width="80" height="80"/>
+<circle cx="50" cy="50" r="6"/><path d="M20 20 L40 30"/></g></svg>
+)");
   const struct {
     const char* arguments;
     int status;
-    double within;  // mm
+    double least, within;  // mm
   } cases[] = {
-      {"ellipse.svg --tolerance 0.01", 0, 0.01},
-      {"ellipse.svg --set Prezision=30", 0, 0.05},  // a coarse join is refined
-      {"spiral.svg --tolerance 0.01", 0, 0.01},
-      {"glyphs.svg --tolerance 0.01", 0, 0.01},
+      {"ellipse.svg --tolerance 0.01", 0, 0.0, 0.01},
+      {"ellipse.svg --set Prezision=30", 0, 0.0, 0.05},  // a coarse join is refined
+      {"spiral.svg --tolerance 0.01", 0, 0.0, 0.01},
+      {"glyphs.svg --tolerance 0.01", 0, 0.0, 0.01},
+      {"hole.svg --offset inside --set txtWZDia=6 --tolerance none", 0, 0.012, 0.0145},
+      {"hole.svg --offset outside --set txtWZDia=6 --tolerance 0.005", 0, 0.0, 0.005},
   };
   for (const auto& c : cases) {
     const CommandRun r = brevanto(dir, std::string(c.arguments) + " -o out.tap " + kSettings);
     EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.err;
-    EXPECT_GE(deviationOf(r), 0.0) << r.err;
+    EXPECT_GE(deviationOf(r), c.least) << r.err;
     EXPECT_LE(deviationOf(r), c.within) << c.arguments << "\n" << r.err;
+    EXPECT_EQ(contains(r.err, "strays from the tool radius"), contains(c.arguments, "offset"))
+        << r.err;
   }
   std::filesystem::remove(dir.file("out.tap"));
   const CommandRun impossible =

@@ -451,6 +451,7 @@ def measure_example(name, svg, work, brevanto, settings, offset):
         problems.append(f"nesting {nesting!r} with {len(open_lines)} open shapes drawn")
     # Open lines come first and are cut on the line.
     engraved = [p for pts in cut[:len(open_lines)] for p in pts]
+    off = 0.0
     if open_lines and engraved:
         off = ip.max_distance([engraved], ip.NearestIndex(open_lines))[0]
         if off > ALLOWANCE + deviation:
@@ -460,6 +461,14 @@ def measure_example(name, svg, work, brevanto, settings, offset):
     band = ALLOWANCE + deviation
     if closed and (not points or near < r - band or far > r + band):
         problems.append(f"the toolpath leaves the band of {band:.4f} mm about the radius")
+    # The summary's figure for the offset program is the farthest the path's
+    # distance from the drawing strays from the radius: it must be the one
+    # measured here on what rs274 cuts.
+    stated = ip.NUMBERS.match(summary_value(runs[1], "largest deviation") or "")
+    seen = max(off, r - near, far - r) if points else off
+    if not stated or abs(float(stated.group(0)) - seen) > ALLOWANCE:
+        problems.append(f"the summary's deviation {stated and stated.group(0)} is not the "
+                        f"{seen:.4f} mm measured on rs274's path")
     if wrong_side:
         problems.append(f"{wrong_side} points on the wrong side")
     expected = EXPECTED_MISFITS.get((name, offset), 0)
