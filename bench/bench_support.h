@@ -24,6 +24,26 @@ inline Segment lineSegment(double x0, double y0, double x3, double y3, int32_t s
   return s;
 }
 
+// The arc about (cx, cy) of radius r from angle a0 to a1 (radians) as one
+// cubic with handles 4/3 tan(sweep / 4).
+inline Segment arcSegment(double cx, double cy, double r, double a0, double a1, int32_t shape) {
+  const double h = 4.0 / 3.0 * std::tan((a1 - a0) / 4.0) * r;
+  Segment s{};
+  s.kind = 1;
+  s.x0 = cx + r * std::cos(a0);
+  s.y0 = cy + r * std::sin(a0);
+  s.x1 = s.x0 - h * std::sin(a0);
+  s.y1 = s.y0 + h * std::cos(a0);
+  s.x3 = cx + r * std::cos(a1);
+  s.y3 = cy + r * std::sin(a1);
+  s.x2 = s.x3 + h * std::sin(a1);
+  s.y2 = s.y3 - h * std::cos(a1);
+  s.length = static_cast<float>(r * std::fabs(a1 - a0));
+  s.shapeKey = shape;
+  s.colour = 0x0000FF;
+  return s;
+}
+
 // CPU time of this thread, system time (the writes and flushes) included:
 // steadier than wall time on a machine shared with other work.
 inline double threadCpuSeconds() {

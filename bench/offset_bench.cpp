@@ -21,6 +21,7 @@
 
 namespace {
 
+using brevanto::bench::arcSegment;
 using brevanto::bench::lineSegment;
 using brevanto::bench::Spent;
 using brevanto::bench::timeInto;
@@ -30,26 +31,6 @@ constexpr int kTeeth = 12;
 // Path elements of one gear after joining: three lines and a root arc per
 // tooth, the bore, four windows of four lines.
 constexpr int64_t kElementsPerGear = 4 * kTeeth + 1 + 16;
-
-// The arc about (cx, cy) of radius r from angle a0 to a1 (radians) as one
-// cubic with handles 4/3 tan(sweep / 4).
-Segment arcSegment(double cx, double cy, double r, double a0, double a1, int32_t shape) {
-  const double h = 4.0 / 3.0 * std::tan((a1 - a0) / 4.0) * r;
-  Segment s{};
-  s.kind = 1;
-  s.x0 = cx + r * std::cos(a0);
-  s.y0 = cy + r * std::sin(a0);
-  s.x1 = s.x0 - h * std::sin(a0);
-  s.y1 = s.y0 + h * std::cos(a0);
-  s.x3 = cx + r * std::cos(a1);
-  s.y3 = cy + r * std::sin(a1);
-  s.x2 = s.x3 + h * std::sin(a1);
-  s.y2 = s.y3 - h * std::cos(a1);
-  s.length = static_cast<float>(r * std::fabs(a1 - a0));
-  s.shapeKey = shape;
-  s.colour = 0x0000FF;
-  return s;
-}
 
 void addGear(std::vector<Segment>& out, double cx, double cy, int32_t& shape) {
   constexpr double root = 30.0, tip = 36.0;

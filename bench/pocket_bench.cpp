@@ -16,26 +16,9 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+using brevanto::bench::arcSegment;
 
-Segment quarterArc(double cx, double cy, double r, double a0, int32_t shape) {
-  const double a1 = a0 + kPi / 2.0;
-  const double h = 4.0 / 3.0 * std::tan((a1 - a0) / 4.0) * r;
-  Segment s{};
-  s.kind = 1;
-  s.x0 = cx + r * std::cos(a0);
-  s.y0 = cy + r * std::sin(a0);
-  s.x1 = s.x0 - h * std::sin(a0);
-  s.y1 = s.y0 + h * std::cos(a0);
-  s.x3 = cx + r * std::cos(a1);
-  s.y3 = cy + r * std::sin(a1);
-  s.x2 = s.x3 + h * std::sin(a1);
-  s.y2 = s.y3 - h * std::cos(a1);
-  s.length = static_cast<float>(r * kPi / 2.0);
-  s.shapeKey = shape;
-  s.colour = 0x0000FF;
-  return s;
-}
+constexpr double kPi = 3.141592653589793;
 
 std::vector<Segment> makeSheet(int count) {
   std::vector<Segment> out;
@@ -52,7 +35,8 @@ std::vector<Segment> makeSheet(int count) {
       out.push_back(brevanto::bench::lineSegment(x0, y0, x1, y1, shape));
     }
     ++shape;
-    for (int k = 0; k < 4; ++k) out.push_back(quarterArc(cx, cy, 3.0, kPi + k * kPi / 2.0, shape));
+    for (int k = 0; k < 4; ++k)
+      out.push_back(arcSegment(cx, cy, 3.0, kPi + k * kPi / 2.0, kPi + (k + 1) * kPi / 2.0, shape));
     ++shape;
   }
   return out;
