@@ -209,34 +209,15 @@ class Parser {
   }
 
   void common(Entity& e, const Group& g) {
-    switch (g.code) {
-      case 8:
-        e.layer = layerIndex(g.text);
-        break;
-      case 60:
-        e.invisible = integer(g) != 0;
-        break;
-      case 62:
-        e.aci = integer(g);
-        break;
-      case 67:
-        e.paperSpace = integer(g) != 0;
-        break;
-      case 210:
-        e.normal.x = number(g);
-        break;
-      case 220:
-        e.normal.y = number(g);
-        break;
-      case 230:
-        e.normal.z = number(g);
-        break;
-      case 420:
-        e.rgb = integer(g) & 0xFFFFFF;
-        break;
-      default:
-        break;
-    }
+    const int32_t c = g.code;
+    if (c == 8) e.layer = layerIndex(g.text);
+    if (c == 60) e.invisible = integer(g) != 0;
+    if (c == 62) e.aci = integer(g);
+    if (c == 67) e.paperSpace = integer(g) != 0;
+    if (c == 210) e.normal.x = number(g);
+    if (c == 220) e.normal.y = number(g);
+    if (c == 230) e.normal.z = number(g);
+    if (c == 420) e.rgb = integer(g) & 0xFFFFFF;
   }
 
   template <class T>
