@@ -59,10 +59,12 @@ void declareOptions(CLI::App& app, Options& options) {
                  "[operation NAME] section (which it makes if there is none; repeatable)")
       ->type_name("NAME:KEY=VALUE")
       ->allow_extra_args(false);
-  app.add_flag("--split-by-tool", options.splitByTool,
-               "write one complete program per tool instead of one with tool changes: "
-               "STEM-T<n>.EXT beside the program file (part.nc gives part-T1.nc, part-T2.nc); the "
-               "summary says in which order to run them. Not with -o -");
+  app.add_flag(
+      "--split-by-tool", options.splitByTool,
+      "write one complete program per tool instead of one with tool changes: "
+      "STEM-T<n>.EXT beside the program file (part.nc gives part-T1.nc, part-T2.nc); the "
+      "summary says in which order to run them; a warning (with --strict: exit 1) where the "
+      "cutting order takes a tool up again after another. Not with -o -");
   app.add_flag("--show-settings", options.showSettings,
                "print the settings in effect as a settings file (each value's origin in a comment) "
                "that --settings reads back as it is");
