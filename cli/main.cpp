@@ -206,8 +206,8 @@ int run(const Options& options) {
   // lines cross the area inside the line, or for a pocket's rings.
   const bool offsetPath = anyOffset(settings, operations);
   const bool unmeasured = offsetPath && !operations.empty();
-  const bool pocketed = anyPocket(settings, operations);
-  const bool hatched = anyFill(settings, operations) || pocketed;
+  const bool pocketed = anyOfKind(settings, operations, OperationKind::Pocket);
+  const bool hatched = anyOfKind(settings, operations, OperationKind::LaserFill) || pocketed;
   const bool reordered = settings.cutOrder != CutOrder::Drawing || !operations.empty();
   std::optional<double> tolerance;
   if (options.tolerance != "none" && !unmeasured && !hatched) {

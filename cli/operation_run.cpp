@@ -116,22 +116,11 @@ JobSettings programSettings(const JobSettings& base,
   return s;
 }
 
-bool anyFill(const JobSettings& base, const std::vector<ChosenOperation>& operations) {
-  // With operations the base settings cut nothing of their own.
-  bool fill = operations.empty() && base.kind == OperationKind::LaserFill;
-  for (const ChosenOperation& op : operations) {
-    fill = fill || op.settings.kind == OperationKind::LaserFill;
-  }
-  return fill;
-}
-
-bool anyPocket(const JobSettings& base, const std::vector<ChosenOperation>& operations) {
-  // With operations the base settings cut nothing of their own.
-  bool pocket = operations.empty() && base.kind == OperationKind::Pocket;
-  for (const ChosenOperation& op : operations) {
-    pocket = pocket || op.settings.kind == OperationKind::Pocket;
-  }
-  return pocket;
+bool anyOfKind(const JobSettings& base, const std::vector<ChosenOperation>& operations,
+               OperationKind kind) {
+  bool any = operations.empty() && base.kind == kind;
+  for (const ChosenOperation& op : operations) any = any || op.settings.kind == kind;
+  return any;
 }
 
 std::vector<SummaryRow> operationRows(const std::vector<ChosenOperation>& operations,

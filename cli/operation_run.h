@@ -32,17 +32,17 @@ std::optional<OperationSelection> selectForRun(std::vector<ChosenOperation>& ope
 
 // Whether the base settings or any operation cut beside the line.
 bool anyOffset(const JobSettings& base, const std::vector<ChosenOperation>& operations);
-// Whether the base settings or any operation clear pockets.
-bool anyPocket(const JobSettings& base, const std::vector<ChosenOperation>& operations);
+// Whether the job cuts any shape as `kind`: an operation of that kind, or
+// the base settings when there are no operations (with operations the base
+// settings cut nothing of their own).
+bool anyOfKind(const JobSettings& base, const std::vector<ChosenOperation>& operations,
+               OperationKind kind);
 
 // The settings the program as a whole is written with: the base settings,
 // with the dialect the laser's operations chose (grbl when none is given)
 // when they burn and the base settings alone would not.
 JobSettings programSettings(const JobSettings& base,
                             const std::vector<ChosenOperation>& operations);
-
-// Whether the base settings or any operation fill areas with lines.
-bool anyFill(const JobSettings& base, const std::vector<ChosenOperation>& operations);
 
 // The shape keys of the segments, each once, in the order they first come.
 std::vector<int32_t> shapeKeys(const std::vector<Segment>& segments);
