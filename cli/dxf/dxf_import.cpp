@@ -61,8 +61,9 @@ void emit(const std::vector<Outline>& shapes, const Document& document, DxfImpor
                        std::fabs(s.x1) > kFarthestMm || std::fabs(s.y1) > kFarthestMm ||
                        std::fabs(s.x2) > kFarthestMm || std::fabs(s.y2) > kFarthestMm ||
                        std::fabs(s.x3) > kFarthestMm || std::fabs(s.y3) > kFarthestMm;
-      s.length =
-          p.arc ? kOneArc : static_cast<float>(p.cubic && !far ? cubicLength(s) : lineLength(s));
+      s.length = p.arc             ? kOneArc
+                 : p.cubic && !far ? curveRecordLength(s)
+                                   : static_cast<float>(lineLength(s));
       s.shapeKey = key;
       s.colour = shape.rgb;
       r.segments.push_back(s);

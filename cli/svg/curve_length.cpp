@@ -1,7 +1,11 @@
 #include "curve_length.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
+
+#include "brevanto/host.h"
 
 namespace brevanto::cli {
 namespace {
@@ -63,7 +67,56 @@ void addLength(const Cubic& c, double polygon, double allowancePerUnit, double& 
   addLength(right, polygonLength(right), allowancePerUnit, length);
 }
 
+// As addLength, but the bounds themselves: the chords' and the polygons'
+// sums, between which the arc's length lies.
+struct Bounds {
+  double chords = 0.0;
+  double polygons = 0.0;
+};
+
+void addBounds(const Cubic& c, double polygon, double allowancePerUnit, Bounds& bounds) {
+  const double chord = distance(c.x[0], c.y[0], c.x[3], c.y[3]);
+  if (polygon - chord <= allowancePerUnit * polygon || c.depth >= kMaxDepth) {
+    bounds.chords += chord;
+    bounds.polygons += polygon;
+    return;
+  }
+  Cubic left{};
+  Cubic right{};
+  split(c, left, right);
+  addBounds(left, polygonLength(left), allowancePerUnit, bounds);
+  addBounds(right, polygonLength(right), allowancePerUnit, bounds);
+}
+
+// A length from bounds that are close enough: within a tenth of a millimetre
+// or 1 %, and deciding the curve's samples (sameCurveSampling). The bounds
+// hold every finer measure, cubicLength's included, since splitting never
+// shortens the chords nor lengthens the polygons; the margin covers the
+// rounding of their sums.
+std::optional<float> settled(const Bounds& b) {
+  constexpr double kMargin = 1e-12;
+  const double gap = b.polygons - b.chords;
+  if (!(gap <= std::max(0.1, 0.01 * b.polygons))) return std::nullopt;
+  const auto shorter = static_cast<float>(b.chords * (1.0 - kMargin));
+  const auto longer = static_cast<float>(b.polygons * (1.0 + kMargin));
+  if (!sameCurveSampling(shorter, longer)) return std::nullopt;
+  return static_cast<float>((b.chords + b.polygons) * 0.5);
+}
+
 }  // namespace
+
+float curveRecordLength(const Segment& s) {
+  const Cubic whole{{s.x0, s.x1, s.x2, s.x3}, {s.y0, s.y1, s.y2, s.y3}, 0};
+  const double total = polygonLength(whole);
+  if (std::isfinite(total) && total > 0.0) {
+    const Bounds coarsest{distance(s.x0, s.y0, s.x3, s.y3), total};
+    if (const auto length = settled(coarsest)) return *length;
+    Bounds finer;
+    addBounds(whole, total, 2.0 * std::max(0.05, 0.005 * total) / total, finer);
+    if (const auto length = settled(finer)) return *length;
+  }
+  return static_cast<float>(cubicLength(s));
+}
 
 double lineLength(const Segment& s) {
   return distance(s.x0, s.y0, s.x3, s.y3);

@@ -173,8 +173,7 @@ std::vector<Segment> OutlineBuilder::pieces(bool closeOpen, bool dropStraight,
 void OutlineBuilder::emitPieces(const std::vector<Segment>& pieces, int32_t firstShapeKey,
                                 int32_t colour, std::vector<Segment>& out) {
   for (Segment s : pieces) {
-    const double length = s.kind == 1 ? cubicLength(s) : lineLength(s);
-    s.length = static_cast<float>(length);
+    s.length = s.kind == 1 ? curveRecordLength(s) : static_cast<float>(lineLength(s));
     s.shapeKey = firstShapeKey + s.shapeKey;
     s.colour = colour;
     out.push_back(s);

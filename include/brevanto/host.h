@@ -210,6 +210,13 @@ std::pair<Segment, Segment> splitCurve(const Segment& s);
 // `records` with every curve cut in two (splitCurve), lines as they are.
 std::vector<Segment> splitCurves(std::span<const Segment> records);
 
+// Whether every curve length from `shorter` to `longer` (as a record's
+// float) gives a curve the same samples: the job cuts a curve into steps by
+// the whole millimetres of its length, up to a cap. A host measuring a
+// curve's length need measure it only until this holds for the bounds it
+// has found.
+bool sameCurveSampling(float shorter, float longer);
+
 // Runs one job over `segments`: intake, arc joining, line joining, cut-out
 // (nesting, tool offset and cut order, when asked for), program.
 // Never throws; failures come back in the report's result and error.

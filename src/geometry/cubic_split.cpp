@@ -1,6 +1,8 @@
 #include <utility>
 
 #include "brevanto/host.h"
+#include "geometry/curve_flattening.h"
+#include "geometry/int_conversion.h"
 
 namespace brevanto {
 
@@ -33,6 +35,17 @@ std::vector<Segment> splitCurves(std::span<const Segment> records) {
     halves.push_back(b);
   }
   return halves;
+}
+
+// SubdivisionCount depends on a length's whole millimetres alone, and is
+// 120 from 60 mm on (the cap; the halved factors beyond 15000 mm keep it
+// there): lengths with the same whole millimetres, or all at 60 mm or more,
+// sample alike.
+bool sameCurveSampling(float shorter, float longer) {
+  if (!(shorter >= 0.0F && longer >= shorter && longer < 2147483648.0F)) return false;
+  constexpr float kCapped = 60.0F;
+  return (shorter >= kCapped || truncateToInt32(shorter) == truncateToInt32(longer)) &&
+         SubdivisionCount(shorter) == SubdivisionCount(longer);
 }
 
 }  // namespace brevanto

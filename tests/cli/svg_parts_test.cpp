@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "brevanto/host.h"
+#include "svg/curve_length.h"
 #include "svg/elliptical_arc.h"
 #include "svg/number_lists.h"
 
@@ -85,6 +88,32 @@ TEST(EllipticalArc, LargeArcFlagPicksTheLongWayRound) {
   EXPECT_NEAR(large.theta2 - large.theta1, 3 * M_PI / 2, 1e-12);
   EXPECT_NEAR(large.cx, 1.0, 1e-12);
   EXPECT_NEAR(large.cy, 1.0, 1e-12);
+}
+
+// A record's length is measured only as finely as the job's choice of
+// samples needs: whatever it settles on must choose the samples the full
+// measure does, for curves of every size from a hair to beyond the cap,
+// loops and cusps included.
+TEST(CurveRecordLength, ChoosesTheSamplesOfTheFullMeasure) {
+  std::mt19937_64 random(7);
+  int settledCoarsely = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const double scale = std::pow(10.0, std::uniform_real_distribution<double>(-1.5, 2.5)(random));
+    std::uniform_real_distribution<double> at(-scale, scale);
+    Segment s{};
+    s.kind = 1;
+    s.x0 = at(random), s.y0 = at(random), s.x1 = at(random), s.y1 = at(random);
+    s.x2 = at(random), s.y2 = at(random), s.x3 = at(random), s.y3 = at(random);
+    if (i % 7 == 0) s.x3 = s.x0, s.y3 = s.y0;  // a loop
+    if (i % 11 == 0) s.x1 = s.x3, s.y1 = s.y3, s.x2 = s.x0, s.y2 = s.y0;  // a cusp
+    const auto full = static_cast<float>(cubicLength(s));
+    const float settled = curveRecordLength(s);
+    settledCoarsely += settled != full;
+    ASSERT_TRUE(sameCurveSampling(std::min(full, settled), std::max(full, settled)))
+        << i << ": " << full << " against " << settled;
+    ASSERT_LE(std::fabs(settled - full), std::max(0.1, 0.01 * full)) << i;
+  }
+  EXPECT_GT(settledCoarsely, 100000);  // the shortcut is taken
 }
 
 TEST(NumberLists, NumbersRunTogetherAreSeparated) {
