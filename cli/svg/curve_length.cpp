@@ -49,44 +49,33 @@ void split(const Cubic& c, Cubic& left, Cubic& right) {
 
 constexpr int kMaxDepth = 40;
 
-// Adds the length of `c`, whose polygon is `polygon` long, to `length`:
-// the left half before the right, so the pieces are summed in the order
-// along the curve. Recursion instead of a list of pending pieces: a curve
-// of a drawing is split some eighty times, and the list's allocations and
-// copies cost more than the measure itself.
-void addLength(const Cubic& c, double polygon, double allowancePerUnit, double& length) {
+// Splits `c`, whose polygon is `polygon` long, until each piece's polygon
+// is within its share of the allowance of its chord (which bracket the
+// piece's arc), and tells `leaf` each piece's chord and polygon, the left
+// half before the right, so that sums run in the order along the curve.
+// Recursion instead of a list of pending pieces: a curve of a drawing is
+// split some eighty times, and the list's allocations and copies cost more
+// than the measure itself.
+template <typename Leaf>
+void forEachPiece(const Cubic& c, double polygon, double allowancePerUnit, Leaf& leaf) {
   const double chord = distance(c.x[0], c.y[0], c.x[3], c.y[3]);
   if (polygon - chord <= allowancePerUnit * polygon || c.depth >= kMaxDepth) {
-    length += (polygon + chord) * 0.5;
+    leaf(chord, polygon);
     return;
   }
   Cubic left{};
   Cubic right{};
   split(c, left, right);
-  addLength(left, polygonLength(left), allowancePerUnit, length);
-  addLength(right, polygonLength(right), allowancePerUnit, length);
+  forEachPiece(left, polygonLength(left), allowancePerUnit, leaf);
+  forEachPiece(right, polygonLength(right), allowancePerUnit, leaf);
 }
 
-// As addLength, but the bounds themselves: the chords' and the polygons'
-// sums, between which the arc's length lies.
+// The sums of the pieces' chords and polygons, between which the arc's
+// length lies.
 struct Bounds {
   double chords = 0.0;
   double polygons = 0.0;
 };
-
-void addBounds(const Cubic& c, double polygon, double allowancePerUnit, Bounds& bounds) {
-  const double chord = distance(c.x[0], c.y[0], c.x[3], c.y[3]);
-  if (polygon - chord <= allowancePerUnit * polygon || c.depth >= kMaxDepth) {
-    bounds.chords += chord;
-    bounds.polygons += polygon;
-    return;
-  }
-  Cubic left{};
-  Cubic right{};
-  split(c, left, right);
-  addBounds(left, polygonLength(left), allowancePerUnit, bounds);
-  addBounds(right, polygonLength(right), allowancePerUnit, bounds);
-}
 
 // A length from bounds that are close enough: within a tenth of a millimetre
 // or 1 %, and deciding the curve's samples (sameCurveSampling). The bounds
@@ -112,7 +101,11 @@ float curveRecordLength(const Segment& s) {
     const Bounds coarsest{distance(s.x0, s.y0, s.x3, s.y3), total};
     if (const auto length = settled(coarsest)) return *length;
     Bounds finer;
-    addBounds(whole, total, 2.0 * std::max(0.05, 0.005 * total) / total, finer);
+    auto add = [&finer](double chord, double polygon) {
+      finer.chords += chord;
+      finer.polygons += polygon;
+    };
+    forEachPiece(whole, total, 2.0 * std::max(0.05, 0.005 * total) / total, add);
     if (const auto length = settled(finer)) return *length;
   }
   return static_cast<float>(cubicLength(s));
@@ -132,7 +125,8 @@ double cubicLength(const Segment& s, double tolerance) {
   if (!std::isfinite(total)) return total;
   if (total == 0.0) return 0.0;
   double length = 0.0;
-  addLength(whole, total, 2.0 * tolerance / total, length);
+  auto add = [&length](double chord, double polygon) { length += (polygon + chord) * 0.5; };
+  forEachPiece(whole, total, 2.0 * tolerance / total, add);
   return length;
 }
 
