@@ -20,6 +20,46 @@ constexpr int kPrecisionRefinements = 4;
 constexpr int kSplitRounds = 3;
 constexpr size_t kMostSplitCurves = 4000000;
 
+// Later passes of a shape mostly retrace its first one in the plane, only
+// deeper: a view from above (the preview) would draw them over it again. A
+// cutting move of a later pass that repeats in X and Y the move at the same
+// place of the first pass is told apart here, so that it need not be kept.
+class PlanRepeats {
+ public:
+  bool repeats(const ProgramMove& m) {
+    if (m.shape != shape_) {
+      shape_ = m.shape;
+      pass_ = 0;
+      first_.clear();
+    }
+    if (m.kind == ProgramMove::Kind::Rapid || m.shape == 0) return false;
+    if (m.pass != pass_) {
+      pass_ = m.pass;
+      at_ = 0;
+    }
+    if (m.pass <= 1) {
+      first_.push_back(m);
+      return false;
+    }
+    const bool same = at_ < first_.size() && samePlan(first_[at_], m);
+    ++at_;
+    return same;
+  }
+
+ private:
+  static bool samePlan(const ProgramMove& a, const ProgramMove& b) {
+    return a.kind == b.kind && a.fromKnown && b.fromKnown && a.fromX == b.fromX &&
+           a.fromY == b.fromY && a.toX == b.toX && a.toY == b.toY && a.centreX == b.centreX &&
+           a.centreY == b.centreY && a.radius == b.radius && a.endRadius == b.endRadius &&
+           a.startAngle == b.startAngle && a.sweep == b.sweep && a.power == b.power;
+  }
+
+  int32_t shape_ = -1;
+  int32_t pass_ = 0;
+  size_t at_ = 0;
+  std::vector<ProgramMove> first_;
+};
+
 // The program's moves as the job states them, block by block: the summary,
 // the fidelity figure and the preview take them as the text says them,
 // without reading the text back.
@@ -81,12 +121,13 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
   }
   void take(const ProgramMove& move) {
     made_.totals.add(move);
-    if (keepMoves_) made_.moves.push_back(move);
+    if (keepMoves_ && !planRepeats_.repeats(move)) made_.moves.push_back(move);
   }
 
   MadeProgram& made_;
   DeviationMeter& meter_;
   bool keepMoves_;
+  PlanRepeats planRepeats_;
   ProgramMoveReader reader_;
   ProgramMove move_;
   // The last try: its moves and the reader as it stands after them.
@@ -129,15 +170,11 @@ MadeProgram run(const std::vector<Segment>& segments, const JobSettings& setting
     return made;
   }
   if (target.keepMoves) {
-    // A few moves per record and pass: room reserved and never written costs
-    // no memory, and growing a list of a million moves would copy it and
-    // touch twice its pages.
-    const double ratio =
-        static_cast<double>(settings.finalDepth) / static_cast<double>(settings.passDepth);
-    const size_t passes = ratio > 16.0  ? 16
-                          : ratio > 1.0 ? static_cast<size_t>(std::ceil(ratio))
-                                        : 1;
-    made.moves.reserve(segments.size() * 4 * passes + 64);
+    // A few moves per record, twice that for curves cut in two by the
+    // tolerance (later passes that retrace the first are not kept): room
+    // reserved and never written costs no memory, and growing a list of a
+    // million moves would copy it and touch twice its pages.
+    made.moves.reserve(segments.size() * 8 + 64);
   }
   DeviationMeter meter(drawing, target.shapesInOrder);
   MoveTaker taker(made, meter, target.keepMoves);
@@ -196,13 +233,16 @@ MadeProgram makeProgram(const std::vector<Segment>& segments, const JobSettings&
   if (made.report.refinedInJob) {
     const JobReport& r = made.report;
     if (r.shapesRefined > 0) {
-      made.changes.push_back(
-          std::to_string(r.shapesRefined) + " shape(s) made again: joined at Prezision=" +
-          exactText(r.finestPrecision) + " at the finest (from " +
-          exactText(settings.precision > 0.0 ? settings.precision : 3.0) + ")" +
-          (r.mostSplitRounds > 0
-               ? ", curves cut in two up to " + std::to_string(r.mostSplitRounds) + " time(s)"
-               : ""));
+      std::string how;
+      if (r.finestPrecision > 0.0) {
+        how = "joined at Prezision=" + exactText(r.finestPrecision) + " at the finest (from " +
+              exactText(settings.precision > 0.0 ? settings.precision : 3.0) + ")";
+      }
+      if (r.mostSplitRounds > 0) {
+        how += (how.empty() ? "" : ", ") + std::string("curves cut in two up to ") +
+               std::to_string(r.mostSplitRounds) + " time(s)";
+      }
+      made.changes.push_back(std::to_string(r.shapesRefined) + " shape(s) made again: " + how);
     }
     return made;
   }

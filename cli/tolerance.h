@@ -17,7 +17,9 @@ namespace brevanto::cli {
 struct MadeProgram {
   JobReport report;
   MoveTotals totals;
-  std::vector<ProgramMove> moves;  // only when asked for (the preview draws them)
+  // Only when asked for (the preview draws them): a later pass's moves that
+  // retrace the first pass's in the plane are left out.
+  std::vector<ProgramMove> moves;
   Deviation deviation;
   std::vector<std::string> changes;  // what the tolerance made the command change, for the summary
 };

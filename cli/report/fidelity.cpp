@@ -184,19 +184,42 @@ std::vector<Piece> DrawingIndex::shapePieces(int32_t shape) const {
   return own;
 }
 
+namespace {
+
+// The fields pathKey mixes, compared as they are.
+bool samePath(const Piece& a, const Piece& b) {
+  return a.kind == b.kind && a.p[0].x == b.p[0].x && a.p[0].y == b.p[0].y && a.p[1].x == b.p[1].x &&
+         a.p[1].y == b.p[1].y && a.centre.x == b.centre.x && a.centre.y == b.centre.y &&
+         a.sweep == b.sweep && a.radius == b.radius && a.endRadius == b.endRadius;
+}
+
+}  // namespace
+
 bool LaterPassFilter::keep(const ProgramMove& move, const Piece& piece) {
   if (move.shape != shape_) {
     firstPass_.clear();
-    sorted_ = false;
+    firstKeys_.clear();
     shape_ = move.shape;
+    pass_ = 0;
+  }
+  if (move.pass != pass_) {
+    pass_ = move.pass;
+    at_ = 0;
   }
   if (move.pass <= 1) {
-    firstPass_.push_back(pathKey(piece));
+    firstPass_.push_back(piece);
     return true;
   }
-  if (!sorted_) std::sort(firstPass_.begin(), firstPass_.end());
-  sorted_ = true;
-  return !std::binary_search(firstPass_.begin(), firstPass_.end(), pathKey(piece));
+  // A later pass mostly repeats the first move for move: the move at the
+  // same place is asked first, and every move of the first pass only when
+  // that differs (their keys sorted once, at the first such move).
+  const size_t at = at_++;
+  if (at < firstPass_.size() && samePath(firstPass_[at], piece)) return false;
+  if (firstKeys_.empty()) {
+    for (const Piece& p : firstPass_) firstKeys_.push_back(pathKey(p));
+    std::sort(firstKeys_.begin(), firstKeys_.end());
+  }
+  return !std::binary_search(firstKeys_.begin(), firstKeys_.end(), pathKey(piece));
 }
 
 void DeviationMeter::add(const ProgramMove& move) {

@@ -84,9 +84,11 @@ class LaterPassFilter {
   bool keep(const ProgramMove& move, const Piece& piece);
 
  private:
-  std::vector<uint64_t> firstPass_;  // the current shape's first pass, as path keys
-  bool sorted_ = false;              // sorted once the second pass begins
+  std::vector<Piece> firstPass_;     // the current shape's first pass
+  std::vector<uint64_t> firstKeys_;  // its path keys, sorted, once a later move differs
   int32_t shape_ = 0;
+  int32_t pass_ = 0;
+  size_t at_ = 0;  // the place of the next move in its pass
 };
 
 class DeviationMeter {

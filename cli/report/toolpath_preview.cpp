@@ -278,10 +278,20 @@ std::string renderPreview(const std::vector<Segment>& drawing,
       // sweep looks clockwise: G02 has sweep flag 1. A whole turn (I J words
       // back to the start) is drawn as two halves: an SVG arc to its own
       // start draws nothing.
-      const std::string r = number(m.radius * v.scale);
-      const std::string flag = m.kind == ProgramMove::Kind::ClockwiseArc ? " 1 " : " 0 ";
+      // Composed in place: a picture of a million arcs would otherwise
+      // make and free a few strings for each.
+      char radius[64];
+      const std::string_view r(
+          radius,
+          static_cast<size_t>(fixed3(radius, radius + sizeof radius, m.radius * v.scale) - radius));
+      const std::string_view flag = m.kind == ProgramMove::Kind::ClockwiseArc ? " 1 " : " 0 ";
       auto arcTo = [&](double x, double y, bool large) {
-        addPoint(step, "A" + r + " " + r + " 0 " + (large ? "1" : "0") + flag, v, x, y);
+        step += 'A';
+        step += r;
+        step += ' ';
+        step += r;
+        step += large ? " 0 1" : " 0 0";
+        addPoint(step, flag, v, x, y);
       };
       if (m.sweep >= 2.0 * M_PI) {
         const PlanePoint half = m.pointAlong(0.5);

@@ -80,9 +80,11 @@ struct JobOptions {
   // With a tolerance (mm, above 0) and a check, a job that writes shape by
   // shape (no cut-out stage, no digit limit) measures each shape with the
   // check before writing it; a shape that strays further than the tolerance
-  // is made again, a bounded number of times: first joined at a quarter of
-  // the precision, then of that, up to four times, then with its curves cut
-  // in two, up to three times. Only the shapes that stray are refined.
+  // is made again, a bounded number of times: joined at a quarter of the
+  // precision, then of that, up to four times, and with its curves cut in
+  // two, up to three times (first, where the arcs its curves are sampled
+  // into stray further than the tolerance themselves). Only the shapes that
+  // stray are refined.
   double tolerance = 0.0;
   ShapeCheck* shapeCheck = nullptr;
   // Operations, each shape with its operation's settings (a shape no

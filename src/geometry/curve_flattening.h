@@ -22,4 +22,10 @@ Point2 curvePoint(const Segment& segment, double t);
 // towards its end. shapeKey and colourIndex of the new elements are 0.
 void CurveFlattening(const Segment& segment, std::vector<PathElement>& out);
 
+// About how far the arcs CurveFlattening makes of the curve of `segment`
+// stray from it (mm): its distance from each arc halfway between the
+// samples the arc passes through. 0 for a line. A job that joins those arcs
+// strays at least about this far whatever its precision.
+double flatteningStray(const Segment& segment);
+
 }  // namespace brevanto

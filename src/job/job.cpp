@@ -160,36 +160,45 @@ int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const Jo
   const bool refine = options.tolerance > 0.0 && options.shapeCheck != nullptr;
   report.refinedInJob = refine;
   ShapeRefinement refinement(settings, options, writer, blockStyle(settings), report);
-  size_t shapeFirst = 0;  // the first record of the shape being read
   RecordIntake records;
   std::vector<PathElement> shape;
   std::vector<PathElement> next;
+  std::vector<Segment> shapeRecords;  // with a tolerance: the shape's records, taken in whole
   size_t intakeCount = 0, afterArcs = 0, afterLines = 0;
   ApplicationCount arcPasses, linePasses;
-  const auto finishShape = [&](size_t end) {
-    if (shape.empty()) return;
+  const auto finishShape = [&] {
     JobReport counts;
     if (refine) {
-      refinement.write({segments + shapeFirst, end - shapeFirst}, shape, counts);
-      afterArcs += static_cast<size_t>(counts.elementsAfterArcJoining);
-      afterLines += static_cast<size_t>(counts.elementsAfterLineJoining);
-      arcPasses.add(counts.arcApplications);
-      linePasses.add(counts.lineApplications);
+      if (shapeRecords.empty()) return;
+      refinement.write(shapeRecords, counts);
+      intakeCount += static_cast<size_t>(counts.elementsAfterIntake);
+      checkElementCount(intakeCount);
+      shapeRecords.clear();
+    } else {
+      if (shape.empty()) return;
+      joinElements(shape, settings, counts);
+      counts.elementsAfterLineJoining = static_cast<int32_t>(shape.size());
+      planShape(shape.data(), static_cast<int32_t>(shape.size()), settings, sink);
       shape.clear();
-      return;
     }
-    joinElements(shape, settings, counts);
     afterArcs += static_cast<size_t>(counts.elementsAfterArcJoining);
-    afterLines += shape.size();
+    afterLines += static_cast<size_t>(counts.elementsAfterLineJoining);
     arcPasses.add(counts.arcApplications);
     linePasses.add(counts.lineApplications);
-    planShape(shape.data(), static_cast<int32_t>(shape.size()), settings, sink);
-    shape.clear();
   };
   // A shape is a run of elements with one key: a record whose elements carry
-  // another key than the run so far starts the next shape.
+  // another key than the run so far starts the next shape. Every record the
+  // job accepts gives at least one element (a line one, a curve of a usable
+  // length at least one arc), so with a tolerance, where the refinement takes
+  // in a shape's records itself, a record of another key starts the next one.
   for (int64_t i = 0; i <= static_cast<int64_t>(*lastIndex); ++i) {
     const Segment& s = segments[i];
+    ++report.segmentsRead;
+    if (refine) {
+      if (!shapeRecords.empty() && s.shapeKey != shapeRecords.back().shapeKey) finishShape();
+      shapeRecords.push_back(s);
+      continue;
+    }
     const size_t first = shape.size();
     records.append(s, shape);
     intakeCount += shape.size() - first;
@@ -197,13 +206,11 @@ int32_t streamShapes(const Segment* segments, const int32_t* lastIndex, const Jo
     if (first > 0 && shape.size() > first && s.shapeKey != shape[first - 1].shapeKey) {
       next.assign(shape.begin() + static_cast<std::ptrdiff_t>(first), shape.end());
       shape.resize(first);
-      finishShape(static_cast<size_t>(i));
-      shapeFirst = static_cast<size_t>(i);
+      finishShape();
       shape.swap(next);
     }
-    ++report.segmentsRead;
   }
-  finishShape(static_cast<size_t>(static_cast<int64_t>(*lastIndex) + 1));
+  finishShape();
   sink.writeFooter();
   report.elementsAfterIntake = static_cast<int32_t>(intakeCount);
   report.elementsAfterArcJoining = static_cast<int32_t>(afterArcs);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "gcode/program_writer.h"
+#include "geometry/curve_flattening.h"
 #include "job/job.h"
 
 namespace brevanto {
@@ -18,35 +19,42 @@ class BlockRecorder final : public ProgramObserver {
   std::vector<WrittenBlock> blocks;
 };
 
-}  // namespace
-
-// How far a try must be measured: beyond this its exact figure decides
-// nothing. A try that strays further than the tolerance is made again; its
-// figure is then compared with the next try's only while the precision is
-// being refined and that next try will not be cut (see below). The first
-// try, and the last one that can be made, are measured whole.
-double ShapeRefinement::decisive(int precisionSteps, bool canSplit, double lastStray) const {
-  if (precisionSteps == 0 || (precisionSteps == kPrecisionRefinements && !canSplit)) {
-    return HUGE_VAL;
-  }
-  // Between the first and the last precision, a try that strays more than
-  // 0.9 times the one before sends the shape to be cut at once.
-  return precisionSteps < kPrecisionRefinements ? std::max(options_.tolerance, 0.9 * lastStray)
-                                                : options_.tolerance;
+// Whether some record's curve strays further than `limit` from the arcs it
+// is sampled into.
+bool flatteningStrays(std::span<const Segment> records, double limit) {
+  return std::any_of(records.begin(), records.end(),
+                     [limit](const Segment& s) { return flatteningStray(s) > limit; });
 }
+
+std::vector<PathElement> intakeOf(std::span<const Segment> records, JobReport& counts) {
+  const auto last = static_cast<int32_t>(records.size()) - 1;
+  return intake(records.data(), &last, counts);
+}
+
+}  // namespace
 
 ShapeRefinement::ShapeRefinement(const JobSettings& settings, const JobOptions& options,
                                  GcodeWriter& writer, BlockStyle style, JobReport& report)
     : settings_(settings), options_(options), writer_(writer), style_(style), report_(report) {}
 
-void ShapeRefinement::write(std::span<const Segment> records, std::vector<PathElement>& elements,
-                            JobReport& counts) {
+void ShapeRefinement::write(std::span<const Segment> records, JobReport& counts) {
   JobSettings trial = settings_;
   // A precision of 0 (or not a number) is the joining passes' default, 3.
   const double userPrecision = settings_.precision > 0.0 ? settings_.precision : 3.0;
-  std::vector<Segment> pieces;
+  std::vector<Segment> pieces;  // the records with their curves cut, once they are
+  const auto current = [&] { return pieces.empty() ? records : std::span<const Segment>(pieces); };
   int precisionSteps = 0, splitRounds = 0;
-  double lastStray = 0.0;
+  // Where the arcs the curves are sampled into stray further than the
+  // tolerance themselves, no precision brings the shape within it, and a try
+  // would only be made again: its curves are cut in two at once, each half
+  // sampled as densely as the whole was.
+  while (splitRounds < kSplitRounds && flatteningStrays(current(), options_.tolerance)) {
+    pieces = splitCurves(current());
+    ++splitRounds;
+  }
+  JobReport intakeCounts;
+  std::vector<PathElement> elements = intakeOf(current(), intakeCounts);
+  const int32_t taken = intakeCounts.elementsAfterIntake;
   BlockRecorder recorder;
   for (;;) {
     JobReport tryCounts;
@@ -59,9 +67,14 @@ void ShapeRefinement::write(std::span<const Segment> records, std::vector<PathEl
     GcodeSink sink(trial, aside, &recorder);
     planShape(elements.data(), static_cast<int32_t>(elements.size()), trial, sink);
     const bool canSplit = splitRounds < kSplitRounds;
+    const bool lastTry = precisionSteps == kPrecisionRefinements && !canSplit;
+    // A try that strays further than the tolerance is made again whatever
+    // its exact figure, so it is measured only until it is known to stray;
+    // a try that keeps the tolerance is measured whole (its figure is the
+    // shape's), and so is the last one that can be made.
     const double stray =
-        options_.shapeCheck->stray(recorder.blocks, decisive(precisionSteps, canSplit, lastStray));
-    if (stray <= options_.tolerance || (precisionSteps == kPrecisionRefinements && !canSplit)) {
+        options_.shapeCheck->stray(recorder.blocks, lastTry ? HUGE_VAL : options_.tolerance);
+    if (stray <= options_.tolerance || lastTry) {
       writer_.writeComposed(aside_.view());
       writer_.lineNumber = aside.lineNumber;
       if (options_.observer != nullptr) {
@@ -69,11 +82,13 @@ void ShapeRefinement::write(std::span<const Segment> records, std::vector<PathEl
         for (const WrittenBlock& b : recorder.blocks) options_.observer->block(b);
       }
       counts = tryCounts;
+      counts.elementsAfterIntake = taken;
       counts.elementsAfterLineJoining = static_cast<int32_t>(elements.size());
       report_.largestStray = std::max(report_.largestStray, stray);
-      if (precisionSteps > 0) {
+      if (precisionSteps > 0 || splitRounds > 0) {
         ++report_.shapesRefined;
-        if (report_.finestPrecision == 0.0 || trial.precision < report_.finestPrecision) {
+        if (precisionSteps > 0 &&
+            (report_.finestPrecision == 0.0 || trial.precision < report_.finestPrecision)) {
           report_.finestPrecision = trial.precision;
         }
         report_.mostSplitRounds = std::max(report_.mostSplitRounds, splitRounds);
@@ -82,25 +97,16 @@ void ShapeRefinement::write(std::span<const Segment> records, std::vector<PathEl
     }
     // Finer joining first: joining at the user's precision may merge arcs
     // that are alike enough for the precision but not for the tolerance.
-    // Then the curves cut in two, each half sampled as densely as the whole.
-    // A finer precision that brought the shape no nearer is a sign that the
-    // arcs stray from the curves themselves: the curves are cut at once.
-    JobReport ignored;
-    if (precisionSteps > 0 && precisionSteps < kPrecisionRefinements && stray > 0.9 * lastStray) {
-      precisionSteps = kPrecisionRefinements;
-    }
-    lastStray = stray;
-    if (precisionSteps < kPrecisionRefinements) {
+    // Then the curves cut in two (again).
+    if (precisionSteps == kPrecisionRefinements) {
+      pieces = splitCurves(current());
+      ++splitRounds;
+    } else {
       trial.precision = (precisionSteps == 0 ? userPrecision : trial.precision) / 4.0;
       ++precisionSteps;
-    } else {
-      pieces = splitCurves(pieces.empty() ? records : std::span<const Segment>(pieces));
-      ++splitRounds;
     }
-    const std::span<const Segment> source =
-        pieces.empty() ? records : std::span<const Segment>(pieces);
-    const auto last = static_cast<int32_t>(source.size()) - 1;
-    elements = intake(source.data(), &last, ignored);
+    JobReport ignored;
+    elements = intakeOf(current(), ignored);
   }
 }
 

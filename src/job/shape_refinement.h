@@ -15,10 +15,12 @@ namespace brevanto {
 // Writes a job's shapes one at a time, each made again finer where the
 // host's check finds it strays further than the tolerance: joined at a
 // quarter of the precision, then of that (up to kPrecisionRefinements
-// times), then with its curves cut in two (up to kSplitRounds times). Each
-// try of a shape is composed aside and measured; only the last is written,
-// and only then told to the observer. The work per shape is bounded: a shape
-// is made at most 1 + kPrecisionRefinements + kSplitRounds times.
+// times), then with its curves cut in two (up to kSplitRounds times in all):
+// at once, before the first try, where the arcs its curves are sampled into
+// stray further than the tolerance themselves. Each try of a shape is composed
+// aside and measured; only the last is written, and only then told to the
+// observer. The work per shape is bounded: a shape is made at most
+// 1 + kPrecisionRefinements + kSplitRounds times.
 class ShapeRefinement {
  public:
   static constexpr int kPrecisionRefinements = 4;
@@ -27,15 +29,12 @@ class ShapeRefinement {
   ShapeRefinement(const JobSettings& settings, const JobOptions& options, GcodeWriter& writer,
                   BlockStyle style, JobReport& report);
 
-  // The shape made of `records`, whose intake is `elements` (joined here).
-  // Adds the shape's counts to `counts` (elements after each joining stage,
-  // the applications of each).
-  void write(std::span<const Segment> records, std::vector<PathElement>& elements,
-             JobReport& counts);
+  // The shape made of `records`: taken in, joined and written. Sets
+  // `counts` to the shape's counts (elements after the intake and each
+  // joining stage, the applications of each).
+  void write(std::span<const Segment> records, JobReport& counts);
 
  private:
-  [[nodiscard]] double decisive(int precisionSteps, bool canSplit, double lastStray) const;
-
   const JobSettings& settings_;
   const JobOptions& options_;
   GcodeWriter& writer_;

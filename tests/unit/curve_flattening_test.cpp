@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "support/segments.h"
 
@@ -100,6 +102,40 @@ TEST(CurveFlattening, AxisParallelStraightCurveBecomesDegenerateElements) {
     EXPECT_TRUE(std::isnan(e.radius));
     EXPECT_EQ(e.clockwise, 1);
   }
+}
+
+// The estimate looks only halfway between the samples; the arcs' true
+// distance from the curve, each arc against the stretch it stands for (found
+// densely here), must be about as large.
+TEST(FlatteningStray, EstimatesHowFarTheArcsLieFromTheCurve) {
+  const struct {
+    const char* name;
+    Segment s;
+  } cases[] = {
+      {"wave with handles far out", curve(12, 0, 14, 0.14, 14, 0.42, 13.5, 0.5, 0.8F, 1)},
+      {"quarter circle", curve(10, 0, 10, 5.52285, 5.52285, 10, 0, 10, 15.7F, 1)},
+      {"S curve", curve(0, 0, 30, 40, -10, 40, 20, 0, 70.0F, 1)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<PathElement> arcs;
+    CurveFlattening(c.s, arcs);
+    const auto n = static_cast<size_t>(SubdivisionCount(c.s.length));
+    ASSERT_EQ(arcs.size(), n / 2);
+    double truth = 0.0;
+    constexpr int kSteps = 20000;
+    for (int i = 0; i < kSteps; ++i) {
+      const double t = (i + 0.5) / kSteps;
+      const PathElement& a = arcs[std::min(arcs.size() - 1, static_cast<size_t>(t * n) / 2)];
+      const Point2 p = curvePoint(c.s, t);
+      ASSERT_GT(a.radius, 0.0);
+      truth = std::max(truth, std::fabs(std::hypot(p.x - a.centreX, p.y - a.centreY) - a.radius));
+    }
+    const double estimate = flatteningStray(c.s);
+    EXPECT_LE(estimate, truth * 1.0001 + 1e-12);
+    EXPECT_GE(estimate, truth * 0.5);
+  }
+  EXPECT_EQ(flatteningStray(test::line(0, 0, 5, 5, 7.1F, 1)), 0.0);
 }
 
 }  // namespace
