@@ -18,6 +18,7 @@
 
 #include "brevanto/host.h"
 #include "command_options.h"
+#include "deviation_rows.h"
 #include "drawing_input.h"
 #include "io/input_file.h"
 #include "io/output_file.h"
@@ -199,18 +200,15 @@ int run(const Options& options) {
   // the summary, the preview and the fidelity figure come from these very
   // bytes, and the file is put in place whole only when all is well.
   // With a tool offset the path lies a tool radius beside the drawing by
-  // design: the figure measures how far its distance strays from the radius.
-  // Operations may each have their own tool and offset, and their shapes are
-  // not told apart as parts, holes and open lines: there the distance to the
-  // drawing is no measure of fidelity. Nor is it for a laser's fill, whose
-  // lines cross the area inside the line, or for a pocket's rings.
+  // design: the figure measures how far its distance strays from the radius
+  // (with operations, each operation's own tool's).
   const bool offsetPath = anyOffset(settings, operations);
-  const bool unmeasured = offsetPath && !operations.empty();
-  const bool pocketed = anyOfKind(settings, operations, OperationKind::Pocket);
-  const bool hatched = anyOfKind(settings, operations, OperationKind::LaserFill) || pocketed;
+  const FigureScope scope = figureScope(settings, operations);
+  const bool hatched = anyOfKind(settings, operations, OperationKind::LaserFill) ||
+                       anyOfKind(settings, operations, OperationKind::Pocket);
   const bool reordered = settings.cutOrder != CutOrder::Drawing || !operations.empty();
   std::optional<double> tolerance;
-  if (options.tolerance != "none" && !unmeasured && !hatched) {
+  if (options.tolerance != "none" && scope.measured) {
     tolerance = std::strtod(options.tolerance.c_str(), nullptr);
   }
   StagedFile programFile;
@@ -227,7 +225,7 @@ int run(const Options& options) {
                                  {.file = &programFile,
                                   .keepMoves = !options.preview.empty(),
                                   .shapesInOrder = !offsetPath && !reordered && !hatched,
-                                  .offsetPath = offsetPath && !unmeasured,
+                                  .offsetPath = offsetPath,
                                   .operations = jobOperations(operations)});
   progress.finish();
   const JobReport& report = made.report;
@@ -295,22 +293,8 @@ int run(const Options& options) {
   }
 
   std::vector<SummaryRow> rows = summarize(drawing->facts, report, made.totals);
-  rows.push_back({"largest deviation",
-                  unmeasured ? "not measured: the operations' paths lie beside the drawing"
-                  : pocketed ? "not measured: a pocket's rings clear the area inside the drawing"
-                  : hatched  ? "not measured: the fill's lines cross the area inside the drawing"
-                             : describeDeviation(deviation)});
-  std::string toleranceRow = options.tolerance + " mm";
-  if (unmeasured || hatched) {
-    toleranceRow = unmeasured ? "not applied: the operations' paths are offset from the drawing"
-                   : pocketed ? "not applied: the area inside is cleared"
-                              : "not applied: the area is filled with lines";
-  } else if (!tolerance) {
-    toleranceRow = "none (as the job made it)";
-  } else if (!deviation.whole) {
-    toleranceRow += ", not verified: the drawing is too dense to check whole";
-  }
-  rows.push_back({"tolerance", toleranceRow});
+  for (const SummaryRow& row : deviationRows(scope, deviation, tolerance, options.tolerance))
+    rows.push_back(row);
   for (const SummaryRow& row : operationRows(operations, report, made.totals, notSelected))
     rows.push_back(row);
   for (const std::string& c : made.changes) rows.push_back({"to keep the tolerance", c});
@@ -339,7 +323,7 @@ int run(const Options& options) {
                                  operations.empty() ? nullptr : &shown))) {
     return kOutputFailed;
   }
-  if (options.maxDeviation && deviation.measured && !unmeasured && !hatched) {
+  if (options.maxDeviation && deviation.measured && scope.measured) {
     char limit[64];
     std::snprintf(limit, sizeof limit, "%.4f mm", *options.maxDeviation);
     if (deviation.distance > *options.maxDeviation) {

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "io/line_sink.h"
@@ -160,6 +162,41 @@ PathOffsets pathOffsets(const JobReport& report, const JobSettings& settings) {
   return offsets;
 }
 
+// With operations, each written shape's distance from its own operation's
+// tool: an offset profile's path keeps its tool's radius from the outline, a
+// profile on the line and an engraving keep none, and a pocket's or a fill's
+// moves clear an area, which no distance from the outline describes (left
+// out both ways). The drawing is to be cut where an operation that cuts on
+// the line selected it; with any offset, only the path is measured.
+PathOffsets operationOffsets(const JobReport& report, const std::vector<JobOperation>& operations,
+                             std::span<const Segment> drawn) {
+  const auto clearsArea = [](const JobOperation& op) {
+    return op.settings.kind == OperationKind::Pocket ||
+           op.settings.kind == OperationKind::LaserFill;
+  };
+  PathOffsets offsets;
+  offsets.bothWays = true;
+  std::unordered_map<int32_t, bool> cutOnLine;  // key -> its first operation cuts its line
+  for (const JobOperation& op : operations) {
+    if (!clearsArea(op) && op.settings.toolOffset != ToolOffset::None) offsets.bothWays = false;
+    for (const int32_t key : op.shapeKeys) cutOnLine.emplace(key, !clearsArea(op));
+  }
+  std::unordered_set<int32_t> outlines;
+  for (const JobReport::WrittenCut& cut : report.writtenCuts) {
+    offsets.radius.push_back(cut.clearsArea ? std::nan("") : cut.beside);
+    if (!cut.clearsArea && cut.beside > 0.0) outlines.insert(cut.drawnKey);
+  }
+  // The drawing's shapes are the runs of one key, as DrawingIndex numbers them.
+  for (size_t i = 0; i < drawn.size(); ++i) {
+    const int32_t key = drawn[i].shapeKey;
+    if (i > 0 && key == drawn[i - 1].shapeKey) continue;
+    const auto found = cutOnLine.find(key);
+    offsets.cut.push_back(found != cutOnLine.end() && found->second);
+    offsets.outline.push_back(outlines.contains(key));
+  }
+  return offsets;
+}
+
 MadeProgram run(const std::vector<Segment>& segments, const JobSettings& settings,
                 const DrawingIndex& drawing, std::span<const Segment> drawn,
                 const ProgramTarget& target, std::optional<double> tolerance) {
@@ -188,7 +225,10 @@ MadeProgram run(const std::vector<Segment>& segments, const JobSettings& setting
                                   .operations = target.operations});
   if (!sink.finish() && made.report.ok()) made.report.result = BREVANTO_OUTPUT_FAILED;
   if (!made.report.ok()) return made;
-  if (target.offsetPath) {
+  if (!target.operations.empty()) {
+    const PathOffsets offsets = operationOffsets(made.report, target.operations, drawn);
+    made.deviation = meter.finish(&offsets);
+  } else if (target.offsetPath) {
     const PathOffsets offsets = pathOffsets(made.report, settings);
     made.deviation = meter.finish(&offsets);
   } else {

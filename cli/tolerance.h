@@ -34,7 +34,9 @@ struct ProgramTarget {
   // The closed shapes are cut a tool radius beside their outlines (the
   // settings' ToolOffset): the figure measures the path from the radius.
   bool offsetPath = false;
-  // The job's operations (JobOptions::operations); empty: none.
+  // The job's operations (JobOptions::operations); empty: none. With them,
+  // each shape is measured as its operation cuts it (beside the line by its
+  // own tool's radius, on the line, or not at all where it clears an area).
   std::vector<JobOperation> operations{};
 };
 

@@ -294,30 +294,44 @@ Deviation nothingCut(const std::vector<Piece>& drawing) {
 }  // namespace
 
 Deviation DeviationMeter::finishOffset(const PathOffsets& offsets) {
-  std::vector<Piece> onLine, beside, outlines;
+  // Each numbered shape's flag in `flags` (1 for the first).
+  const auto marked = [](const std::vector<bool>& flags, int32_t shape) {
+    const auto k = static_cast<size_t>(shape) - 1;
+    return k < flags.size() && flags[k];
+  };
+  std::vector<Piece> onLine, beside, outlines, cut;
   for (const Piece& p : path_) {
     const auto k = static_cast<size_t>(p.shape) - 1;
-    (k < offsets.radius.size() && offsets.radius[k] > 0.0 ? beside : onLine).push_back(p);
+    const double r = k < offsets.radius.size() ? offsets.radius[k] : 0.0;
+    if (std::isnan(r)) continue;
+    (r > 0.0 ? beside : onLine).push_back(p);
   }
+  path_.clear();
   for (const Piece& p : drawing_.tree->pieces()) {
-    const auto k = static_cast<size_t>(p.shape) - 1;
-    if (k < offsets.outline.size() && offsets.outline[k]) outlines.push_back(p);
+    if (marked(offsets.outline, p.shape)) outlines.push_back(p);
+    if (offsets.bothWays && marked(offsets.cut, p.shape)) cut.push_back(p);
+  }
+  if (onLine.empty() && beside.empty()) {
+    // A shape where the tool fits nowhere is left uncut and said so: the
+    // figure measures only the path there is.
+    return offsets.bothWays && !cut.empty() ? nothingCut(cut) : Deviation{};
   }
   farthest(onLine, *drawing_.tree, drawing_.spacing, true, worst_, measures_);
   if (!outlines.empty()) {
     farthest(beside, PieceTree(std::move(outlines)), drawing_.spacing, true, worst_, measures_,
              offsets.radius);
   }
-  path_.clear();
+  if (!cut.empty()) {
+    onLine.insert(onLine.end(), beside.begin(), beside.end());
+    farthest(cut, PieceTree(std::move(onLine)), drawing_.spacing, false, worst_, measures_);
+  }
   return worst_;
 }
 
 Deviation DeviationMeter::finish(const PathOffsets* offsets) {
   if (drawing_.tree->empty()) return {};
   if (!shapesInOrder_) {
-    // With an offset, a shape where the tool fits nowhere is left uncut
-    // and said so: the figure measures only the path there is.
-    if (offsets != nullptr) return path_.empty() ? Deviation{} : finishOffset(*offsets);
+    if (offsets != nullptr) return finishOffset(*offsets);
     if (path_.empty()) return nothingCut(drawing_.tree->pieces());
     farthest(path_, *drawing_.tree, drawing_.spacing, true, worst_, measures_);
     farthest(drawing_.tree->pieces(), PieceTree(std::move(path_)), drawing_.spacing, false, worst_,

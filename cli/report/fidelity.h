@@ -36,15 +36,24 @@ struct Deviation {
   bool besideRadius = false;  // the path there is a tool radius beside the drawing
 };
 
-// A program whose closed shapes are cut a tool radius beside the drawing:
-// per shape as written (ProgramMove::shape 1, 2...), the distance its path
-// is to keep from the drawing's outlines (0: it is cut on the line), and per
-// shape of the drawing (as DrawingIndex numbers them) whether it is such an
-// outline (a closed shape; open lines are cut on the line, and a tool path
+// A program whose shapes are not all the drawing's cut on the line (a tool
+// offset, or operations, each with its own tool and kind): per shape as
+// written (ProgramMove::shape 1, 2...), the distance its path is to keep from
+// the drawing's outlines (0: it is cut on the line; NaN: it clears an area,
+// a pocket's rings or a fill's lines, and is left out), and per shape of the
+// drawing (as DrawingIndex numbers them) whether it is such an outline (a
+// closed shape cut beside; open lines are cut on the line, and a tool path
 // may cross them).
+// With `bothWays` (no path beside the line), the shapes of the drawing marked
+// in `cut` are also measured against the path: a shape far from every path
+// is not cut. Beside the line the drawing lies a radius from the path by
+// design, and further where the tool does not fit into a corner: then only
+// the path's distance counts.
 struct PathOffsets {
   std::vector<double> radius;
   std::vector<bool> outline;
+  bool bothWays = false;
+  std::vector<bool> cut;
 };
 
 inline constexpr double kFidelityTolerance = 1e-4;  // mm
@@ -99,8 +108,7 @@ class DeviationMeter {
   void add(const ProgramMove& move);
   // With `offsets` (shapesInOrder false), each point of a path that keeps a
   // radius is measured by how far its distance from the outlines strays from
-  // the radius, one way only: the drawing lies a radius from such a path by
-  // design, and further where the tool does not fit into a corner.
+  // the radius; the drawing against the path only as `offsets` says.
   Deviation finish(const PathOffsets* offsets = nullptr);
   // The figure of one shape's moves alone (a try the job may make again):
   // its path against the whole drawing, the drawing's shape of its number

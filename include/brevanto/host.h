@@ -176,6 +176,17 @@ struct JobReport {
   // the tool changes made between operations.
   std::vector<int32_t> writtenOperations;
   int32_t toolChanges = 0;
+  // With operations: per shape as written, the key of the drawn shape it
+  // cuts and how far its path keeps from that shape's outline (the tool's
+  // radius for a part or hole cut beside the line, 0 on the line), or that
+  // it clears an area (a pocket's rings, a fill's lines), which a distance
+  // from the outline does not describe.
+  struct WrittenCut {
+    int32_t drawnKey = 0;
+    double beside = 0.0;  // mm
+    bool clearsArea = false;
+  };
+  std::vector<WrittenCut> writtenCuts;
 
   // Pockets (Kind=pocket): per pocket cleared, its drawn shape's key, the
   // tool's diameter, about how much of its area (mm2) the tool cannot reach

@@ -126,12 +126,21 @@ int32_t writeOperations(const std::vector<PathElement>& elements, const JobSetti
                  : planPockets(p.elements, p.settings, sink, tally, &report.pockets);
         report.writtenOperations.insert(report.writtenOperations.end(), shapes,
                                         static_cast<int32_t>(o.operation));
+        report.writtenCuts.insert(report.writtenCuts.end(), shapes,
+                                  {.drawnKey = 0, .beside = 0.0, .clearsArea = true});
         written += p.elements.size();
         continue;
       }
       const ShapeEntry entry = o.shape < p.entries.size() ? p.entries[o.shape] : ShapeEntry{};
       planShape(p.elements.data() + o.first, o.count, p.settings, sink, entry, &tally);
       report.writtenOperations.push_back(static_cast<int32_t>(o.operation));
+      // Without cut-out the shape keeps its drawn key; an offset path runs
+      // a tool radius beside its outline.
+      const bool cutOutShape = o.shape < p.entries.size();
+      report.writtenCuts.push_back(
+          {.drawnKey = cutOutShape ? entry.drawnKey : p.elements[o.first].shapeKey,
+           .beside = entry.side != 0 ? static_cast<double>(p.settings.toolDiameter) * 0.5 : 0.0,
+           .clearsArea = false});
       written += static_cast<size_t>(o.count);
     }
     sink.writeFooter();

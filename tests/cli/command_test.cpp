@@ -357,13 +357,6 @@ TEST(Command, MaxDeviationFailsWhenACoarseJoinStrays) {
 }
 
 // The summary's figure in mm, or -1.
-double deviationOf(const CommandRun& r) {
-  const auto at = r.err.find("largest deviation");
-  if (at == std::string::npos) return -1.0;
-  const auto digits = r.err.find_first_of("0123456789", at);
-  return std::strtod(r.err.c_str() + digits, nullptr);
-}
-
 // The command keeps its tolerance by refining the job where the program
 // strays, and writes nothing when it cannot.
 TEST(Command, ToleranceIsKeptOrNothingIsWritten) {

@@ -145,3 +145,60 @@ TEST(Operations, OldInkscapePixelsAskForTheirDensity) {
 }
 
 }  // namespace
+
+// The figure with operations: each path measured as its operation cuts it
+// (beside the line by its own tool's radius, on the line, pockets left out),
+// shapes no operation selects not expected, and the tolerance kept.
+TEST(Operations, FigureAndToleranceFollowEachOperation) {
+  TempDir dir;
+  // A plate (red), a 12 mm hole (blue: with a 6 mm tool its path comes out
+  // 0.012 mm off the radius unless refined), a line (green) and a circle no
+  // operation selects (black).
+  writeFileBytes(
+      dir.file("d.svg"),
+      R"(<svg xmlns="http://www.w3.org/2000/svg" width="200mm" height="100mm" viewBox="0 0 200 100">
+<rect x="10" y="10" width="80" height="80" stroke="#ff0000" fill="none"/>
+<circle cx="50" cy="50" r="6" stroke="#0000ff" fill="none"/>
+<path d="M20 20 L40 30" stroke="#00aa00" fill="none"/>
+<circle cx="150" cy="50" r="20" stroke="#000000" fill="none"/></svg>
+)");
+  const std::string outline = "[operation outline]\nSelect=stroke:#ff0000\nSide=outside\n";
+  const std::string line = "[operation line]\nSelect=stroke:#00aa00\nKind=engrave\nTool=2\n";
+  const std::string hole =
+      "[operation hole]\nSelect=stroke:#0000ff\nSide=inside\nTool=3\nToolDiameter=6\n";
+  const struct {
+    const char* name;
+    std::string sections;
+    const char* arguments;
+    int status;
+    double least, within;  // mm
+    const char* message;
+  } cases[] = {
+      {"each offset by its own tool", outline + line + hole, "--tolerance none", 0, 0.012, 0.0145,
+       "strays from the tool radius"},
+      {"refined to the tolerance", outline + line + hole, "--tolerance 0.005", 0, 0.0, 0.005,
+       "to keep the tolerance"},
+      {"held to --max-deviation", outline + line + hole, "--tolerance none --max-deviation 0.005",
+       4, 0.012, 0.0145, "strays further from the drawing than 0.0050 mm"},
+      {"a pocket left out beside an offset",
+       outline + line + "[operation hole]\nSelect=stroke:#0000ff\nKind=pocket\n", "", 0, 0.0, 0.001,
+       "(pockets not measured)"},
+      {"a pocket left out both ways",
+       "[operation outline]\nSelect=stroke:#ff0000\n[operation hole]\nSelect=stroke:#0000ff\n"
+       "Kind=pocket\n",
+       "", 0, 0.0, 0.001, "where the path strays from the drawing (pockets not measured)"},
+      {"only pockets", "[operation hole]\nSelect=stroke:#0000ff\nKind=pocket\n", "", 0, -1.0, -1.0,
+       "not measured: a pocket's rings"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFileBytes(dir.file("s.ini"), kBase + c.sections);
+    const CommandRun r = brevanto::test::runCommand(
+        dir, std::string("d.svg --settings s.ini -o d.tap ") + c.arguments, "");
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(contains(r.err, c.message)) << r.err;
+    const double figure = brevanto::test::deviationOf(r);
+    EXPECT_GE(figure, c.least) << r.err;
+    EXPECT_LE(figure, c.within) << r.err;
+  }
+}

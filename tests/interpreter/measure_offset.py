@@ -364,14 +364,19 @@ def check_plate(tap):
 
 # ------------------------------------------------------------- examples ---
 
-def interpret_shapes(tap):
+def interpret_shapes(tap, tools=None):
     """The cutting path rs274 reports, one list of points per shape (each
-    "( NEXT SHAPE )" of the program)."""
+    "( NEXT SHAPE )" of the program); with `tools`, the tool each shape is
+    cut with is appended to it."""
     canon = ip.canon_of(tap)
-    shapes, pos = [], (0.0, 0.0)
+    shapes, pos, tool = [], (0.0, 0.0), None
     for line in canon.splitlines():
+        if "SELECT_TOOL(" in line:
+            tool = int(ip.NUMBERS.findall(line.split("SELECT_TOOL(")[1])[0])
         if "COMMENT(" in line and "NEXT SHAPE" in line:
             shapes.append([])
+            if tools is not None:
+                tools.append(tool)
             continue
         for kind in ("STRAIGHT_TRAVERSE", "STRAIGHT_FEED", "ARC_FEED"):
             if kind + "(" not in line:
@@ -405,7 +410,7 @@ def seg_shapes(seg_path):
     for rec in ip.SEGMENT.iter_unpack(data):
         x0, y0, x1, y1, x2, y2, x3, y3, kind, _, key, _ = rec
         if key != last_key:
-            shapes.append({"points": [], "start": (x0, y0)})
+            shapes.append({"points": [], "start": (x0, y0), "key": key})
             last_key = key
         pts = (ip.sample_cubic((x0, y0), (x1, y1), (x2, y2), (x3, y3)) if kind == 1
                else ip.sample_line((x0, y0), (x3, y3)))
@@ -483,6 +488,74 @@ def measure_example(name, svg, work, brevanto, settings, offset):
     return not problems
 
 
+# ----------------------------------------------------------- operations ---
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+THREE = [os.path.join(HERE, "operations", "three_colours.svg"),
+         "--settings", os.path.join(HERE, "operations", "three_colours.ini"),
+         "--operation", "hole:Tool=3", "--operation", "hole:ToolDiameter=6"]
+
+
+def colours(examples_dir):
+    """The frame of colours.svg cut outside by T1, its ellipse inside by T2,
+    its wave engraved by T3; its stars and line are selected by none."""
+    ops = ["frame:Select=stroke:#2050c0", "frame:Side=outside", "eye:Select=stroke:#8030a0",
+           "eye:Side=inside", "eye:Tool=2", "eye:ToolDiameter=2", "wave:Select=stroke:#00a0a0",
+           "wave:Kind=engrave", "wave:Tool=3", "wave:ToolDiameter=1"]
+    return ([os.path.join(examples_dir, "colours.svg"),
+             "--settings", os.path.join(examples_dir, "CNC.ini")]
+            + [a for op in ops for a in ("--operation", op)])
+
+
+def operation_cases(examples_dir):
+    """(name, brevanto arguments, per tool the radius its path keeps from
+    the outlines (0: on the line), the drawn shapes (keys) cut beside the
+    line, the drawn shapes cut at all)."""
+    cases = [
+        ("three-colours", THREE + ["--tolerance", "none"], {1: 1.5875, 2: 0.0, 3: 3.0},
+         {1, 2}, {1, 2, 3}),
+        ("three-colours-refined", THREE + ["--tolerance", "0.001"], {1: 1.5875, 2: 0.0, 3: 3.0},
+         {1, 2}, {1, 2, 3}),
+        ("three-colours-outline-on-line", THREE + ["--operation", "outline:Side=on"],
+         {1: 0.0, 2: 0.0, 3: 3.0}, {2}, {1, 2, 3}),
+    ]
+    if examples_dir:
+        cases.append(("colours", colours(examples_dir), {1: 1.5, 2: 1.0, 3: 0.0}, {1, 5},
+                      {1, 5, 6}))
+    return cases
+
+
+def measure_operations(name, arguments, radius, beside, cut, work, brevanto):
+    """The summary's figure for a job of operations against rs274's path:
+    each shape's distance from the outlines cut beside the line against its
+    own tool's radius, or from the drawing's cut shapes where it is on the
+    line."""
+    seg, tap = os.path.join(work, name + ".seg"), os.path.join(work, name + ".tap")
+    run = subprocess.run([brevanto] + arguments + ["-o", tap, "--dump-segments", seg],
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        raise RuntimeError("brevanto: " + run.stderr.strip())
+    drawn = seg_shapes(seg)
+    outlines = ip.NearestIndex([s["points"] for s in drawn if s["key"] in beside])
+    drawing = ip.NearestIndex([s["points"] for s in drawn if s["key"] in cut])
+    tools = []
+    shapes = interpret_shapes(tap, tools)
+    seen, at = 0.0, None
+    for pts, tool in zip(shapes, tools):
+        r = radius[tool]
+        for p in pts:
+            d = abs(outlines.distance(p) - r) if r > 0 else drawing.distance(p)
+            if d > seen:
+                seen, at = d, p
+    stated = ip.NUMBERS.match(summary_value(run.stderr, "largest deviation") or "")
+    ok = bool(stated) and abs(float(stated.group(0)) - seen) <= ALLOWANCE
+    where = f" at ({at[0]:.3f}, {at[1]:.3f})" if at else ""
+    print(f"{'ok  ' if ok else 'FAIL'} operations/{name}: the summary says "
+          f"{stated.group(0) if stated else '(no figure)'} mm, rs274's path strays {seen:.4f} mm"
+          f"{where}; {len(shapes)} shapes, tools {sorted(set(tools))}")
+    return ok
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__,
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -508,9 +581,11 @@ def main():
     for seed in range(args.generated):
         cases.append((f"blobs{seed}", blobs(seed), (3.0, 6.0, 1.0, 10.0)[seed % 4],
                       ("outside", "inside")[(seed // 4) % 2]))
+    operations = operation_cases(args.examples_dir) if args.brevanto else []
     if shutil.which("rs274") is None:
         print("*" * 72 + "\nSKIPPED: rs274 (Debian package linuxcnc-uspace) is not installed;\n"
-              f"{len(cases) + 2 * len(examples)} offset programs were NOT measured.\n"
+              f"{len(cases) + 2 * len(examples) + len(operations)} offset programs were NOT "
+              "measured.\n"
               + "*" * 72)
         return SKIP
 
@@ -535,9 +610,16 @@ def main():
                 print(f"FAIL example/{name} ({offset}): {e}")
                 ok = False
             failed += not ok
+    for name, arguments, radius, beside, cut in operations:
+        try:
+            ok = measure_operations(name, arguments, radius, beside, cut, work, args.brevanto)
+        except (RuntimeError, ValueError, OSError, KeyError, subprocess.TimeoutExpired) as e:
+            print(f"FAIL operations/{name}: {e}")
+            ok = False
+        failed += not ok
     if not args.keep:
         shutil.rmtree(work, ignore_errors=True)
-    total = len(cases) + 2 * len(examples)
+    total = len(cases) + 2 * len(examples) + len(operations)
     print(f"{failed} check(s) failed" if failed else f"all {total} offset programs passed")
     return 1 if failed else 0
 

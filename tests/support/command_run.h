@@ -37,4 +37,14 @@ inline bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// The summary's largest deviation in mm; -1 when the summary gives none
+// (not measured, or no summary).
+inline double deviationOf(const CommandRun& r) {
+  const auto at = r.err.find("largest deviation ..");
+  if (at == std::string::npos) return -1.0;
+  const auto value = r.err.find_first_not_of(". ", at + 18);
+  if (value == std::string::npos || r.err[value] < '0' || r.err[value] > '9') return -1.0;
+  return std::strtod(r.err.c_str() + value, nullptr);
+}
+
 }  // namespace brevanto::test
