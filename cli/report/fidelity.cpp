@@ -268,6 +268,14 @@ Deviation DeviationMeter::measureShape(std::span<const ProgramMove> moves, doubl
   }
   Deviation worst;
   if (path.empty() || drawing_.tree->empty()) return worst;
+  // A point nearer than the figure of the shapes before cannot raise it,
+  // and a try is made again only where it strays beyond `enough`: the
+  // shape's own figure need be exact only above the lower of the two (below
+  // it, it is given as that, which neither raises the figure nor fails).
+  if (worst_.measured) {
+    worst = worst_;
+    worst.distance = std::min(worst_.distance, enough);
+  }
   const int32_t shape = path.front().shape;
   farthest(path, *drawing_.tree, drawing_.spacing, true, worst, measures_, {}, enough);
   if (shape >= 1 && shape <= drawing_.shapes() && !(worst.distance > enough)) {

@@ -113,7 +113,9 @@ class DeviationMeter {
   // The figure of one shape's moves alone (a try the job may make again):
   // its path against the whole drawing, the drawing's shape of its number
   // against its path. The meter's own figure is left as it is. Once the
-  // figure exceeds `enough` the measure stops: it is then a least one.
+  // figure exceeds `enough` the measure stops: it is then a least one. A
+  // figure no higher than the lower of `enough` and the meter's own is
+  // given as that lower one: it decides nothing.
   Deviation measureShape(std::span<const ProgramMove> moves, double enough = HUGE_VAL);
   // Shape `shape` was measured already (measureShape): its figure is taken
   // as it is, and its moves are not added.

@@ -131,11 +131,9 @@ void GcodeSink::beginShape() {
 }
 
 void GcodeSink::number(char letter, double value, bool& has, double& written) {
-  writer_.addBlockNumber(letter, value);
+  // The number as a reader gets it back comes with the text.
+  written = writer_.addBlockNumber(letter, value);
   has = true;
-  // The number as a reader gets it back, only for an observer: the program's
-  // own writing needs no more than the text.
-  if (observer_ != nullptr) written = fixed4Value(value);
 }
 
 void GcodeSink::feedWord(const ToolMove& move) {
@@ -171,9 +169,8 @@ void GcodeSink::move(const ToolMove& move) {
   writer_.addBlockText(kMotionWords[static_cast<size_t>(motion)]);
   const Point2 from = at_;
   if (move.hasXY) {
-    writer_.addBlockNumber('X', move.x);
-    writer_.addBlockNumber('Y', move.y);
-    at_ = {fixed4Value(move.x), fixed4Value(move.y)};
+    at_.x = writer_.addBlockNumber('X', move.x);
+    at_.y = writer_.addBlockNumber('Y', move.y);
     block_.hasX = block_.hasY = true;
     block_.x = at_.x;
     block_.y = at_.y;

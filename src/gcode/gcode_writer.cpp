@@ -74,12 +74,13 @@ void GcodeWriter::addBlockWord(char letter, std::string_view text) {
   blockText_ += ' ';
 }
 
-void GcodeWriter::addBlockNumber(char letter, double value) {
+double GcodeWriter::addBlockNumber(char letter, double value) {
   blockText_ += letter;
   const size_t from = blockText_.size();
-  appendFixed4(blockText_, value);
+  const double written = appendFixed4Value(blockText_, value);
   checkDigits(letter, from);
   blockText_ += ' ';
+  return written;
 }
 
 void GcodeWriter::endBlock() {

@@ -63,7 +63,9 @@ class GcodeWriter {
   void beginBlock();
   void addBlockText(std::string_view text);               // text + " ", e.g. a G word
   void addBlockWord(char letter, std::string_view text);  // letter + text + " "; nothing if empty
-  void addBlockNumber(char letter, double value);         // letter + formatFixed4(value) + " "
+  // letter + formatFixed4(value) + " "; returns the number as a reader gets
+  // it back (fixed4Value).
+  double addBlockNumber(char letter, double value);
   void endBlock();
 
  private:

@@ -62,14 +62,32 @@ bool scaledByTenThousand(double value, uint64_t& scaled) {
 
 }  // namespace
 
-// The same digits as std::to_chars(fixed, 4), without its general
-// arbitrary-precision path for the values a program is made of.
-void appendFixed4(std::string& out, double value) {
-  uint64_t scaled = 0;
-  if (!scaledByTenThousand(value, scaled)) {
-    appendFixedText(out, value, 4);
-    return;
-  }
+namespace {
+
+// The double nearest `scaled` / 10^4, with the sign of `value`. Both
+// integers are exact doubles, and one correctly rounded division gives the
+// double nearest the decimal text, as reading the text does. Made from
+// 32-bit pieces: a 64-bit conversion would use the x87 unit on 32-bit x86.
+// Each piece and each sum is exact below 2^53.
+double fromScaled(uint64_t scaled, double value) {
+  const auto high = static_cast<int32_t>(scaled >> 32);
+  const auto middle = static_cast<int32_t>((scaled >> 16) & 0xFFFF);
+  const auto low = static_cast<int32_t>(scaled & 0xFFFF);
+  const double whole =
+      (static_cast<double>(high) * 4294967296.0 + static_cast<double>(middle) * 65536.0) +
+      static_cast<double>(low);
+  const double magnitude = whole / 10000.0;
+  return std::signbit(value) ? -magnitude : magnitude;
+}
+
+// Beyond 2^53 the scaled integer is no longer an exact double; such values
+// (above 9·10^11) are their own nearest text anyway.
+double valueOfScaled(bool scaledOk, uint64_t scaled, double value) {
+  return !scaledOk || scaled > (uint64_t{1} << 53) ? value : fromScaled(scaled, value);
+}
+
+// The digits of a value scaledByTenThousand took.
+void appendScaled(std::string& out, uint64_t scaled, double value) {
   char text[32];
   char* end = text;
   if (std::signbit(value)) *end++ = '-';  // also -0.0 and what rounds to zero
@@ -83,23 +101,34 @@ void appendFixed4(std::string& out, double value) {
   out.append(text, end + 5);
 }
 
+}  // namespace
+
+// The same digits as std::to_chars(fixed, 4), without its general
+// arbitrary-precision path for the values a program is made of.
+void appendFixed4(std::string& out, double value) {
+  uint64_t scaled = 0;
+  if (!scaledByTenThousand(value, scaled)) {
+    appendFixedText(out, value, 4);
+    return;
+  }
+  appendScaled(out, scaled, value);
+}
+
 double fixed4Value(double value) {
   uint64_t scaled = 0;
-  // Beyond 2^53 the scaled integer is no longer an exact double; such values
-  // (above 9·10^11) are their own nearest text anyway.
-  if (!scaledByTenThousand(value, scaled) || scaled > (uint64_t{1} << 53)) return value;
-  // Both integers are exact doubles, and one correctly rounded division gives
-  // the double nearest the decimal text, as reading the text does.
-  // Made from 32-bit pieces: a 64-bit conversion would use the x87 unit on
-  // 32-bit x86. Each piece and each sum is exact below 2^53.
-  const auto high = static_cast<int32_t>(scaled >> 32);
-  const auto middle = static_cast<int32_t>((scaled >> 16) & 0xFFFF);
-  const auto low = static_cast<int32_t>(scaled & 0xFFFF);
-  const double whole =
-      (static_cast<double>(high) * 4294967296.0 + static_cast<double>(middle) * 65536.0) +
-      static_cast<double>(low);
-  const double magnitude = whole / 10000.0;
-  return std::signbit(value) ? -magnitude : magnitude;
+  const bool ok = scaledByTenThousand(value, scaled);
+  return valueOfScaled(ok, scaled, value);
+}
+
+double appendFixed4Value(std::string& out, double value) {
+  uint64_t scaled = 0;
+  const bool ok = scaledByTenThousand(value, scaled);
+  if (ok) {
+    appendScaled(out, scaled, value);
+  } else {
+    appendFixedText(out, value, 4);
+  }
+  return valueOfScaled(ok, scaled, value);
 }
 
 void appendInt(std::string& out, int32_t value) {

@@ -27,6 +27,10 @@ double fixed4Value(double value);
 // The same texts appended to `out`, for composing a line without a string
 // per number.
 void appendFixed4(std::string& out, double value);
+
+// appendFixed4, and the number as a reader gets it back (fixed4Value), from
+// one exact scaling.
+double appendFixed4Value(std::string& out, double value);
 void appendInt(std::string& out, int32_t value);
 
 }  // namespace brevanto
