@@ -137,7 +137,8 @@ std::vector<Span> keptSpans(const std::vector<RawCurve>& raw, const ToolClearanc
     const PathCurve& c = raw[k].curve;
     const int64_t skipA = raw[k].atRadiusA < 0 ? -1 : firstCurve + raw[k].atRadiusA;
     const int64_t skipB = raw[k].atRadiusB < 0 ? -1 : firstCurve + raw[k].atRadiusB;
-    const auto room = [&](double t) { return clearance.room(pointAt(c, t), skipA, skipB); };
+    size_t hint = 0;
+    const auto room = [&](double t) { return clearance.room(pointAt(c, t), skipA, skipB, &hint); };
     // The boundary between the parameters a (state `aBad`) and b.
     const auto boundary = [&](double a, double b, bool aBad) {
       for (int i = 0; i < kBisections; ++i) {
