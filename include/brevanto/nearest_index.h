@@ -58,11 +58,14 @@ class NearestIndex {
   // side): arrange() puts the caller's lists in that order.
   // `leafSize`: the most items a leaf holds.
   explicit NearestIndex(std::vector<Box> boxes, Gap gap, bool inOrder = false, size_t leafSize = 4)
-      : boxes_(std::move(boxes)), leafSize_(std::max<size_t>(leafSize, 1)), gap_(gap),
+      : boxes_(std::move(boxes)),
+        leafSize_(std::max<size_t>(leafSize, 1)),
+        gap_(gap),
         inOrder_(inOrder) {
     const size_t n = boxes_.size();
     nodes_.reserve(2 * n / leafSize_ + 1);
     order_.resize(n);
+    leafOf_.resize(n);
     std::iota(order_.begin(), order_.end(), size_t{0});
     if (n > 0) build(0, n);
     arrange(boxes_);
@@ -112,6 +115,7 @@ class NearestIndex {
     Box box;
     uint32_t begin = 0, end = 0;
     uint32_t right = 0;
+    uint32_t parent = 0;
   };
 
   template <Gap G, typename Measure>
@@ -164,11 +168,23 @@ class NearestIndex {
     };
     Stacked stack[128];
     size_t depth = 0;
-    if (!nodes_.empty()) {
-      ++s.measured;
-      stack[depth++] = {0, gapOf<G>(nodes_[0].box, s)};
-    }
-    while (depth > 0) {
+    if (nodes_.empty()) return best;
+    // Without early answers a hinted search starts at the hint's own leaf
+    // and then climbs, opening the other child of each node above it: near
+    // the hint most of the tree is left out by one box each, not two.
+    const bool climbing = !kCheap && hinted;
+    uint32_t child = climbing ? leafOf_[first] : 0;
+    ++s.measured;
+    stack[depth++] = {child, gapOf<G>(nodes_[child].box, s)};
+    for (;;) {
+      if (depth == 0) {
+        if (!climbing || child == 0) break;
+        const uint32_t parent = nodes_[child].parent;
+        const uint32_t other = child == parent + 1 ? nodes_[parent].right : parent + 1;
+        ++s.measured;
+        stack[depth++] = {other, gapOf<G>(nodes_[other].box, s)};
+        child = parent;
+      }
       const Stacked top = stack[--depth];
       if (top.gap >= bestKey) continue;
       uint32_t k = top.node;
@@ -242,7 +258,10 @@ class NearestIndex {
       node.box.maxY = std::max(node.box.maxY, b.maxY);
     }
     nodes_.push_back(node);
-    if (end - begin <= leafSize_) return index;
+    if (end - begin <= leafSize_) {
+      for (size_t i = begin; i < end; ++i) leafOf_[i] = index;
+      return index;
+    }
     const bool alongX = node.box.maxX - node.box.minX >= node.box.maxY - node.box.minY;
     const size_t middle = begin + (end - begin) / 2;
     auto centre = [&](size_t i) {
@@ -254,14 +273,17 @@ class NearestIndex {
                        order_.begin() + static_cast<std::ptrdiff_t>(end),
                        [&](size_t u, size_t v) { return centre(u) < centre(v); });
     }
-    build(begin, middle);
-    nodes_[index].right = build(middle, end);
+    nodes_[build(begin, middle)].parent = index;
+    const uint32_t right = build(middle, end);
+    nodes_[right].parent = index;
+    nodes_[index].right = right;
     return index;
   }
 
   std::vector<Box> boxes_;
   std::vector<Node> nodes_;
   std::vector<size_t> order_;
+  std::vector<uint32_t> leafOf_;  // the leaf holding each item
   size_t leafSize_ = 4;
   Gap gap_ = Gap::Euclidean;
   bool inOrder_ = false;
