@@ -182,8 +182,10 @@ class NearestIndex {
         const uint32_t parent = nodes_[child].parent;
         const uint32_t other = child == parent + 1 ? nodes_[parent].right : parent + 1;
         ++s.measured;
-        stack[depth++] = {other, gapOf<G>(nodes_[other].box, s)};
         child = parent;
+        const double gap = gapOf<G>(nodes_[other].box, s);
+        if (gap >= bestKey) continue;
+        stack[depth++] = {other, gap};
       }
       const Stacked top = stack[--depth];
       if (top.gap >= bestKey) continue;
