@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "brevanto/nearest_index.h"
 #include "report/program_moves.h"
 
 namespace brevanto::cli {
@@ -43,9 +44,9 @@ struct Piece {
   [[nodiscard]] PlaneBox box() const;
 };
 
-// Pieces in a tree of bounding boxes (split at the median of the wider side),
-// for nearest-distance queries in logarithmic time whether the answer is a
-// micron or a metre.
+// Pieces in the library's nearest-distance index: a tree of their bounding
+// boxes, for nearest-distance queries in logarithmic time whether the answer
+// is a micron or a metre.
 class PieceTree {
  public:
   // `inOrder`: the pieces run along a path, each next to the one before, so
@@ -58,28 +59,14 @@ class PieceTree {
   [[nodiscard]] const std::vector<Piece>& pieces() const { return pieces_; }
 
   // Distance from p to the nearest piece, or, as soon as a piece within
-  // `enough` is found, the distance to that one: a search for the largest
-  // distance need not know how near a point is once it is near enough (and
-  // with pieces stacked on one another, finding the nearest would visit them
-  // all). `hint` is a piece to start from (neighbouring points have near
-  // neighbours, and a close first guess prunes most of the tree); it is set
-  // to the piece found. `measured` counts the boxes and pieces measured.
+  // `enough` is found, the distance to that one. `hint` is a piece to start
+  // from, set to the piece found; `measured` counts the boxes and pieces
+  // measured (NearestIndex::nearest).
   double nearest(PlanePoint p, size_t& hint, double enough, size_t& measured) const;
 
  private:
-  struct Node {
-    PlaneBox box;
-    size_t begin, end;
-    size_t left = 0, right = 0;  // 0: a leaf (the root is never a child)
-  };
-  static constexpr size_t kLeafSize = 4;
-
-  size_t build(std::vector<size_t>& order, size_t begin, size_t end);
-
   std::vector<Piece> pieces_;
-  std::vector<PlaneBox> boxes_;
-  std::vector<Node> nodes_;
-  bool inOrder_ = false;
+  NearestIndex index_;
 };
 
 }  // namespace brevanto::cli

@@ -3,6 +3,10 @@
 // the VBA module's list are made from it.
 #pragma once
 
+#include <array>
+#include <cstddef>
+
+#include "brevanto/feature_setting_rows.h"
 #include "brevanto/setting_types.h"
 
 namespace brevanto {
@@ -10,21 +14,10 @@ namespace brevanto {
 inline constexpr std::string_view kDialectNames[] = {"classic", "linuxcnc", "grbl"};
 inline constexpr std::string_view kCutOrderNames[] = {"drawing", "inside-first"};
 inline constexpr std::string_view kToolOffsetNames[] = {"none", "outside", "inside"};
-// Holding tabs, ramp entry and leads.
-inline constexpr std::string_view kTabsAuto[] = {"auto"};
-inline constexpr std::string_view kTabShapeNames[] = {"flat", "ramped"};
-inline constexpr std::string_view kMachineNames[] = {"router", "laser"};
-inline constexpr std::string_view kKindNames[] = {"profile", "laser-cut", "laser-fill", "pocket"};
-inline constexpr std::string_view kLaserModeNames[] = {"dynamic", "constant"};
-inline constexpr std::string_view kOffOnNames[] = {"off", "on"};
-inline constexpr std::string_view kOnOffNames[] = {"on", "off"};
-inline constexpr std::string_view kWorkOriginNames[] = {"page", "drawing", "centre"};
-inline constexpr std::string_view kCutDirectionNames[] = {"drawing", "climb", "conventional"};
-// Pockets.
-inline constexpr std::string_view kPocketStrategyNames[] = {"offset", "zigzag"};
 
-// Every setting a job reads, in the order it reads them.
-inline constexpr SettingInfo kSettings[] = {
+// The settings of the macro's dialog and the first version's job, in the
+// order a job reads them.
+inline constexpr SettingInfo kFirstSettings[] = {
     {.name = "txtFeedZ",
      .type = SettingType::Number,
      .unit = "mm/min",
@@ -125,309 +118,19 @@ inline constexpr SettingInfo kSettings[] = {
                 "inside, by half of txtWZDia) or inside (openings: outlines cut inside, islands "
                 "outside)",
      .inMacroDialog = true},
-    // Holding tabs, ramp entry and leads.
-    {.name = "Tabs",
-     .type = SettingType::Whole,
-     .unit = "",
-     .builtIn = "0",
-     .leastIncluded = true,
-     .most = 1000.0,
-     .mayBeEmpty = true,
-     .range = "a whole number from 0 to 1000, or auto (one per TabSpacing)",
-     .choices = kTabsAuto,
-     .meaning = "holding tabs on each part's outline (0: none)",
-     .inMacroDialog = true},
-    {.name = "TabSpacing",
-     .type = SettingType::Number,
-     .unit = "mm",
-     .builtIn = "100",
-     .most = 100000.0,
-     .mayBeEmpty = true,
-     .range = "more than 0 and at most 100000",
-     .meaning = "with Tabs=auto, one tab for each this much of an outline's length",
-     .inMacroDialog = true},
-    {.name = "TabWidth",
-     .type = SettingType::Number,
-     .unit = "mm",
-     .builtIn = "6",
-     .most = 1000.0,
-     .mayBeEmpty = true,
-     .range = "more than 0 and at most 1000",
-     .meaning = "width of the material bridge a tab leaves, along the part's edge (the raised "
-                "stretch of the toolpath is this plus txtWZDia)",
-     .inMacroDialog = true},
-    {.name = "TabHeight",
-     .type = SettingType::Number,
-     .unit = "mm",
-     .builtIn = "1.5",
-     .most = 1000.0,
-     .mayBeEmpty = true,
-     .range = "more than 0 and at most 1000",
-     .meaning = "height of a tab above the bottom of the cut (only deeper passes go over it)",
-     .inMacroDialog = true},
-    {.name = "TabsOnHoles",
-     .type = SettingType::Whole,
-     .unit = "",
-     .builtIn = "0",
-     .leastIncluded = true,
-     .most = 1.0,
-     .mayBeEmpty = true,
-     .range = "0 or 1",
-     .meaning = "1: holes get tabs too (0: parts only; open lines never)",
-     .inMacroDialog = true},
-    {.name = "TabShape",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "flat",
-     .mayBeEmpty = true,
-     .choices = kTabShapeNames,
-     .meaning = "flat (straight up and down at a tab) or ramped (up and down at TabAngle, or at "
-                "RampAngle where that is gentler)",
-     .inMacroDialog = true},
-    {.name = "TabAngle",
-     .type = SettingType::Number,
-     .unit = "degrees",
-     .builtIn = "45",
-     .most = 90.0,
-     .mayBeEmpty = true,
-     .range = "more than 0 and at most 90",
-     .meaning = "slope of a ramped tab's ends",
-     .inMacroDialog = true},
-    {.name = "RampAngle",
-     .type = SettingType::Number,
-     .unit = "degrees",
-     .builtIn = "90",
-     .most = 90.0,
-     .mayBeEmpty = true,
-     .range = "more than 0 and at most 90 (90: straight plunge)",
-     .meaning = "steepest descent below the stock's top: each pass ramps down along the outline "
-                "from just above the previous floor",
-     .inMacroDialog = true},
-    {.name = "LeadIn",
-     .type = SettingType::Number,
-     .unit = "mm",
-     .builtIn = "0",
-     .leastIncluded = true,
-     .most = 1000.0,
-     .mayBeEmpty = true,
-     .range = "0 (none) or more, at most 1000",
-     .meaning = "radius of the tangent arcs on which the tool enters and leaves an offset "
-                "outline, in the waste (ToolOffset outside or inside)",
-     .inMacroDialog = true},
-    // Laser cutting and fill hatching.
-    {.name = "Machine",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "router",
-     .mayBeEmpty = true,
-     .choices = kMachineNames,
-     .meaning = "router (cuts in depth) or laser (burns with Power: laser-cut is then the "
-                "default Kind and grbl the default Dialect)"},
-    {.name = "Kind",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "",
-     .mayBeEmpty = true,
-     .choices = kKindNames,
-     .meaning =
-         "what is done with each shape: profile (the router's cut), laser-cut (the beam "
-         "along the line, Passes times) or laser-fill (the area a closed shape encloses, "
-         "holes left out, hatched with lines; open shapes traced), pocket (the router clears "
-         "the area a closed shape encloses down to txtDepth, its holes left standing; open "
-         "shapes cut along the line); empty: the Machine's own"},
-    {.name = "Power",
-     .type = SettingType::Number,
-     .unit = "%",
-     .builtIn = "100",
-     .most = 100.0,
-     .mayBeEmpty = true,
-     .range = "more than 0 and at most 100",
-     .meaning = "laser power, in percent of LaserMax"},
-    {.name = "LaserMax",
-     .type = SettingType::Number,
-     .unit = "",
-     .builtIn = "1000",
-     .most = 100000.0,
-     .mayBeEmpty = true,
-     .range = "more than 0 and at most 100000",
-     .meaning = "the S value of full laser power (grbl's $30)"},
-    {.name = "LaserMode",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "dynamic",
-     .mayBeEmpty = true,
-     .choices = kLaserModeNames,
-     .meaning = "grbl: dynamic (M4, power follows the speed, corners not burnt) or constant (M3)"},
-    {.name = "Passes",
-     .type = SettingType::Whole,
-     .unit = "",
-     .builtIn = "1",
-     .least = 1.0,
-     .leastIncluded = true,
-     .most = 1000.0,
-     .mayBeEmpty = true,
-     .range = "a whole number from 1 to 1000",
-     .meaning = "laser: times each shape is burnt"},
-    {.name = "AirAssist",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "off",
-     .mayBeEmpty = true,
-     .choices = kOffOnNames,
-     .meaning = "laser: on switches the air assist with M8 at the start and M9 at the end"},
-    {.name = "FocusZ",
-     .type = SettingType::Number,
-     .unit = "mm",
-     .builtIn = "",
-     .leastIncluded = true,
-     .most = 1000.0,
-     .signIgnored = true,
-     .mayBeEmpty = true,
-     .range = "at most 1000 either side of 0, or empty for no Z move",
-     .meaning = "laser: the one Z move, to the focus height at the start; empty: no Z word"},
-    {.name = "LineInterval",
-     .type = SettingType::Number,
-     .unit = "mm",
-     .builtIn = "0.1",
-     .least = 0.001,
-     .leastIncluded = true,
-     .most = 100.0,
-     .mayBeEmpty = true,
-     .range = "at least 0.001 and at most 100",
-     .meaning = "laser-fill: distance between the fill lines"},
-    {.name = "FillAngle",
-     .type = SettingType::Number,
-     .unit = "degrees",
-     .builtIn = "0",
-     .leastIncluded = true,
-     .most = 360.0,
-     .signIgnored = true,
-     .mayBeEmpty = true,
-     .range = "at most 360 either side of 0",
-     .meaning = "laser-fill: direction of the fill lines, counter-clockwise from the X axis"},
-    {.name = "Bidirectional",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "on",
-     .mayBeEmpty = true,
-     .choices = kOnOffNames,
-     .meaning = "laser-fill: on burns every other line backwards; off burns all one way"},
-    {.name = "Overscan",
-     .type = SettingType::Number,
-     .unit = "mm",
-     .builtIn = "0",
-     .leastIncluded = true,
-     .most = 100.0,
-     .mayBeEmpty = true,
-     .range = "at least 0 and at most 100",
-     .meaning = "laser-fill: run past each end of a line with the beam off (G1 ... S0), so the "
-                "speed is steady where it burns"},
-
-    // The machine's own numbers.
-    {.name = "Spindle",
-     .type = SettingType::Whole,
-     .unit = "rpm",
-     .builtIn = "20000",
-     .least = 1.0,
-     .leastIncluded = true,
-     .most = 100000.0,
-     .mayBeEmpty = true,
-     .range = "a whole number from 1 to 100000, or empty for 20000",
-     .meaning = "spindle speed (M03 S...)"},
-    {.name = "Coolant",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "on",
-     .mayBeEmpty = true,
-     .choices = kOnOffNames,
-     .meaning = "on (M08 after the spindle starts) or off (no coolant word)"},
-    {.name = "ClearanceZ",
-     .type = SettingType::Number,
-     .unit = "mm",
-     .builtIn = "",
-     .most = 1000.0,
-     .mayBeEmpty = true,
-     .range = "at least txtSaveZ and at most 1000, or empty for the dialect's own (classic 80, "
-              "linuxcnc and grbl txtSaveZ)",
-     .meaning = "height of the first and last moves, clear of the work and its clamps"},
-    {.name = "Park",
-     .type = SettingType::Place,
-     .unit = "mm",
-     .builtIn = "",
-     .least = -10000.0,
-     .leastIncluded = true,
-     .most = 10000.0,
-     .mayBeEmpty = true,
-     .range = "X,Y in work coordinates, each from -10000 to 10000; none: no park move; empty for "
-              "the dialect's own (classic 10,300, linuxcnc and grbl none)",
-     .meaning = "where the last move takes the tool, at ClearanceZ"},
-
-    // The work origin.
-    {.name = "Origin",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "page",
-     .mayBeEmpty = true,
-     .choices = kWorkOriginNames,
-     .meaning = "where X0 Y0 lies: page (the page's lower-left corner), drawing (the lower-left "
-                "corner of the shapes cut, before any tool offset: zero the machine on the "
-                "stock's corner) or centre (the middle of those shapes)"},
-
-    // Operations: the cut's sense beside the line.
-    {.name = "Direction",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "drawing",
-     .mayBeEmpty = true,
-     .choices = kCutDirectionNames,
-     .meaning = "with ToolOffset outside or inside, the sense of each closed cut (M3 spindle): "
-                "climb (the outside of a shape clockwise, its inside counter-clockwise), "
-                "conventional (the opposite) or drawing (as drawn); a pocket's rings are cut climb "
-                "(the area's outside counter-clockwise) unless conventional"},
-
-    // Text
-    {.name = "TextFont",
-     .type = SettingType::Text,
-     .unit = "",
-     .builtIn = "",
-     .mayBeEmpty = true,
-     .range = "empty, or hershey:NAME with NAME a font of Debian's hershey-fonts-data (futural, "
-              "rowmans, timesr, scripts, ...)",
-     .meaning = "the font of the drawing's texts: empty sets them as the outlines of the fonts "
-                "they name; hershey:NAME as that single-stroke font's lines, traced once, a "
-                "capital 0.7 of the font size tall",
-     .textPrefix = "hershey:"},
-
-    // Pockets.
-    {.name = "PocketStrategy",
-     .type = SettingType::Choice,
-     .unit = "",
-     .builtIn = "offset",
-     .mayBeEmpty = true,
-     .choices = kPocketStrategyNames,
-     .meaning = "how a pocket is cleared: offset (rings parallel to the outline, arcs kept, from "
-                "the middle out) or zigzag (lines along X, to and fro, StepOver apart, then the "
-                "rings along the walls and islands)"},
-    {.name = "StepOver",
-     .type = SettingType::Number,
-     .unit = "%",
-     .builtIn = "40",
-     .least = 5.0,
-     .leastIncluded = true,
-     .most = 100.0,
-     .mayBeEmpty = true,
-     .range = "at least 5 and at most 100",
-     .meaning = "a pocket's distance between neighbouring rings, in percent of txtWZDia"},
-    {.name = "FinishAllowance",
-     .type = SettingType::Number,
-     .unit = "mm",
-     .builtIn = "0",
-     .leastIncluded = true,
-     .most = 100.0,
-     .mayBeEmpty = true,
-     .range = "at least 0 and at most 100",
-     .meaning = "material a pocket's passes leave on its walls and islands, taken off by a "
-                "final pass at full depth; 0: none"},
 };
+
+// Two runs of rows made into one table, the first run's rows first.
+template <std::size_t First, std::size_t Then>
+constexpr std::array<SettingInfo, First + Then> joinedSettingRows(const SettingInfo (&first)[First],
+                                                                  const SettingInfo (&then)[Then]) {
+  std::array<SettingInfo, First + Then> rows{};
+  for (std::size_t i = 0; i < First; ++i) rows[i] = first[i];
+  for (std::size_t i = 0; i < Then; ++i) rows[First + i] = then[i];
+  return rows;
+}
+
+// Every setting a job reads, in the order it reads them.
+inline constexpr auto kSettings = joinedSettingRows(kFirstSettings, kFeatureSettings);
 
 }  // namespace brevanto

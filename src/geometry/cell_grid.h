@@ -62,36 +62,6 @@ class CellGrid {
   [[nodiscard]] double rowBottom(int32_t row) const;
   // The items registered in one cell (each at most once).
   [[nodiscard]] std::span<const int32_t> items(int32_t column, int32_t row) const;
-  [[nodiscard]] bool covers(Point2 p) const {
-    return p.x >= bounds_.minX && p.x <= bounds_.maxX && p.y >= bounds_.minY && p.y <= bounds_.maxY;
-  }
-
-  // Nearest-first search around a point of the grid: visits the items of
-  // p's cell, then of the ring of cells around it, and so on, calling
-  // `visit(item)` (an item may come more than once) until
-  // `enough(distance)` is true for the least distance from p to any cell
-  // not yet visited, or the grid ends.
-  template <typename Visit, typename Enough>
-  void visitNearestFirst(Point2 p, Visit&& visit, Enough&& enough) const {
-    const int32_t cx = column(p.x), cy = row(p.y);
-    const int32_t rings = std::max(columns_, rows_);
-    // How far p lies inside its own cell: the block of rings 0 to k reaches
-    // k cells and this much from p.
-    const double left = p.x - (bounds_.minX + cx * cell_);
-    const double below = p.y - rowBottom(cy);
-    const double inside = std::max(0.0, std::min({left, below, cell_ - left, cell_ - below}));
-    for (int32_t k = 0; k <= rings; ++k) {
-      for (int32_t y = cy - k; y <= cy + k; ++y) {
-        if (y < 0 || y >= rows_) continue;
-        const bool edgeRow = y == cy - k || y == cy + k;
-        for (int32_t x = cx - k; x <= cx + k; x += (edgeRow || k == 0) ? 1 : 2 * k) {
-          if (x < 0 || x >= columns_) continue;
-          for (const int32_t item : items(x, y)) visit(item);
-        }
-      }
-      if (enough(static_cast<double>(k) * cell_ + inside)) return;
-    }
-  }
 
   // Cell size for about `targetCells` cells over `bounds` (never 0).
   static double cellSizeFor(const Box& bounds, int64_t targetCells);

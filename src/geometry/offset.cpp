@@ -132,12 +132,15 @@ std::vector<Span> keptSpans(const std::vector<RawCurve>& raw, const ToolClearanc
   for (const RawCurve& r : raw) total += curveLength(r.curve);
   const double spacing = std::max({sampleSpacing(clearance.toolRadius()), total / kMostSamples,
                                    clearance.totalLength() / kMostSamples});
+  // The piece nearest to the last point asked: the next point is found from
+  // there.
+  size_t hint = 0;
   for (size_t k = 0; k < raw.size(); ++k) {
     if (raw[k].loopBack) continue;
     const PathCurve& c = raw[k].curve;
     const int64_t skipA = raw[k].atRadiusA < 0 ? -1 : firstCurve + raw[k].atRadiusA;
     const int64_t skipB = raw[k].atRadiusB < 0 ? -1 : firstCurve + raw[k].atRadiusB;
-    const auto room = [&](double t) { return clearance.room(pointAt(c, t), skipA, skipB); };
+    const auto room = [&](double t) { return clearance.room(pointAt(c, t), skipA, skipB, &hint); };
     // The boundary between the parameters a (state `aBad`) and b.
     const auto boundary = [&](double a, double b, bool aBad) {
       for (int i = 0; i < kBisections; ++i) {

@@ -13,6 +13,9 @@ constexpr double kPi = 3.141592653589793;
 // A tool position may come this much nearer than the radius to an outline
 // (mm): the rounding of the arithmetic, far below the program's 0.0001.
 constexpr double kRoundingAllowance = 1e-6;
+// Eight pieces to a leaf of the index: fewer nodes opened per search, few
+// pieces measured in vain.
+constexpr size_t kLeaf = 8;
 
 // A box around the curve: its ends, grown for an arc by its sagitta (or,
 // beyond a quarter turn, the whole circle).
@@ -32,10 +35,7 @@ Box curveBox(const PathCurve& c) {
 
 ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& loops,
                              double toolRadius)
-    : radius_(toolRadius),
-      reach_(2.0 * toolRadius),
-      limit_(toolRadius - kRoundingAllowance),
-      grid_(Box{}, 1.0, std::span<const CellGrid::ItemBox>{}) {
+    : radius_(toolRadius), reach_(2.0 * toolRadius), limit_(toolRadius - kRoundingAllowance) {
   std::vector<Point2> ends;
   int64_t curves = 0;
   for (const auto* loop : loops) {
@@ -49,10 +49,11 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
       ends.push_back({b.maxX, b.maxY});
     }
   }
-  Box bounds = boxAround(ends);
-  bounds = {bounds.minX - reach_, bounds.minY - reach_, bounds.maxX + reach_, bounds.maxY + reach_};
+  const Box around = boxAround(ends);
+  bounds_ = {around.minX - reach_, around.minY - reach_, around.maxX + reach_,
+             around.maxY + reach_};
   // Outlines drawn over one another (a shape pasted many times in one
-  // place) have curves and pieces that are exactly alike: the grid is sized
+  // place) have curves and pieces that are exactly alike: the pieces are sized
   // by the distinct curves, and each piece is kept once, with the other
   // curves it belongs to, so that a search near them meets one piece instead
   // of hundreds. The distance to it is the same whichever it is.
@@ -70,11 +71,11 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
   for (const auto* loop : loops) {
     for (const PathCurve& c : *loop) total_ += curveLength(c);
   }
-  // About four cells to a curve, and pieces no longer than a cell: the
-  // nearest-first search then meets a handful of pieces, however large or
-  // small the tool. No more than about sixteen pieces to a curve, however
-  // long the curves.
-  const double cell = std::max(CellGrid::cellSizeFor(bounds, 4 * std::max<int64_t>(distinct, 1)),
+  // Pieces no longer than the side of a square of the outlines' area shared
+  // four to a curve: short pieces' boxes hug the outline, so a search
+  // measures a handful of them, however large or small the tool. No more
+  // than about sixteen pieces to a curve, however long the curves.
+  const double cell = std::max(CellGrid::cellSizeFor(bounds_, 4 * std::max<int64_t>(distinct, 1)),
                                length / (16.0 * countAsDouble(std::max<int64_t>(distinct, 1))));
   int64_t curve = 0;
   for (const auto* loop : loops) {
@@ -93,14 +94,24 @@ ToolClearance::ToolClearance(const std::vector<const std::vector<PathCurve>*>& l
       ++curve;
     }
   }
-  std::vector<CellGrid::ItemBox> boxes;
+  std::vector<NearestIndex::Box> boxes;
   boxes.reserve(pieces_.size());
-  boxes_.reserve(pieces_.size());
-  for (size_t k = 0; k < pieces_.size(); ++k) {
-    boxes_.push_back(curveBox(pieces_[k]));
-    boxes.push_back({static_cast<int32_t>(k), boxes_.back()});
+  for (const PathCurve& piece : pieces_) {
+    const Box b = curveBox(piece);
+    boxes.push_back({b.minX, b.minY, b.maxX, b.maxY});
   }
-  grid_ = CellGrid(bounds, cell, boxes);
+  // The larger gap along x or y keeps the search's answer the exact least of
+  // the pieces' distances as distanceTo rounds them.
+  index_ = NearestIndex(std::move(boxes), NearestIndex::Gap::LargerGap, false, kLeaf);
+  index_.arrange(pieces_);
+  index_.arrange(pieceCurve_);
+  if (!alsoOf_.empty()) {
+    std::vector<size_t> place(pieces_.size());
+    for (size_t k = 0; k < place.size(); ++k) place[index_.order()[k]] = k;
+    std::unordered_multimap<size_t, int64_t> also;
+    for (const auto& [piece, curve] : alsoOf_) also.emplace(place[piece], curve);
+    alsoOf_ = std::move(also);
+  }
 }
 
 // A piece is left out of the search only when every curve it belongs to is.
@@ -112,23 +123,23 @@ bool ToolClearance::skipped(size_t piece, int64_t skipA, int64_t skipB) const {
   return std::all_of(from, to, [&](const auto& entry) { return skip(entry.second); });
 }
 
-double ToolClearance::room(Point2 p, int64_t skipA, int64_t skipB) const {
-  // The grid covers everything within the reach of a curve.
-  double nearest = reach_;
-  if (!grid_.covers(p)) return nearest - limit_;
-  grid_.visitNearestFirst(
-      p,
-      [&](int32_t k) {
-        const auto piece = static_cast<size_t>(k);
-        if (skipped(piece, skipA, skipB)) return;
-        // The distance to a piece's box is never more than that to the piece.
-        const Box& b = boxes_[piece];
-        const double dx = std::max({b.minX - p.x, p.x - b.maxX, 0.0});
-        const double dy = std::max({b.minY - p.y, p.y - b.maxY, 0.0});
-        if (dx >= nearest || dy >= nearest) return;
-        nearest = std::min(nearest, distanceTo(pieces_[piece], p));
-      },
-      [&](double unvisited) { return unvisited >= nearest; });
+double ToolClearance::room(Point2 p, int64_t skipA, int64_t skipB, size_t* hint) const {
+  const bool inside =
+      p.x >= bounds_.minX && p.x <= bounds_.maxX && p.y >= bounds_.minY && p.y <= bounds_.maxY;
+  if (!inside) return reach_ - limit_;
+  struct PieceDistance {
+    const ToolClearance& clearance;
+    Point2 p;
+    int64_t skipA, skipB;
+    [[nodiscard]] bool skip(size_t piece) const { return clearance.skipped(piece, skipA, skipB); }
+    [[nodiscard]] double distance(size_t piece) const {
+      return distanceTo(clearance.pieces_[piece], p);
+    }
+  };
+  NearestIndex::Search search{
+      .x = p.x, .y = p.y, .reach = reach_, .useHint = hint != nullptr, .hint = hint ? *hint : 0};
+  const double nearest = index_.nearest(search, PieceDistance{*this, p, skipA, skipB});
+  if (hint) *hint = search.hint;
   return nearest - limit_;
 }
 

@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "brevanto/nearest_index.h"
 #include "geometry/cell_grid.h"
 #include "geometry/path_curve.h"
 
@@ -20,8 +21,11 @@ class ToolClearance {
   // radius) less the radius, less a rounding allowance. Negative: it cuts in. The
   // curves `skipA` and `skipB` are left out of the search. The distance to
   // an outline changes no faster than p moves, so a path may go on this far
-  // from p without cutting in.
-  [[nodiscard]] double room(Point2 p, int64_t skipA = -1, int64_t skipB = -1) const;
+  // from p without cutting in. `hint`, when given, is the piece nearest to
+  // the point asked before, and is set to the one nearest to p: points asked
+  // one after another along a path are then found from near by.
+  [[nodiscard]] double room(Point2 p, int64_t skipA = -1, int64_t skipB = -1,
+                            size_t* hint = nullptr) const;
   [[nodiscard]] double toolRadius() const { return radius_; }
   [[nodiscard]] int64_t firstCurve(size_t loop) const { return first_[loop]; }
   // The length of all the outlines, mm.
@@ -34,16 +38,18 @@ class ToolClearance {
   double reach_;  // nearer curves are searched for, further ones need not be
   double limit_;
   double total_ = 0.0;
-  // The outlines' curves in pieces no longer than a grid cell, and a box
-  // around each piece: the grid lists pieces.
+  // Everything within the reach of a curve: no curve is nearer than the
+  // reach to a point outside.
+  Box bounds_;
+  // The outlines' curves in pieces of about the same length, in the index's
+  // order.
   std::vector<PathCurve> pieces_;
   std::vector<int64_t> pieceCurve_;  // the curve each piece is part of
   // Further curves a piece is part of, where outlines lie exactly on one
   // another.
   std::unordered_multimap<size_t, int64_t> alsoOf_;
-  std::vector<Box> boxes_;
   std::vector<int64_t> first_;
-  CellGrid grid_;
+  NearestIndex index_;
 };
 
 }  // namespace brevanto

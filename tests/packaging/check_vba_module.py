@@ -148,7 +148,8 @@ def main(module_path):
     # The settings of the macro's dialog: the rows of the settings table
     # marked inMacroDialog (the others are the command's and a settings
     # file's only), all of them in examples/CNC.ini.
-    table = (SOURCE / "include/brevanto/setting_rows.h").read_text()
+    table = "".join((SOURCE / "include/brevanto" / name).read_text()
+                    for name in ("setting_rows.h", "feature_setting_rows.h"))
     rows = re.findall(r'\{\.name = "(\w+)"(.*?)\}', table, re.S)
     wanted = [name for name, row in rows if ".inMacroDialog = true" in row]
     check(set(wanted) <= set(re.findall(r"^(\w+)=", SETTINGS, re.M)),
