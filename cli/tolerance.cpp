@@ -113,6 +113,21 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
     // A figure cut short cannot tell where to refine.
     return d.measured && d.whole ? d.distance : 0.0;
   }
+  // A shape as cut on its line before the job's later stages: measured as
+  // the drawing's shape of that number, and forgotten.
+  double strayOnLine(int32_t shape, std::span<const WrittenBlock> blocks, double enough) override {
+    ProgramMoveReader reader;
+    reader.shapeBegins();
+    aside_.clear();
+    ProgramMove move;
+    for (const WrittenBlock& b : blocks) {
+      if (!reader.apply(b, move)) continue;
+      move.shape = shape;
+      aside_.push_back(move);
+    }
+    const Deviation d = meter_.measureShape(aside_, enough);
+    return d.measured && d.whole ? d.distance : 0.0;
+  }
 
  private:
   WrittenBlock shifted(const WrittenBlock& written) const {
@@ -135,8 +150,9 @@ class MoveTaker final : public ProgramObserver, public ShapeCheck {
   // The last try: its moves and the reader as it stands after them.
   std::vector<ProgramMove> tried_;
   ProgramMoveReader triedReader_;
-  bool checked_ = false;   // the last try was measured, and is the one to come
-  bool replayed_ = false;  // the shape being told is that try: its blocks are passed over
+  std::vector<ProgramMove> aside_;  // a shape measured on its line
+  bool checked_ = false;            // the last try was measured, and is the one to come
+  bool replayed_ = false;           // the shape being told is that try: its blocks are passed over
   Deviation checkedDeviation_;
   struct {
     double x = 0.0, y = 0.0;
@@ -270,9 +286,11 @@ MadeProgram makeProgram(const std::vector<Segment>& segments, const JobSettings&
   // shape; otherwise (cut-out stages, a digit limit) the whole job is made
   // again below.
   MadeProgram made = cli::run(segments, settings, drawing, segments, target, tolerance);
-  if (made.report.refinedInJob) {
+  // Jobs with later stages refine each shape as cut on its line first; the
+  // whole job is made again below only where the program still strays.
+  {
     const JobReport& r = made.report;
-    if (r.shapesRefined > 0) {
+    if (r.ok() && r.shapesRefined > 0) {
       std::string how;
       if (r.finestPrecision > 0.0) {
         how = "joined at Prezision=" + exactText(r.finestPrecision) + " at the finest (from " +
@@ -284,8 +302,8 @@ MadeProgram makeProgram(const std::vector<Segment>& segments, const JobSettings&
       }
       made.changes.push_back(std::to_string(r.shapesRefined) + " shape(s) made again: " + how);
     }
-    return made;
   }
+  if (made.report.refinedInJob) return made;
   if (!tolerance || !made.report.ok() || within(made.deviation, *tolerance)) return made;
 
   const double first = made.deviation.distance;

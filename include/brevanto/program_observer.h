@@ -50,6 +50,18 @@ class ShapeCheck {
   // makes such a try again whatever its exact figure (infinity: the figure
   // counts, measure it whole).
   virtual double stray(std::span<const WrittenBlock> blocks, double enough) = 0;
+  // For a job whose later stages move or offset the shapes (cut order,
+  // tool offset, operations): the drawing's shape `shape` (1 for the first,
+  // in the records' order) as it would be cut on its line, alone, before
+  // those stages: measured as `stray` measures, against that shape of the
+  // drawing, and neither kept nor told as written. A check that does not
+  // measure so answers 0 (the job then refines nothing before those stages).
+  virtual double strayOnLine(int32_t shape, std::span<const WrittenBlock> blocks, double enough) {
+    static_cast<void>(shape);
+    static_cast<void>(blocks);
+    static_cast<void>(enough);
+    return 0.0;
+  }
 };
 
 }  // namespace brevanto

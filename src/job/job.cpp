@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <limits>
 #include <new>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -290,6 +291,16 @@ int32_t runStages(const Segment* segments, const int32_t* lastIndex, const JobOp
   }
   std::vector<PathElement> elements = intake(segments, lastIndex, report);
   joinElements(elements, settings, report);
+  // 2b. With a tolerance and a check, each shape measured as cut on its line
+  //     before the stages that move or offset it, and refined where it
+  //     strays (their paths lie as far from its curves as its own).
+  if (options.tolerance > 0.0 && options.shapeCheck != nullptr && segments != nullptr &&
+      lastIndex != nullptr && *lastIndex >= 0) {
+    std::ostringstream unused;
+    GcodeWriter scratch(unused, false, blockStyle(settings));
+    ShapeRefinement refinement(settings, options, scratch, blockStyle(settings), report);
+    refinement.refineOnLine({segments, static_cast<size_t>(*lastIndex) + 1}, elements, report);
+  }
   // 3a. The work origin, on the joined path before any offset.
   const Point2 shift = placeWorkOrigin(elements, settings.origin);
   report.originShiftX = shift.x;

@@ -37,7 +37,8 @@ ShapeRefinement::ShapeRefinement(const JobSettings& settings, const JobOptions& 
                                  GcodeWriter& writer, BlockStyle style, JobReport& report)
     : settings_(settings), options_(options), writer_(writer), style_(style), report_(report) {}
 
-void ShapeRefinement::write(std::span<const Segment> records, JobReport& counts) {
+std::vector<PathElement> ShapeRefinement::refine(std::span<const Segment> records,
+                                                 const TryShape& tryShape, JobReport& counts) {
   JobSettings trial = settings_;
   // A precision of 0 (or not a number) is the joining passes' default, 3.
   const double userPrecision = settings_.precision > 0.0 ? settings_.precision : 3.0;
@@ -55,32 +56,17 @@ void ShapeRefinement::write(std::span<const Segment> records, JobReport& counts)
   JobReport intakeCounts;
   std::vector<PathElement> elements = intakeOf(current(), intakeCounts);
   const int32_t taken = intakeCounts.elementsAfterIntake;
-  BlockRecorder recorder;
   for (;;) {
     JobReport tryCounts;
     joinElements(elements, trial, tryCounts);
-    aside_.str({});
-    GcodeWriter aside(aside_, false, style_);
-    aside.lineNumber = writer_.lineNumber;
-    aside.lineStep = writer_.lineStep;
-    recorder.blocks.clear();
-    GcodeSink sink(trial, aside, &recorder);
-    planShape(elements.data(), static_cast<int32_t>(elements.size()), trial, sink);
     const bool canSplit = splitRounds < kSplitRounds;
     const bool lastTry = precisionSteps == kPrecisionRefinements && !canSplit;
     // A try that strays further than the tolerance is made again whatever
     // its exact figure, so it is measured only until it is known to stray;
     // a try that keeps the tolerance is measured whole (its figure is the
     // shape's), and so is the last one that can be made.
-    const double stray =
-        options_.shapeCheck->stray(recorder.blocks, lastTry ? HUGE_VAL : options_.tolerance);
+    const double stray = tryShape(elements, trial, lastTry ? HUGE_VAL : options_.tolerance);
     if (stray <= options_.tolerance || lastTry) {
-      writer_.writeComposed(aside_.view());
-      writer_.lineNumber = aside.lineNumber;
-      if (options_.observer != nullptr) {
-        options_.observer->shapeBegins();
-        for (const WrittenBlock& b : recorder.blocks) options_.observer->block(b);
-      }
       counts = tryCounts;
       counts.elementsAfterIntake = taken;
       counts.elementsAfterLineJoining = static_cast<int32_t>(elements.size());
@@ -93,7 +79,7 @@ void ShapeRefinement::write(std::span<const Segment> records, JobReport& counts)
         }
         report_.mostSplitRounds = std::max(report_.mostSplitRounds, splitRounds);
       }
-      return;
+      return elements;
     }
     // Finer joining first: joining at the user's precision may merge arcs
     // that are alike enough for the precision but not for the tolerance.
@@ -108,6 +94,79 @@ void ShapeRefinement::write(std::span<const Segment> records, JobReport& counts)
     JobReport ignored;
     elements = intakeOf(current(), ignored);
   }
+}
+
+void ShapeRefinement::write(std::span<const Segment> records, JobReport& counts) {
+  BlockRecorder recorder;
+  int32_t lineNumber = writer_.lineNumber;
+  // Each try composed aside; the one kept is the last composed.
+  const auto tryShape = [&](const std::vector<PathElement>& elements, const JobSettings& trial,
+                            double enough) {
+    aside_.str({});
+    GcodeWriter aside(aside_, false, style_);
+    aside.lineNumber = writer_.lineNumber;
+    aside.lineStep = writer_.lineStep;
+    recorder.blocks.clear();
+    GcodeSink sink(trial, aside, &recorder);
+    planShape(elements.data(), static_cast<int32_t>(elements.size()), trial, sink);
+    lineNumber = aside.lineNumber;
+    return options_.shapeCheck->stray(recorder.blocks, enough);
+  };
+  refine(records, tryShape, counts);
+  writer_.writeComposed(aside_.view());
+  writer_.lineNumber = lineNumber;
+  if (options_.observer != nullptr) {
+    options_.observer->shapeBegins();
+    for (const WrittenBlock& b : recorder.blocks) options_.observer->block(b);
+  }
+}
+
+void ShapeRefinement::refineOnLine(std::span<const Segment> records,
+                                   std::vector<PathElement>& elements, JobReport& report) {
+  std::vector<PathElement> out;
+  out.reserve(elements.size());
+  BlockRecorder recorder;
+  std::ostringstream scratch;
+  int32_t shape = 0;
+  // Cut on its line as a plain profile: no offset, tabs, ramps or leads,
+  // whatever the stages after make of it.
+  const auto tryShape = [&](const std::vector<PathElement>& tried, const JobSettings& trial,
+                            double enough) {
+    scratch.str({});
+    GcodeWriter writer(scratch, false, style_);
+    recorder.blocks.clear();
+    JobSettings onLine = trial;
+    onLine.kind = OperationKind::Profile;
+    onLine.toolOffset = ToolOffset::None;
+    GcodeSink sink(onLine, writer, &recorder);
+    planShape(tried.data(), static_cast<int32_t>(tried.size()), onLine, sink);
+    return options_.shapeCheck->strayOnLine(shape, recorder.blocks, enough);
+  };
+  // Every record the job accepts gives at least one element, and joining
+  // keeps a shape's elements together: the shapes of the records and of the
+  // elements are the same runs of keys, in the same order.
+  size_t r = 0, e = 0;
+  while (r < records.size() && e < elements.size()) {
+    size_t rEnd = r + 1, eEnd = e + 1;
+    while (rEnd < records.size() && records[rEnd].shapeKey == records[r].shapeKey) ++rEnd;
+    while (eEnd < elements.size() && elements[eEnd].shapeKey == elements[e].shapeKey) ++eEnd;
+    ++shape;
+    const std::vector<PathElement> joined(elements.begin() + static_cast<std::ptrdiff_t>(e),
+                                          elements.begin() + static_cast<std::ptrdiff_t>(eEnd));
+    JobReport counts;
+    if (tryShape(joined, settings_, options_.tolerance) <= options_.tolerance) {
+      out.insert(out.end(), joined.begin(), joined.end());
+    } else {
+      const std::vector<PathElement> refined =
+          refine(records.subspan(r, rEnd - r), tryShape, counts);
+      out.insert(out.end(), refined.begin(), refined.end());
+    }
+    r = rEnd;
+    e = eEnd;
+  }
+  out.insert(out.end(), elements.begin() + static_cast<std::ptrdiff_t>(e), elements.end());
+  elements = std::move(out);
+  report.elementsAfterLineJoining = static_cast<int32_t>(elements.size());
 }
 
 }  // namespace brevanto

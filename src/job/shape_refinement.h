@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <span>
 #include <sstream>
 #include <vector>
@@ -29,10 +30,27 @@ class ShapeRefinement {
   ShapeRefinement(const JobSettings& settings, const JobOptions& options, GcodeWriter& writer,
                   BlockStyle style, JobReport& report);
 
-  // The shape made of `records`: taken in, joined and written. Sets
-  // `counts` to the shape's counts (elements after the intake and each
+  // Measures a try: the shape's joined elements, with the settings of the
+  // try (its precision): how far it strays, once beyond `enough` any
+  // distance beyond it.
+  using TryShape =
+      std::function<double(const std::vector<PathElement>&, const JobSettings&, double enough)>;
+
+  // The shape made of `records`, taken in and joined, tried finer until a
+  // try keeps the tolerance or no more may be made: the elements of the try
+  // kept. Sets `counts` to its counts (elements after the intake and each
   // joining stage, the applications of each).
+  std::vector<PathElement> refine(std::span<const Segment> records, const TryShape& tryShape,
+                                  JobReport& counts);
+
+  // The shape made of `records`: refined, written and told to the observer.
   void write(std::span<const Segment> records, JobReport& counts);
+
+  // For a job whose later stages move or offset the shapes: each shape of
+  // the joined `elements` (made of `records`) measured as cut on its line
+  // (ShapeCheck::strayOnLine), and one that strays refined in its place.
+  void refineOnLine(std::span<const Segment> records, std::vector<PathElement>& elements,
+                    JobReport& report);
 
  private:
   const JobSettings& settings_;
