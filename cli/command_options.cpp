@@ -89,10 +89,11 @@ void declareOptions(CLI::App& app, Options& options) {
       ->type_name("MM")
       ->check(decimalIn(0.0, true, 1e6, "give a number of mm from 0 to 1000000"));
   app.add_option("--tolerance", options.tolerance,
-                 "keep the program within MM of the drawing (default 0.05): where it strays "
-                 "further, the job is run again with a finer joining precision, then with the "
-                 "curves cut in two, a few times; if that does not do, nothing is written and the "
-                 "exit status is 4. none: the library's own result, as a macro gets it")
+                 "keep the program within MM of the drawing (default 0.05): a shape that strays "
+                 "further is made again with a finer joining precision, then with its curves cut "
+                 "in two, a few times (the whole job, where an offset or cut order still strays); "
+                 "if that does not do, nothing is written and the exit status is 4. none: the "
+                 "library's own result, as a macro gets it")
       ->type_name("MM|none")
       ->check([](const std::string& text) {
         if (text == "none") return std::string();

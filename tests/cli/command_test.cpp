@@ -387,17 +387,25 @@ TEST(Command, ToleranceIsKeptOrNothingIsWritten) {
     const char* arguments;
     int status;
     double least, within;  // mm
+    const char* refined;   // what the summary says was made again ("": nothing)
   } cases[] = {
-      {"ellipse.svg --tolerance 0.01", 0, 0.0, 0.01},
-      {"ellipse.svg --set Prezision=30", 0, 0.0, 0.05},  // a coarse join is refined
-      {"spiral.svg --tolerance 0.01", 0, 0.0, 0.01},
-      {"glyphs.svg --tolerance 0.01", 0, 0.0, 0.01},
-      {"hole.svg --offset inside --set txtWZDia=6 --tolerance none", 0, 0.012, 0.0145},
-      {"hole.svg --offset outside --set txtWZDia=6 --tolerance 0.005", 0, 0.0, 0.005},
+      {"ellipse.svg --tolerance 0.01", 0, 0.0, 0.01, "1 shape(s) made again"},
+      // A coarse join is refined.
+      {"ellipse.svg --set Prezision=30", 0, 0.0, 0.05, "1 shape(s) made again"},
+      {"spiral.svg --tolerance 0.01", 0, 0.0, 0.01, ""},
+      {"glyphs.svg --tolerance 0.01", 0, 0.0, 0.01, "shape(s) made again"},
+      {"hole.svg --offset inside --set txtWZDia=6 --tolerance none", 0, 0.012, 0.0145, ""},
+      // Only the hole strays: it alone is refined, before it is offset.
+      {"hole.svg --offset outside --set txtWZDia=6 --tolerance 0.005", 0, 0.0, 0.005,
+       "1 shape(s) made again"},
+      {"hole.svg --cut-order inside-first --tolerance 0.005", 0, 0.0, 0.005,
+       "1 shape(s) made again"},
   };
   for (const auto& c : cases) {
     const CommandRun r = brevanto(dir, std::string(c.arguments) + " -o out.tap " + kSettings);
     EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.err;
+    EXPECT_EQ(contains(r.err, "made again"), *c.refined != '\0') << c.arguments << "\n" << r.err;
+    EXPECT_TRUE(contains(r.err, c.refined)) << c.arguments << "\n" << r.err;
     EXPECT_GE(deviationOf(r), c.least) << r.err;
     EXPECT_LE(deviationOf(r), c.within) << c.arguments << "\n" << r.err;
     EXPECT_EQ(contains(r.err, "strays from the tool radius"), contains(c.arguments, "offset"))
