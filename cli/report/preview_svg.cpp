@@ -1,5 +1,7 @@
 #include "report/preview_svg.h"
 
+#include <numbers>
+
 namespace brevanto::cli {
 
 // Three decimals of a pixel: the toolpath can have a million moves.
@@ -62,6 +64,38 @@ std::string entryPaths(const JobReport& report, const View& v) {
     }
   }
   return svg;
+}
+
+void addStep(std::string& out, const View& v, const ProgramMove& m) {
+  if (!m.curved()) {
+    addPoint(out, "L", v, m.toX, m.toY);
+    return;
+  }
+  // The picture shows the machine's view (y up), where SVG's positive sweep
+  // looks clockwise: G02 has sweep flag 1. A whole turn (I J words back to
+  // the start) is drawn as two halves: an SVG arc to its own start draws
+  // nothing. Composed in place: a picture of a million arcs would otherwise
+  // make and free a few strings for each.
+  char radius[64];
+  const std::string_view r(
+      radius,
+      static_cast<size_t>(fixed3(radius, radius + sizeof radius, m.radius * v.scale) - radius));
+  const std::string_view flag = m.kind == ProgramMove::Kind::ClockwiseArc ? " 1 " : " 0 ";
+  const auto arcTo = [&](double x, double y, bool large) {
+    out += 'A';
+    out += r;
+    out += ' ';
+    out += r;
+    out += large ? " 0 1" : " 0 0";
+    addPoint(out, flag, v, x, y);
+  };
+  if (m.sweep >= 2.0 * std::numbers::pi) {
+    const PlanePoint half = m.pointAlong(0.5);
+    arcTo(half.x, half.y, false);
+    arcTo(m.toX, m.toY, false);
+  } else {
+    arcTo(m.toX, m.toY, m.sweep > std::numbers::pi);
+  }
 }
 
 }  // namespace brevanto::cli

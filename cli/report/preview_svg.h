@@ -25,6 +25,10 @@ std::string number(double v);
 // Appends `prefix` and the point's "x y" in pixels.
 void addPoint(std::string& out, std::string_view prefix, const View& v, double x, double y);
 
+// Appends the move's course in the plane from where the pen stands: a line,
+// or an arc as SVG draws it (a whole turn in two halves).
+void addStep(std::string& out, const View& v, const ProgramMove& m);
+
 // `s` with &, < and > as entities, for an SVG text.
 std::string escapeXml(const std::string& s);
 

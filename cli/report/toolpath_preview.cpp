@@ -273,36 +273,7 @@ std::string renderPreview(const std::vector<Segment>& drawing,
     penX = m.toX;
     penY = m.toY;
     step.clear();
-    if (m.curved()) {
-      // The picture shows the machine's view (y up), where SVG's positive
-      // sweep looks clockwise: G02 has sweep flag 1. A whole turn (I J words
-      // back to the start) is drawn as two halves: an SVG arc to its own
-      // start draws nothing.
-      // Composed in place: a picture of a million arcs would otherwise
-      // make and free a few strings for each.
-      char radius[64];
-      const std::string_view r(
-          radius,
-          static_cast<size_t>(fixed3(radius, radius + sizeof radius, m.radius * v.scale) - radius));
-      const std::string_view flag = m.kind == ProgramMove::Kind::ClockwiseArc ? " 1 " : " 0 ";
-      auto arcTo = [&](double x, double y, bool large) {
-        step += 'A';
-        step += r;
-        step += ' ';
-        step += r;
-        step += large ? " 0 1" : " 0 0";
-        addPoint(step, flag, v, x, y);
-      };
-      if (m.sweep >= 2.0 * M_PI) {
-        const PlanePoint half = m.pointAlong(0.5);
-        arcTo(half.x, half.y, false);
-        arcTo(m.toX, m.toY, false);
-      } else {
-        arcTo(m.toX, m.toY, m.sweep > M_PI);
-      }
-    } else {
-      addPoint(step, "L", v, m.toX, m.toY);
-    }
+    addStep(step, v, m);
     cuts += step;
     if (showLeft && m.fromZ < 0.0 && m.toZ < 0.0) {
       addPoint(reached, "M", v, m.fromX, m.fromY);
