@@ -56,12 +56,8 @@ class ShapeCheck {
   // those stages: measured as `stray` measures, against that shape of the
   // drawing, and neither kept nor told as written. A check that does not
   // measure so answers 0 (the job then refines nothing before those stages).
-  virtual double strayOnLine(int32_t shape, std::span<const WrittenBlock> blocks, double enough) {
-    static_cast<void>(shape);
-    static_cast<void>(blocks);
-    static_cast<void>(enough);
-    return 0.0;
-  }
+  virtual double strayOnLine(int32_t shape, std::span<const WrittenBlock> blocks,
+                             double enough) = 0;
 };
 
 }  // namespace brevanto

@@ -77,7 +77,8 @@ void GcodeWriter::addBlockWord(char letter, std::string_view text) {
 double GcodeWriter::addBlockNumber(char letter, double value) {
   blockText_ += letter;
   const size_t from = blockText_.size();
-  const double written = appendFixed4Value(blockText_, value);
+  double written = 0.0;
+  appendFixed4Value(blockText_, value, written);
   checkDigits(letter, from);
   blockText_ += ' ';
   return written;

@@ -120,7 +120,7 @@ double fixed4Value(double value) {
   return valueOfScaled(ok, scaled, value);
 }
 
-double appendFixed4Value(std::string& out, double value) {
+void appendFixed4Value(std::string& out, double value, double& written) {
   uint64_t scaled = 0;
   const bool ok = scaledByTenThousand(value, scaled);
   if (ok) {
@@ -128,7 +128,7 @@ double appendFixed4Value(std::string& out, double value) {
   } else {
     appendFixedText(out, value, 4);
   }
-  return valueOfScaled(ok, scaled, value);
+  written = valueOfScaled(ok, scaled, value);
 }
 
 void appendInt(std::string& out, int32_t value) {

@@ -28,9 +28,10 @@ double fixed4Value(double value);
 // per number.
 void appendFixed4(std::string& out, double value);
 
-// appendFixed4, and the number as a reader gets it back (fixed4Value), from
-// one exact scaling.
-double appendFixed4Value(std::string& out, double value);
+// appendFixed4, and the number as a reader gets it back (fixed4Value) in
+// `written`, from one exact scaling. (Given back through a reference: a
+// double returned on 32-bit x86 passes through the x87 unit.)
+void appendFixed4Value(std::string& out, double value, double& written);
 void appendInt(std::string& out, int32_t value);
 
 }  // namespace brevanto
